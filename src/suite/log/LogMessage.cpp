@@ -1,0 +1,95 @@
+#include "suite/log/LogMessage.h"
+
+#include "suite/log/LoggerAccess.h"
+
+#include <spdlog/sinks/basic_file_sink.h>
+#include <spdlog/sinks/stdout_sinks.h>
+#include <spdlog/spdlog.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+
+namespace locmail::log {
+namespace {
+
+constexpr const char* kPattern = "%Y-%m-%d %H:%M:%S.%e %P %v";
+
+std::atomic<int> g_threshold{kMaxLevel};
+
+std::shared_ptr<spdlog::logger> MakeDefaultLogger()
+{
+    auto logger = std::make_shared<spdlog::logger>("locmail", std::make_shared<spdlog::sinks::stderr_sink_mt>());
+    logger->set_pattern(kPattern);
+    logger->set_level(spdlog::level::trace);
+    logger->flush_on(spdlog::level::trace);
+    return logger;
+}
+
+int ClampLevel(int level) { return std::min(level, kMaxLevel); }
+
+std::string_view TrimLineEnds(std::string_view text)
+{
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.remove_suffix(1);
+    return text;
+}
+
+} // namespace
+
+spdlog::logger& Logger()
+{
+    static std::shared_ptr<spdlog::logger> logger = MakeDefaultLogger();
+    return *logger;
+}
+
+void Write(int level, std::string_view module, std::string_view text)
+{
+    level = ClampLevel(level);
+    if (level > g_threshold.load(std::memory_order_relaxed))
+        return;
+    text = TrimLineEnds(text);
+    if (text.size() >= kMaxLine)
+        text = text.substr(0, kMaxLine - 1);
+    Logger().info("{} {}: {}", level, module, text);
+}
+
+void VLogMessage(int level, const char* module, const char* format, va_list args)
+{
+    if (ClampLevel(level) > g_threshold.load(std::memory_order_relaxed))
+        return;
+    char line[kMaxLine];
+    int n = std::vsnprintf(line, sizeof line, format, args);
+    if (n < 0)
+        line[0] = '\0';
+    Write(level, module ? module : "", line);
+}
+
+bool OpenLogFile(const std::string& directory, int threshold)
+{
+    try {
+        auto sink = std::make_shared<spdlog::sinks::basic_file_sink_mt>(directory + "/locmail.log");
+        sink->set_pattern(kPattern);
+        auto& sinks = Logger().sinks();
+        sinks.clear();
+        sinks.push_back(std::move(sink));
+    } catch (const spdlog::spdlog_ex&) {
+        return false;
+    }
+    SetThreshold(threshold);
+    return true;
+}
+
+void SetThreshold(int threshold) { g_threshold.store(threshold, std::memory_order_relaxed); }
+
+int Threshold() { return g_threshold.load(std::memory_order_relaxed); }
+
+} // namespace locmail::log
+
+void LogMessage(int level, const char* module, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    locmail::log::VLogMessage(level, module, format, args);
+    va_end(args);
+}

@@ -1,0 +1,35 @@
+// The suite's log: one line per call, with time, process id, level, module and text.
+//
+// Levels: 1 error, 2 warning, 5 progress, 6 outcome; a level above 6 is written
+// as 6. A line longer than 8191 characters is cut there. Lines whose level is above
+// the threshold are dropped before they are formatted. Until OpenLogFile is called
+// the log goes to standard error. Thread-safe.
+#pragma once
+
+#include <cstdarg>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+void LogMessage(int level, const char* module, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+
+namespace locmail::log {
+
+inline constexpr std::size_t kMaxLine = 8192;
+inline constexpr int kMaxLevel = 6;
+
+void VLogMessage(int level, const char* module, const char* format, va_list args)
+    __attribute__((format(printf, 3, 0)));
+
+// Writes a preformatted text; trailing line ends are dropped (callers often pass "...\n").
+void Write(int level, std::string_view module, std::string_view text);
+
+// Sends the log to DIRECTORY/locmail.log (appending), keeping levels up to THRESHOLD.
+// Returns false, leaving the current sink, when the file cannot be opened.
+bool OpenLogFile(const std::string& directory, int threshold);
+
+void SetThreshold(int threshold);
+int Threshold();
+
+} // namespace locmail::log

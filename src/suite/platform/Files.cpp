@@ -1,0 +1,134 @@
+#include "suite/platform/Files.h"
+
+#include "suite/platform/UniqueFd.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+namespace locmail {
+
+std::string PathJoin(std::string_view dir, std::string_view name)
+{
+    if (dir.empty())
+        return std::string(name);
+    std::string out(dir);
+    if (out.back() != '/')
+        out += '/';
+    out += name;
+    return out;
+}
+
+bool FileExists(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+bool IsDirectory(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+int MakeDirectory(const std::string& path, unsigned mode)
+{
+    return ::mkdir(path.c_str(), mode) == 0 ? 0 : -1;
+}
+
+bool WriteAll(int fd, std::string_view data)
+{
+    while (!data.empty()) {
+        ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& out)
+{
+    out.clear();
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd)
+        return false;
+    struct stat st;
+    if (::fstat(fd.get(), &st) == 0 && st.st_size > 0)
+        out.reserve(static_cast<std::size_t>(st.st_size));
+    char chunk[65536];
+    for (;;) {
+        ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            int saved = errno;
+            out.clear();
+            errno = saved;
+            return false;
+        }
+        if (n == 0)
+            return true;
+        out.append(chunk, static_cast<std::size_t>(n));
+    }
+}
+
+bool CopyFileOver(const std::string& src, const std::string& dst)
+{
+    std::string data;
+    if (!ReadWholeFile(src, data))
+        return false;
+    struct stat st;
+    unsigned mode = ::stat(src.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
+    UniqueFd out(::open(dst.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode));
+    return out && WriteAll(out.get(), data);
+}
+
+bool FsyncDirectory(const std::string& path)
+{
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return fd && ::fsync(fd.get()) == 0;
+}
+
+namespace {
+
+std::string ParentOf(const std::string& path)
+{
+    auto slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+} // namespace
+
+bool WriteFileAtomic(const std::string& path, std::string_view data, unsigned mode)
+{
+    std::string tmp = path + ".tmp." + std::to_string(::getpid());
+    {
+        UniqueFd fd(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode));
+        if (!fd)
+            return false;
+        if (!WriteAll(fd.get(), data) || ::fsync(fd.get()) != 0 || ::close(fd.release()) != 0) {
+            int saved = errno;
+            ::unlink(tmp.c_str());
+            errno = saved;
+            return false;
+        }
+    }
+    if (::rename(tmp.c_str(), path.c_str()) != 0) {
+        int saved = errno;
+        ::unlink(tmp.c_str());
+        errno = saved;
+        return false;
+    }
+    return FsyncDirectory(ParentOf(path));
+}
+
+} // namespace locmail

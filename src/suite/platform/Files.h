@@ -1,0 +1,35 @@
+// File helpers: the one place where paths are joined and where files are
+// read, written and made durable. Failures are values (false, or an errno),
+// never exceptions: a missing file is a normal outcome for most callers.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace locmail {
+
+// DIR + "/" + NAME; no doubled separator when DIR already ends in "/"; NAME alone when DIR is empty.
+std::string PathJoin(std::string_view dir, std::string_view name);
+
+bool FileExists(const std::string& path);   // anything at PATH (follows links)
+bool IsDirectory(const std::string& path);
+
+// One level, like _mkdir: 0 on success, else -1 with errno set (EEXIST when it exists).
+int MakeDirectory(const std::string& path, unsigned mode = 0755);
+
+// Copies SRC over DST (replacing it), like CopyFileA with overwrite; false with errno on failure.
+bool CopyFileOver(const std::string& src, const std::string& dst);
+
+// Reads the whole file into OUT; false with errno on failure (OUT then empty).
+bool ReadWholeFile(const std::string& path, std::string& out);
+
+// Writes all of DATA to FD, retrying short writes and EINTR; false with errno on failure.
+bool WriteAll(int fd, std::string_view data);
+
+// Makes the entries of directory PATH durable (created, renamed or removed names).
+bool FsyncDirectory(const std::string& path);
+
+// Writes DATA to PATH durably: a temporary beside it, fsync, rename over PATH, fsync of the folder.
+bool WriteFileAtomic(const std::string& path, std::string_view data, unsigned mode = 0644);
+
+} // namespace locmail
