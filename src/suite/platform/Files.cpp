@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 
@@ -90,10 +91,22 @@ bool CopyFileOver(const std::string& src, const std::string& dst)
     return out && WriteAll(out.get(), data);
 }
 
+namespace {
+std::atomic<unsigned long long> g_fsyncs{0};
+}
+
+bool Fsync(int fd)
+{
+    g_fsyncs.fetch_add(1, std::memory_order_relaxed);
+    return ::fsync(fd) == 0;
+}
+
+unsigned long long FsyncCount() { return g_fsyncs.load(std::memory_order_relaxed); }
+
 bool FsyncDirectory(const std::string& path)
 {
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    return fd && ::fsync(fd.get()) == 0;
+    return fd && Fsync(fd.get());
 }
 
 namespace {
@@ -115,7 +128,7 @@ bool WriteFileAtomic(const std::string& path, std::string_view data, unsigned mo
         UniqueFd fd(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode));
         if (!fd)
             return false;
-        if (!WriteAll(fd.get(), data) || ::fsync(fd.get()) != 0 || ::close(fd.release()) != 0) {
+        if (!WriteAll(fd.get(), data) || !Fsync(fd.get()) || ::close(fd.release()) != 0) {
             int saved = errno;
             ::unlink(tmp.c_str());
             errno = saved;

@@ -26,6 +26,10 @@ bool ReadWholeFile(const std::string& path, std::string& out);
 // Writes all of DATA to FD, retrying short writes and EINTR; false with errno on failure.
 bool WriteAll(int fd, std::string_view data);
 
+// fsync(2) that also counts, so benchmarks can report durability points per message.
+bool Fsync(int fd);
+unsigned long long FsyncCount();
+
 // Makes the entries of directory PATH durable (created, renamed or removed names).
 bool FsyncDirectory(const std::string& path);
 
