@@ -123,9 +123,12 @@ std::string ParentOf(const std::string& path)
 
 bool WriteFileAtomic(const std::string& path, std::string_view data, unsigned mode)
 {
-    std::string tmp = path + ".tmp." + std::to_string(::getpid());
+    // Unique per call, so threads writing the same file never share a temporary.
+    static std::atomic<unsigned long long> serial{0};
+    std::string tmp = path + ".tmp." + std::to_string(::getpid()) + "." +
+                      std::to_string(serial.fetch_add(1, std::memory_order_relaxed));
     {
-        UniqueFd fd(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode));
+        UniqueFd fd(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
         if (!fd)
             return false;
         if (!WriteAll(fd.get(), data) || !Fsync(fd.get()) || ::close(fd.release()) != 0) {
