@@ -1,0 +1,177 @@
+#include "suite/cclient/ImapSyntax.h"
+
+#include "suite/log/CaptureLog.h"
+#include "suite/cclient/ParseText.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+using namespace locmail::cclient;
+using cclienttest::ParseText;
+
+struct Case {
+    const char* name;
+    std::string message;
+    std::string envelope;
+    std::string body;
+};
+
+const Case kCases[] = {
+    {"simple text",
+     "Date: Tue, 1 Dec 2026 10:00:00 +0100\r\n"
+     "From: Joe Q <joe@example.com>\r\n"
+     "To: ann@example.org, bob@example.net\r\n"
+     "Subject: Hello\r\n"
+     "Message-ID: <1@example.com>\r\n"
+     "\r\n"
+     "Hi Ann,\r\n"
+     "see you.\r\n",
+     R"(("Tue, 1 Dec 2026 10:00:00 +0100" "Hello" (("Joe Q" NIL "joe" "example.com")))"
+     R"( (("Joe Q" NIL "joe" "example.com")) (("Joe Q" NIL "joe" "example.com")))"
+     R"( ((NIL NIL "ann" "example.org")(NIL NIL "bob" "example.net")) NIL NIL NIL "<1@example.com>"))",
+     R"(("TEXT" "PLAIN" ("CHARSET" "US-ASCII") NIL NIL "7BIT" 19 2 NIL NIL NIL NIL))"},
+
+    {"multipart with attachment",
+     "From: ann@example.org\r\n"
+     "Sender: bot@example.org\r\n"
+     "Reply-To: list@example.org\r\n"
+     "To: undisclosed-recipients:;\r\n"
+     "Cc: \"Smith, Bob\" <bob@example.net>, Team: a@x.example, b@y.example;\r\n"
+     "In-Reply-To: <1@example.com>\r\n"
+     "Subject: Report\r\n"
+     "MIME-Version: 1.0\r\n"
+     "Content-Type: multipart/mixed; boundary=\"b1\"\r\n"
+     "\r\n"
+     "--b1\r\n"
+     "Content-Type: text/plain; charset=utf-8\r\n"
+     "Content-Transfer-Encoding: quoted-printable\r\n"
+     "\r\n"
+     "See attached.\r\n"
+     "--b1\r\n"
+     "Content-Type: application/pdf; name=\"r.pdf\"\r\n"
+     "Content-Disposition: attachment; filename=\"r.pdf\"\r\n"
+     "Content-Transfer-Encoding: base64\r\n"
+     "Content-Description: The report\r\n"
+     "Content-ID: <part2@example.org>\r\n"
+     "\r\n"
+     "JVBERi0xLjQK\r\n"
+     "--b1--\r\n",
+     R"((NIL "Report" ((NIL NIL "ann" "example.org")) ((NIL NIL "bot" "example.org")))"
+     R"( ((NIL NIL "list" "example.org")) ((NIL NIL "undisclosed-recipients" NIL)(NIL NIL NIL NIL)))"
+     R"( (("Smith, Bob" NIL "bob" "example.net")(NIL NIL "Team" NIL)(NIL NIL "a" "x.example"))"
+     R"((NIL NIL "b" "y.example")(NIL NIL NIL NIL)) NIL "<1@example.com>" NIL))",
+     R"((("TEXT" "PLAIN" ("CHARSET" "utf-8") NIL NIL "QUOTED-PRINTABLE" 13 0 NIL NIL NIL NIL))"
+     R"(("APPLICATION" "PDF" ("NAME" "r.pdf") "<part2@example.org>" "The report" "BASE64" 12 NIL)"
+     R"( ("ATTACHMENT" ("FILENAME" "r.pdf")) NIL NIL) "MIXED" ("BOUNDARY" "b1") NIL NIL NIL))"},
+
+    {"nested multipart",
+     "From: a@b.example\r\n"
+     "Content-Type: multipart/mixed; boundary=outer\r\n"
+     "\r\n"
+     "--outer\r\n"
+     "Content-Type: multipart/alternative; boundary=inner\r\n"
+     "\r\n"
+     "--inner\r\n"
+     "\r\n"
+     "plain\r\n"
+     "--inner\r\n"
+     "Content-Type: text/html\r\n"
+     "Content-Language: en, de\r\n"
+     "\r\n"
+     "<p>html</p>\r\n"
+     "--inner--\r\n"
+     "--outer--\r\n",
+     R"((NIL NIL ((NIL NIL "a" "b.example")) ((NIL NIL "a" "b.example")) ((NIL NIL "a" "b.example")))"
+     R"( NIL NIL NIL NIL NIL))",
+     R"(((("TEXT" "PLAIN" ("CHARSET" "US-ASCII") NIL NIL "7BIT" 5 0 NIL NIL NIL NIL))"
+     R"(("TEXT" "HTML" ("CHARSET" "US-ASCII") NIL NIL "7BIT" 11 0 NIL NIL ("EN" "DE") NIL))"
+     R"( "ALTERNATIVE" ("BOUNDARY" "inner") NIL NIL NIL) "MIXED" ("BOUNDARY" "outer") NIL NIL NIL))"},
+
+    {"message/rfc822 part",
+     "From: a@b.example\r\n"
+     "Subject: Fwd\r\n"
+     "MIME-Version: 1.0\r\n"
+     "Content-Type: multipart/mixed; boundary=zz\r\n"
+     "\r\n"
+     "--zz\r\n"
+     "Content-Type: message/rfc822\r\n"
+     "\r\n"
+     "From: c@d.example\r\n"
+     "Subject: Inner\r\n"
+     "\r\n"
+     "Inner text\r\n"
+     "--zz--\r\n",
+     R"((NIL "Fwd" ((NIL NIL "a" "b.example")) ((NIL NIL "a" "b.example")) ((NIL NIL "a" "b.example")))"
+     R"( NIL NIL NIL NIL NIL))",
+     R"((("MESSAGE" "RFC822" NIL NIL NIL "7BIT" 47)"
+     R"( (NIL "Inner" ((NIL NIL "c" "d.example")) ((NIL NIL "c" "d.example")) ((NIL NIL "c" "d.example")))"
+     R"( NIL NIL NIL NIL NIL))"
+     R"( ("TEXT" "PLAIN" ("CHARSET" "US-ASCII") NIL NIL "7BIT" 10 0 NIL NIL NIL NIL) 3 NIL NIL NIL NIL))"
+     R"( "MIXED" ("BOUNDARY" "zz") NIL NIL NIL))"},
+
+    {"odd subject and names",
+     "From: \"O'Neil \\\"Bob\\\"\" <bob@example.com>\r\n"
+     "Subject: say \"hi\" \\ back\r\n"
+     "\r\n"
+     "x",
+     R"((NIL "say \"hi\" \\ back" (("O'Neil \"Bob\"" NIL "bob" "example.com")))"
+     R"( (("O'Neil \"Bob\"" NIL "bob" "example.com")) (("O'Neil \"Bob\"" NIL "bob" "example.com")))"
+     R"( NIL NIL NIL NIL NIL))",
+     R"(("TEXT" "PLAIN" ("CHARSET" "US-ASCII") NIL NIL "7BIT" 1 0 NIL NIL NIL NIL))"},
+
+    {"8-bit subject, address without host",
+     "From: root\r\n"
+     "Subject: caf\xc3\xa9 \xe9t\xe9\r\n"
+     "Content-Type: text/plain; charset=\"iso-8859-1\"\r\n"
+     "Content-Transfer-Encoding: 8bit\r\n"
+     "\r\n"
+     "\xe9t\xe9\r\n",
+     "(NIL {9}\r\ncaf\xc3\xa9 \xe9t\xe9 ((NIL NIL \"root\" \".MISSING-HOST-NAME.\"))"
+     " ((NIL NIL \"root\" \".MISSING-HOST-NAME.\")) ((NIL NIL \"root\" \".MISSING-HOST-NAME.\"))"
+     " NIL NIL NIL NIL NIL)",
+     R"(("TEXT" "PLAIN" ("CHARSET" "iso-8859-1") NIL NIL "8BIT" 5 1 NIL NIL NIL NIL))"},
+};
+
+TEST(ImapSyntax, EnvelopeAndBodyStructureTable)
+{
+    locmail::log::CaptureLog quiet; // MIME parts without MIME-Version make c-client talk
+    for (const auto& c : kCases) {
+        auto parsed = ParseText(c.message);
+        ASSERT_TRUE(parsed.envelope && parsed.body) << c.name;
+        EXPECT_EQ(ImapEnvelope(parsed.envelope.get()), c.envelope) << c.name;
+        EXPECT_EQ(ImapBodyStructure(parsed.body.get()), c.body) << c.name;
+    }
+}
+
+TEST(ImapSyntax, NullStructuresStillFollowTheGrammar)
+{
+    EXPECT_EQ(ImapEnvelope(nullptr), "(NIL NIL NIL NIL NIL NIL NIL NIL NIL NIL)");
+    EXPECT_EQ(ImapBodyStructure(nullptr), R"(("TEXT" "PLAIN" ("CHARSET" "US-ASCII") NIL NIL "7BIT" 0 0 NIL NIL NIL NIL))");
+}
+
+TEST(ImapSyntax, StringsAreQuotedOrLiteral)
+{
+    struct StringCase {
+        std::string text;
+        std::string want;
+    };
+    const StringCase cases[] = {
+        {"", "\"\""},
+        {"plain", "\"plain\""},
+        {"a \"q\" b", "\"a \\\"q\\\" b\""},
+        {"back\\slash", "\"back\\\\slash\""},
+        {"tab\there", "\"tab\there\""},
+        {"two\r\nlines", "{10}\r\ntwo\r\nlines"},
+        {"lone\rcr", "{7}\r\nlone\rcr"},
+        {"lone\nlf", "{7}\r\nlone\nlf"},
+        {"\xc3\xa9", "{2}\r\n\xc3\xa9"},
+        {"\"\x80", "{2}\r\n\"\x80"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ImapString(c.text), c.want) << c.text;
+}
+
+} // namespace
