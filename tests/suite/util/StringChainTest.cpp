@@ -1,0 +1,72 @@
+#include "suite/util/StringChain.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using locmail::StringChain;
+using testing::ElementsAre;
+
+namespace {
+
+std::vector<std::string> Texts(const StringChain& chain)
+{
+    std::vector<std::string> out;
+    for (const locmail::StringLink* link = chain.First(); link != nullptr; link = link->next)
+        out.push_back(link->text);
+    return out;
+}
+
+TEST(StringChain, AppendKeepsOrderAndCopiesTheText)
+{
+    StringChain chain;
+    char reason[] = "Please stop sending spam message to me.";
+    EXPECT_NE(appendString(chain, reason), 0);
+    reason[0] = 'X';
+    EXPECT_NE(appendString(chain, "second"), 0);
+    EXPECT_NE(appendString(chain, nullptr), 0);
+    EXPECT_NE(appendString(chain, "third"), 0);
+    EXPECT_THAT(Texts(chain), ElementsAre("Please stop sending spam message to me.", "second", "", "third"));
+    EXPECT_EQ(chain.Size(), 4u);
+    freeStringChain(chain);
+}
+
+TEST(StringChain, FreeEmptiesTheChainForReuse)
+{
+    StringChain chain;
+    freeStringChain(chain); // an empty chain is fine
+    ASSERT_NE(appendString(chain, "a"), 0);
+    ASSERT_NE(appendString(chain, "b"), 0);
+    freeStringChain(chain);
+    EXPECT_TRUE(chain.Empty());
+    EXPECT_EQ(chain.Size(), 0u);
+    ASSERT_NE(appendString(chain, "c"), 0);
+    EXPECT_THAT(Texts(chain), ElementsAre("c"));
+}
+
+TEST(StringChain, MoveHandsOverTheLinks)
+{
+    StringChain from;
+    ASSERT_NE(appendString(from, "a"), 0);
+    StringChain to;
+    ASSERT_NE(appendString(to, "released by the move"), 0);
+    to = std::move(from);
+    EXPECT_TRUE(from.Empty());
+    ASSERT_NE(appendString(to, "b"), 0);
+    EXPECT_THAT(Texts(to), ElementsAre("a", "b"));
+}
+
+TEST(StringChain, LongChainIsReleasedWithoutRecursion)
+{
+    StringChain chain;
+    for (int i = 0; i < 200000; ++i)
+        ASSERT_NE(appendString(chain, "line"), 0);
+    EXPECT_EQ(chain.Size(), 200000u);
+    freeStringChain(chain);
+    EXPECT_TRUE(chain.Empty());
+    ASSERT_NE(appendString(chain, "left for the destructor"), 0);
+}
+
+} // namespace
