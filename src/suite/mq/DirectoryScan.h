@@ -1,0 +1,19 @@
+// Listing the queue's folders by entry name.
+//
+// Contract: ListEntryIds gives the ids of the names in DIR that are an entry
+// name followed by EXT ("" for channel markers), sorted ascending, ignoring
+// every other name. ListSubfolders gives the names of the folders in DIR.
+// Failure modes: both return false (errno set) when DIR cannot be read.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace locmail::mq {
+
+[[nodiscard]] bool ListEntryIds(const std::string& dir, std::string_view ext, std::vector<uint32_t>& ids);
+[[nodiscard]] bool ListSubfolders(const std::string& dir, std::vector<std::string>& names);
+
+} // namespace locmail::mq

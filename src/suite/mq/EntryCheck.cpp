@@ -1,0 +1,77 @@
+#include "suite/mq/EntryCheck.h"
+
+#include "suite/platform/Files.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace locmail::mq {
+namespace {
+
+// An envelope is a few lines per recipient; anything this big is not one.
+constexpr off_t kMaxEnvelopeBytes = 16 * 1024 * 1024;
+
+ParsedEnvelope Fault(std::string text)
+{
+    ParsedEnvelope result;
+    result.fault = std::move(text);
+    return result;
+}
+
+ParsedEnvelope Unreadable(int err)
+{
+    return Fault(err == ENOENT ? "envelope is missing" : std::string("envelope cannot be read: ") + std::strerror(err));
+}
+
+} // namespace
+
+ParsedEnvelope ReadEntryEnvelope(const QueuePaths& paths, uint32_t id)
+{
+    std::string path = paths.EntryFile(id, ".env");
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0)
+        return Unreadable(errno);
+    if (st.st_size > kMaxEnvelopeBytes)
+        return Fault("envelope is too large (" + std::to_string(st.st_size) + " bytes)");
+    std::string text;
+    if (!ReadWholeFile(path, text))
+        return Unreadable(errno);
+    ParsedEnvelope parsed = ParseEnvelopeFile(text);
+    if (!parsed.ok)
+        parsed.fault = "envelope: " + parsed.fault;
+    return parsed;
+}
+
+EntryCheck CheckEntry(const QueuePaths& paths, uint32_t id)
+{
+    EntryCheck check;
+    struct stat st;
+    bool haveText = ::stat(paths.EntryFile(id, ".msg").c_str(), &st) == 0;
+    bool haveEnvelope = FileExists(paths.EntryFile(id, ".env"));
+    if (!haveText && !haveEnvelope) {
+        check.fault = "message text and envelope are missing";
+        return check;
+    }
+    if (!haveText) {
+        check.fault = "message text is missing";
+        return check;
+    }
+    ParsedEnvelope parsed = ReadEntryEnvelope(paths, id);
+    if (!parsed.ok) {
+        check.fault = std::move(parsed.fault);
+        return check;
+    }
+    auto actual = static_cast<uint64_t>(st.st_size);
+    if (actual != parsed.data.messageSize) {
+        check.fault = "message text is " + std::to_string(actual) + " bytes, the envelope records " +
+                      std::to_string(parsed.data.messageSize);
+        return check;
+    }
+    check.ok = true;
+    check.envelope = std::move(parsed.data);
+    return check;
+}
+
+} // namespace locmail::mq

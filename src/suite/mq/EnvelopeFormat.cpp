@@ -1,0 +1,282 @@
+#include "suite/mq/EnvelopeFormat.h"
+
+#include <charconv>
+#include <optional>
+
+namespace locmail::mq {
+namespace {
+
+constexpr char kHex[] = "0123456789ABCDEF";
+
+// Blanks, controls and '%' are escaped so that fields split at single blanks;
+// a lone "-" stands for the empty text, so a real "-" is escaped too.
+bool NeedsEscape(unsigned char c) { return c <= 0x20 || c == 0x7F || c == '%'; }
+
+void AppendField(std::string& out, std::string_view text)
+{
+    out += ' ';
+    if (text.empty()) {
+        out += '-';
+        return;
+    }
+    if (text == "-") {
+        out += "%2D";
+        return;
+    }
+    for (unsigned char c : text) {
+        if (NeedsEscape(c)) {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 0xF];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+}
+
+void AppendNumber(std::string& out, long long value)
+{
+    out += ' ';
+    out += std::to_string(value);
+}
+
+int HexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+std::optional<std::string> DecodeField(std::string_view field)
+{
+    if (field == "-")
+        return std::string();
+    std::string out;
+    out.reserve(field.size());
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        char c = field[i];
+        if (c != '%') {
+            if (NeedsEscape(static_cast<unsigned char>(c)))
+                return std::nullopt;
+            out += c;
+            continue;
+        }
+        if (i + 2 >= field.size())
+            return std::nullopt;
+        int hi = HexValue(field[i + 1]);
+        int lo = HexValue(field[i + 2]);
+        if (hi < 0 || lo < 0)
+            return std::nullopt;
+        char decoded = static_cast<char>(hi * 16 + lo);
+        if (decoded == '\r' || decoded == '\n')
+            return std::nullopt;
+        out += decoded;
+        i += 2;
+    }
+    return out;
+}
+
+template <typename T>
+std::optional<T> DecodeNumber(std::string_view field)
+{
+    T value{};
+    auto [end, ec] = std::from_chars(field.data(), field.data() + field.size(), value);
+    if (ec != std::errc() || end != field.data() + field.size() || field.empty())
+        return std::nullopt;
+    return value;
+}
+
+std::vector<std::string_view> SplitFields(std::string_view line)
+{
+    std::vector<std::string_view> fields;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t blank = line.find(' ', start);
+        fields.push_back(line.substr(start, blank - start));
+        if (blank == std::string_view::npos)
+            return fields;
+        start = blank + 1;
+    }
+}
+
+bool AllPresent(const std::vector<std::string_view>& fields)
+{
+    for (auto f : fields)
+        if (f.empty())
+            return false;
+    return true;
+}
+
+// One line of the body, by keyword; false when it is not valid.
+class LineReader {
+public:
+    explicit LineReader(EnvelopeData& out) : out_(out) {}
+
+    bool Read(std::string_view line)
+    {
+        auto f = SplitFields(line);
+        if (!AllPresent(f))
+            return false;
+        if (f[0] == "size")
+            return ReadSize(f);
+        if (f[0] == "channel")
+            return ReadChannel(f);
+        if (f[0] == "from")
+            return ReadSender(f);
+        if (f[0] == "rcpt")
+            return ReadRecipient(f);
+        return false;
+    }
+
+    bool SawSize() const { return sawSize_; }
+
+private:
+    bool ReadSize(const std::vector<std::string_view>& f)
+    {
+        if (f.size() != 2 || sawSize_)
+            return false;
+        auto size = DecodeNumber<uint64_t>(f[1]);
+        if (!size)
+            return false;
+        out_.messageSize = *size;
+        sawSize_ = true;
+        return true;
+    }
+
+    bool ReadChannel(const std::vector<std::string_view>& f)
+    {
+        if (f.size() != 3)
+            return false;
+        auto priority = DecodeNumber<int>(f[1]);
+        auto name = DecodeField(f[2]);
+        if (!priority || !name || name->empty())
+            return false;
+        out_.channels.push_back({std::move(*name), *priority});
+        return true;
+    }
+
+    bool ReadSender(const std::vector<std::string_view>& f)
+    {
+        if (f.size() != 7)
+            return false;
+        auto flags = DecodeNumber<uint32_t>(f[1]);
+        auto reserved = DecodeNumber<uint32_t>(f[2]);
+        auto address = DecodeField(f[3]);
+        auto info = DecodeField(f[4]);
+        auto extra = DecodeField(f[5]);
+        auto channel = DecodeField(f[6]);
+        if (!flags || !reserved || !address || !info || !extra || !channel)
+            return false;
+        out_.senders.push_back({std::move(*address), std::move(*info), *flags, *reserved,
+                                std::move(*extra), std::move(*channel)});
+        return true;
+    }
+
+    bool ReadRecipient(const std::vector<std::string_view>& f)
+    {
+        if (f.size() != 6)
+            return false;
+        auto flags = DecodeNumber<uint32_t>(f[1]);
+        auto address = DecodeField(f[2]);
+        auto info = DecodeField(f[3]);
+        auto extra = DecodeField(f[4]);
+        auto channel = DecodeField(f[5]);
+        if (!flags || !address || !info || !extra || !channel)
+            return false;
+        out_.recipients.push_back({std::move(*address), std::move(*info), *flags,
+                                   std::move(*extra), std::move(*channel)});
+        return true;
+    }
+
+    EnvelopeData& out_;
+    bool sawSize_ = false;
+};
+
+ParsedEnvelope Fail(std::string fault)
+{
+    ParsedEnvelope result;
+    result.fault = std::move(fault);
+    return result;
+}
+
+} // namespace
+
+std::string FormatEnvelopeFile(const EnvelopeData& envelope)
+{
+    std::string out(kEnvelopeMagic);
+    out += "\nsize";
+    AppendNumber(out, static_cast<long long>(envelope.messageSize));
+    out += '\n';
+    for (const auto& route : envelope.channels) {
+        out += "channel";
+        AppendNumber(out, route.priority);
+        AppendField(out, route.name);
+        out += '\n';
+    }
+    for (const auto& s : envelope.senders) {
+        out += "from";
+        AppendNumber(out, s.flags);
+        AppendNumber(out, s.reserved);
+        AppendField(out, s.address);
+        AppendField(out, s.info);
+        AppendField(out, s.extra);
+        AppendField(out, s.channel);
+        out += '\n';
+    }
+    for (const auto& r : envelope.recipients) {
+        out += "rcpt";
+        AppendNumber(out, r.flags);
+        AppendField(out, r.address);
+        AppendField(out, r.info);
+        AppendField(out, r.extra);
+        AppendField(out, r.channel);
+        out += '\n';
+    }
+    out += "end\n";
+    return out;
+}
+
+ParsedEnvelope ParseEnvelopeFile(std::string_view text)
+{
+    ParsedEnvelope result;
+    LineReader reader(result.data);
+    std::size_t lineNo = 0;
+    bool ended = false;
+    while (!text.empty()) {
+        ++lineNo;
+        std::size_t lf = text.find('\n');
+        if (lf == std::string_view::npos)
+            return Fail("no end line (truncated)");
+        std::string_view line = text.substr(0, lf);
+        text.remove_prefix(lf + 1);
+        if (ended)
+            return Fail("text after the end line");
+        if (lineNo == 1) {
+            if (line != kEnvelopeMagic)
+                return Fail("line 1 is not \"" + std::string(kEnvelopeMagic) + "\"");
+            continue;
+        }
+        if (line == "end") {
+            ended = true;
+            continue;
+        }
+        if (!reader.Read(line))
+            return Fail("line " + std::to_string(lineNo) + " is not valid");
+    }
+    if (lineNo == 0)
+        return Fail("envelope is empty");
+    if (!ended)
+        return Fail("no end line (truncated)");
+    if (!reader.SawSize())
+        return Fail("no size line");
+    if (result.data.channels.empty())
+        return Fail("no channel line");
+    result.ok = true;
+    return result;
+}
+
+} // namespace locmail::mq

@@ -1,0 +1,38 @@
+#include "suite/mq/FileLock.h"
+
+#include <sys/file.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+
+namespace locmail::mq {
+
+bool TryLockExclusive(int fd)
+{
+    int rc;
+    do
+        rc = ::flock(fd, LOCK_EX | LOCK_NB);
+    while (rc != 0 && errno == EINTR);
+    return rc == 0;
+}
+
+bool LockExclusive(int fd)
+{
+    int rc;
+    do
+        rc = ::flock(fd, LOCK_EX);
+    while (rc != 0 && errno == EINTR);
+    return rc == 0;
+}
+
+bool StillLinkedAt(int fd, const std::string& path)
+{
+    struct stat open, named;
+    if (::fstat(fd, &open) != 0 || open.st_nlink == 0)
+        return false;
+    if (::stat(path.c_str(), &named) != 0)
+        return false;
+    return open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
+} // namespace locmail::mq

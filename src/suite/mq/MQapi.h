@@ -1,0 +1,85 @@
+// The message queue library's operations, as the agent and the host call them.
+// The queue is a directory (QueueLayout.h, docs/queue-format.md); these
+// functions keep the suite's names and results.
+//
+// Contract:
+//  - MQInit(queueName, moduleName): an absolute queueName is the queue
+//    directory itself; anything else means [Gateway] QueueDirectory of
+//    qxmta.ini. True when that directory has a usable layout; the directory
+//    and the module name (under which the library logs) are then kept for the
+//    process (QueueState.h). False, with a level-1 line, otherwise; a failed
+//    MQInit leaves what an earlier one recorded.
+//  - OpenMQChannel(name): a walk context for the channel (names are
+//    case-insensitive; the channel folder is created when missing); null when
+//    MQInit has not succeeded or the name is not valid. CloseMQChannel frees
+//    any context (a new entry not yet committed is discarded).
+//  - GetFirstMessage/GetNextMessage(channel, reserved): the next claimed
+//    entry id in id order; kNoMessage (-1) at the end; kQueueUnreachable (-2)
+//    when the queue directory cannot be read or the context is not a channel.
+//    After each call MQContext::msgNumber is the id handed out (or -1). The
+//    bool argument has no meaning here; the suite passes false.
+//  - GetMQPathName(id, ext): the entry's file path with EXT appended
+//    ("" gives the base, ".msg" the text); the pointer is to a per-thread buffer
+//    that the next call overwrites, so callers copy it at once. Null before a
+//    successful MQInit.
+//  - GetMQEnvelope(id): the entry's envelope, owned by the caller until
+//    FreeMQEnvelope; null when it cannot be read or is damaged.
+//  - RemoveMQChannel(channel): takes the current entry off the channel; the
+//    entry is deleted when no channel keeps it. True when there was one.
+//  - CreateMQEntry(): a new entry (in tmp/, invisible to walks), null on
+//    failure. GetMQPathName(entry, ".msg") is where the caller writes the
+//    text (the pointer stays valid until the next call on that entry).
+//    InsertMQChannel routes it (the priority is recorded, walks go by id),
+//    PutMQEnvelope copies the envelope (refusing texts with CR or LF), and
+//    CloseMQEntry commits it durably and frees the context whatever the
+//    outcome; DiscardMQEntry drops an entry not yet committed and frees the
+//    context. See NewEntry.h for the commit protocol.
+// Failure modes: every failure is a result value with a log line under the
+// module name; nothing throws but std::bad_alloc.
+#pragma once
+
+#include "suite/mq/Envelope.h"
+#include "suite/mq/EntryId.h"
+
+#include <cstdint>
+#include <memory>
+
+namespace locmail::mq {
+class ChannelWalk;
+class NewEntry;
+} // namespace locmail::mq
+
+// A channel walk or a new entry, as the operations above hand them out.
+struct MQContext {
+    MQContext();
+    ~MQContext();
+    MQContext(const MQContext&) = delete;
+    MQContext& operator=(const MQContext&) = delete;
+
+    uint32_t msgNumber;   // the current message of a walk, or -1
+
+    std::unique_ptr<locmail::mq::ChannelWalk> walk;
+    std::unique_ptr<locmail::mq::NewEntry> entry;
+};
+
+bool MQInit(const char* queueName, const char* moduleName);
+
+MQContext* OpenMQChannel(const char* channel);
+bool CloseMQChannel(MQContext* context);
+
+uint32_t GetFirstMessage(MQContext* channel, bool reserved);
+uint32_t GetNextMessage(MQContext* channel, bool reserved);
+
+const char* GetMQPathName(uint32_t id, const char* ext);
+const char* GetMQPathName(MQContext* entry, const char* ext);
+
+stEnvelope* GetMQEnvelope(uint32_t id);
+void FreeMQEnvelope(stEnvelope* envelope);
+
+bool RemoveMQChannel(MQContext* channel);
+
+MQContext* CreateMQEntry();
+bool InsertMQChannel(MQContext* entry, const char* channel, int priority);
+bool PutMQEnvelope(MQContext* entry, const stEnvelope* envelope);
+bool CloseMQEntry(MQContext* entry);
+void DiscardMQEntry(MQContext* entry);

@@ -1,0 +1,74 @@
+// A queue entry being built: reserved by CreateMQEntry, given its text (written
+// by the caller at TextPath), its channels and its envelope, then committed by
+// Commit (CloseMQEntry) or dropped by Discard (DiscardMQEntry).
+//
+// Contract: while it is built, the entry lives in tmp/ and no walk can see it.
+// Commit: the text and the envelope (which records the text's size and the
+// channels) are fsynced in tmp/, the text and then the envelope are renamed
+// into entries/ (the envelope's rename is the commit point), entries/ is
+// fsynced, and the channel markers are created. The entry's lock on its
+// envelope is held until the markers exist; a process that dies after the
+// commit point leaves a whole entry whose missing markers the next walk
+// restores (Recovery.h), and one that dies before it leaves only files in
+// tmp/ (and perhaps entries/ID.msg) that the next walk removes. Three fsyncs
+// per entry. Destroying an entry that was neither committed nor discarded
+// discards it.
+// Failure modes: SetEnvelope refuses texts with CR or LF, AddChannel refuses
+// bad channel names, Commit fails when the text was never written, no envelope
+// or channel was given, or a file operation fails; each logs one level-1 line
+// naming the entry and returns false. A failed Commit leaves nothing behind.
+// Nothing throws but std::bad_alloc.
+#pragma once
+
+#include "suite/mq/Envelope.h"
+#include "suite/mq/EnvelopeFormat.h"
+#include "suite/mq/QueueLayout.h"
+#include "suite/platform/UniqueFd.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace locmail::mq {
+
+class NewEntry {
+public:
+    // Reserves an id in the queue at PATHS; null (logged under MODULE) on failure.
+    static std::unique_ptr<NewEntry> Create(const QueuePaths& paths, std::string module);
+    ~NewEntry();
+    NewEntry(const NewEntry&) = delete;
+    NewEntry& operator=(const NewEntry&) = delete;
+
+    uint32_t Id() const { return id_; }
+    // Where the caller writes the text: tmp/ID + EXT for "" and ".msg"; null otherwise.
+    const char* TextPath(std::string_view ext);
+
+    [[nodiscard]] bool AddChannel(const char* name, int priority);
+    [[nodiscard]] bool SetEnvelope(const stEnvelope* envelope);
+    [[nodiscard]] bool Commit();
+    void Discard();
+
+private:
+    NewEntry(QueuePaths paths, std::string module, uint32_t id, UniqueFd envelopeFd);
+
+    bool Fail(const char* what, int err);
+    bool SyncText();
+    bool WriteEnvelope();
+    bool CreateMarkers();
+    void RollBack();
+
+    QueuePaths paths_;
+    std::string module_;
+    uint32_t id_;
+    UniqueFd envelopeFd_;
+    EnvelopeData envelope_;
+    bool haveEnvelope_ = false;
+    bool finished_ = false;
+    std::string pathBuffer_;
+    std::vector<std::string> markersMade_;
+    bool textRenamed_ = false;
+    bool envelopeRenamed_ = false;
+};
+
+} // namespace locmail::mq

@@ -1,0 +1,200 @@
+// Several processes on one queue: walkers sharing a channel, and builders
+// killed at every step of an inject.
+#include "QueueFixture.h"
+
+#include "suite/log/CaptureLog.h"
+#include "suite/mq/StepObserver.h"
+
+#include <gmock/gmock.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <map>
+#include <set>
+
+namespace {
+
+using namespace mqtest;
+using locmail::mq::kNoMessage;
+
+bool ReadByte(int fd, char& c) { return ::read(fd, &c, 1) == 1; }
+
+std::vector<uint32_t> ReadIds(int fd)
+{
+    std::vector<uint32_t> ids;
+    uint32_t id;
+    while (::read(fd, &id, sizeof id) == static_cast<ssize_t>(sizeof id))
+        ids.push_back(id);
+    return ids;
+}
+
+void ExpectCleanExit(pid_t pid)
+{
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+}
+
+TEST_F(QueueTest, TwoWalkerProcessesNeverShareAnEntryAndTogetherTakeAll)
+{
+    std::set<uint32_t> injected;
+    for (int i = 0; i < 300; ++i)
+        injected.insert(Inject("Subject: " + std::to_string(i) + "\r\n\r\n", "s@x", {{"r@x", "local"}}));
+    ASSERT_EQ(injected.size(), 300u);
+
+    int go[2];
+    ASSERT_EQ(::pipe(go), 0);
+    std::vector<std::pair<pid_t, int>> walkers;
+    for (int w = 0; w < 2; ++w) {
+        int out[2];
+        ASSERT_EQ(::pipe(out), 0);
+        pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            ::close(out[0]);
+            ::close(go[1]);
+            char c;
+            if (!ReadByte(go[0], c) || !MQInit(queue_.c_str(), "Walker"))
+                ::_exit(2);
+            MQContext* ctx = OpenMQChannel("local");
+            for (uint32_t id = GetFirstMessage(ctx, false); id != kNoMessage; id = GetNextMessage(ctx, false)) {
+                if (::write(out[1], &id, sizeof id) != static_cast<ssize_t>(sizeof id) || !RemoveMQChannel(ctx))
+                    ::_exit(3);
+            }
+            CloseMQChannel(ctx);
+            ::_exit(0);
+        }
+        ::close(out[1]);
+        walkers.emplace_back(pid, out[0]);
+    }
+    ::close(go[0]);
+    ASSERT_EQ(::write(go[1], "gg", 2), 2);
+    ::close(go[1]);
+
+    std::vector<std::vector<uint32_t>> taken;
+    for (auto [pid, fd] : walkers) {
+        taken.push_back(ReadIds(fd));
+        ::close(fd);
+        ExpectCleanExit(pid);
+    }
+    std::multiset<uint32_t> all(taken[0].begin(), taken[0].end());
+    all.insert(taken[1].begin(), taken[1].end());
+    for (uint32_t id : injected)
+        EXPECT_EQ(all.count(id), 1u) << "entry " << locmail::mq::EntryName(id);
+    EXPECT_EQ(all.size(), injected.size());
+    EXPECT_TRUE(std::is_sorted(taken[0].begin(), taken[0].end()));
+    EXPECT_TRUE(std::is_sorted(taken[1].begin(), taken[1].end()));
+    EXPECT_THAT(Names(Path("entries")), ::testing::IsEmpty());
+}
+
+// The builder child: reports every step on a pipe, then waits for leave to go on.
+int g_report = -1;
+int g_resume = -1;
+
+void Pause(char code)
+{
+    char c;
+    if (::write(g_report, &code, 1) != 1 || !ReadByte(g_resume, c))
+        ::_exit(4);
+}
+
+void OnStep(const char* step)
+{
+    static const std::map<std::string, char> codes = {
+        {"reserved", 'r'},       {"text-synced", 't'},    {"envelope-synced", 'e'}, {"text-renamed", 'm'},
+        {"envelope-renamed", 'E'}, {"entries-synced", 's'}, {"marker-created", 'k'},  {"committed", 'c'}};
+    Pause(codes.at(step));
+}
+
+std::string TextFor(int i)
+{
+    return "Subject: message " + std::to_string(i) + "\r\n\r\n" + std::string(300 + i, 'x') + "\r\n";
+}
+
+[[noreturn]] void BuildForever(const std::string& queue)
+{
+    if (!MQInit(queue.c_str(), "Builder"))
+        ::_exit(2);
+    locmail::mq::SetStepObserver(OnStep);
+    for (int i = 0;; ++i) {
+        MQContext* entry = CreateMQEntry();
+        if (entry == nullptr)
+            ::_exit(5);
+        std::string text = TextFor(i);
+        FILE* out = std::fopen(GetMQPathName(entry, ".msg"), "wb");
+        for (std::size_t done = 0; done < text.size(); done += 128) {
+            std::fwrite(text.data() + done, 1, std::min<std::size_t>(128, text.size() - done), out);
+            std::fflush(out);
+            Pause('w');
+        }
+        std::fclose(out);
+        locmail::mq::EnvelopeBuilder env;
+        env.AddSender("s" + std::to_string(i) + "@x", "local").AddRecipient("r@x", "local");
+        if (!InsertMQChannel(entry, "local", 255) || !PutMQEnvelope(entry, env.Envelope()) || !CloseMQEntry(entry))
+            ::_exit(6);
+    }
+}
+
+TEST_F(QueueTest, ABuilderKilledAtAnyStepLeavesNoEntryOrAWholeOne)
+{
+    // Two whole injects and then some: every step of the commit is a kill point.
+    for (int killAfter = 1; killAfter <= 32; ++killAfter) {
+        SCOPED_TRACE("killed after step " + std::to_string(killAfter));
+        int report[2], resume[2];
+        ASSERT_EQ(::pipe(report), 0);
+        ASSERT_EQ(::pipe(resume), 0);
+        pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            g_report = report[1];
+            g_resume = resume[0];
+            ::close(report[0]);
+            ::close(resume[1]);
+            BuildForever(queue_);
+        }
+        ::close(report[1]);
+        ::close(resume[0]);
+        int committed = 0;
+        std::string steps;
+        for (int step = 0; step < killAfter; ++step) {
+            char code;
+            ASSERT_TRUE(ReadByte(report[0], code));
+            steps += code;
+            if (code == 'E')
+                ++committed;
+            if (step + 1 < killAfter) {
+                ASSERT_EQ(::write(resume[1], "g", 1), 1);
+            }
+        }
+        ::kill(pid, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ::close(report[0]);
+        ::close(resume[1]);
+
+        locmail::log::CaptureLog log;
+        MQContext* ctx = OpenMQChannel("local");
+        int visible = 0;
+        for (uint32_t id = GetFirstMessage(ctx, false); id != kNoMessage; id = GetNextMessage(ctx, false)) {
+            stEnvelope* env = GetMQEnvelope(id);
+            ASSERT_NE(env, nullptr);
+            std::string sender = static_cast<_envFrom*>(env->from.head->item)->address;
+            FreeMQEnvelope(env);
+            int i = std::stoi(sender.substr(1));
+            EXPECT_EQ(testsupport::ReadFile(GetMQPathName(id, ".msg")), TextFor(i)) << steps;
+            ++visible;
+            RemoveMQChannel(ctx);
+        }
+        CloseMQChannel(ctx);
+        EXPECT_EQ(visible, committed) << "steps " << steps;
+        for (const auto& line : log.Lines())
+            EXPECT_NE(line.substr(0, 2), "1 ") << line;
+        EXPECT_THAT(Names(Path("tmp")), ::testing::IsEmpty()) << steps;
+        EXPECT_THAT(Names(Path("entries")), ::testing::IsEmpty()) << steps;
+    }
+}
+
+} // namespace
