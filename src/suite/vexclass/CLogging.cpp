@@ -5,6 +5,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 using locmail::CopyBounded;
 
@@ -31,6 +32,9 @@ void CLogging::PrintLogMessageEx(int level, const char* format, ...)
     va_end(args);
     if (n < 0)
         line[0] = '\0';
+    // The log drops a trailing line end; the kept message must read the same.
+    for (std::size_t len = std::strlen(line); len > 0 && (line[len - 1] == '\n' || line[len - 1] == '\r');)
+        line[--len] = '\0';
     SetLastErrorMsg(line);
     locmail::log::Write(level, m_moduleName, line);
 }

@@ -36,9 +36,9 @@ TEST(CLogging, PrintLogMessageExLogsAndKeepsTheText)
 
     log.Clear();
     locmail::log::SetThreshold(1);
-    logging.PrintLogMessageEx(5, "kept %d", 7);
+    logging.PrintLogMessageEx(5, "kept %d\r\n", 7);
     EXPECT_TRUE(log.Lines().empty());
-    EXPECT_STREQ(logging.GetLastErrorMsg(), "kept 7") << "the text is kept even when the line is dropped";
+    EXPECT_STREQ(logging.GetLastErrorMsg(), "kept 7") << "the text is kept, without its line end, even when the line is dropped";
 }
 
 TEST(CLogging, PrintLogOnAnExceptionLogsItsMessageUnderTheGivenModule)
