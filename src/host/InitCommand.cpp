@@ -1,0 +1,104 @@
+// locmail init DIR: a working installation in DIR (configuration, queue, log).
+// Running it again keeps the configuration file and makes whatever is missing.
+#include "host/Commands.h"
+#include "host/Settings.h"
+#include "suite/mq/QueueLayout.h"
+#include "suite/platform/Files.h"
+
+#include <CLI/CLI.hpp>
+
+#include <sysexits.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+
+namespace locmail::host {
+namespace {
+
+std::string HostName()
+{
+    char name[256] = {};
+    if (gethostname(name, sizeof name - 1) != 0 || name[0] == '\0')
+        return "localhost";
+    return name;
+}
+
+std::string ConfigText(const std::string& dir)
+{
+    return "; locmail configuration, written by `locmail init`.\n"
+           "[Gateway]\n"
+           "QueueDirectory=" + PathJoin(dir, "queue") + "\n"
+           "\n[MsgStore]\n"
+           "HomeDir=" + PathJoin(dir, "store") + "\n"
+           "\n[Log]\n"
+           "Directory=" + PathJoin(dir, "log") + "\n"
+           "; 1 errors, 2 warnings, 5 progress, 6 outcomes\n"
+           "Level=6\n"
+           "\n[Mail]\n"
+           "Postmaster=postmaster@" + HostName() + "\n"
+           "\n[Options]\n"
+           "; Bounce, Postmaster or Delete\n"
+           "MailForInvalidLocalUser=Bounce\n";
+}
+
+bool MakeTree(const std::string& path)
+{
+    std::error_code ec;
+    std::filesystem::create_directories(path, ec);
+    if (ec) {
+        Complain("cannot create " + path + ": " + ec.message());
+        return false;
+    }
+    return true;
+}
+
+int RunInit(const std::string& dirArg)
+{
+    std::error_code ec;
+    std::string dir = std::filesystem::absolute(dirArg, ec).lexically_normal().string();
+    if (ec || dir.empty()) {
+        Complain("cannot resolve " + dirArg);
+        return EX_USAGE;
+    }
+    if (!dir.empty() && dir.size() > 1 && dir.back() == '/')
+        dir.pop_back();
+    if (!MakeTree(dir))
+        return EX_CANTCREAT;
+
+    std::string config = PathJoin(dir, "qxmta.ini");
+    if (FileExists(config)) {
+        std::cout << "keeping " << config << '\n';
+    } else if (!WriteFileAtomic(config, ConfigText(dir))) {
+        Complain("cannot write " + config + ": " + std::strerror(errno));
+        return EX_CANTCREAT;
+    }
+
+    // The directories are the configured ones, so a kept file is honoured.
+    Settings settings = ReadSettings(config);
+    if (!MakeTree(settings.logDir))
+        return EX_CANTCREAT;
+    std::string why;
+    if (!mq::CreateQueueDirectory(settings.queueDir, &why)) {
+        Complain("cannot create the queue in " + settings.queueDir + ": " + why);
+        return EX_CANTCREAT;
+    }
+
+    std::cout << "installation ready in " << dir << "\n"
+              << "use it with: export LOCMAIL_CONFIG=" << config << '\n';
+    return EX_OK;
+}
+
+} // namespace
+
+void AddInitCommand(CLI::App& app, int& exitCode)
+{
+    auto* cmd = app.add_subcommand("init", "make a working installation in DIR");
+    auto dir = std::make_shared<std::string>();
+    cmd->add_option("DIR", *dir, "installation directory")->required();
+    cmd->callback([dir, &exitCode] { exitCode = RunInit(*dir); });
+}
+
+} // namespace locmail::host

@@ -1,0 +1,22 @@
+// What `locmail inject` accepts: the message text on standard input and the
+// envelope addresses on the command line, checked before anything is queued.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace locmail::host {
+
+// Reads FD to its end into OUT; false with errno on a read error.
+bool ReadAllFrom(int fd, std::string& out);
+
+// Lines end in CR LF in the queue: a line feed without a carriage return before it
+// gets one. Text that already uses CR LF comes back unchanged.
+std::string ToCrlfLines(std::string_view text);
+
+// Empty when ADDRESS can be queued, else why not. The agent keeps addresses in
+// 1024-character fields, so longer ones are refused here rather than cut later.
+// An empty sender is the null reverse path and is allowed; an empty recipient is not.
+std::string AddressProblem(std::string_view address, bool isSender);
+
+} // namespace locmail::host

@@ -1,0 +1,28 @@
+// The installation as the configuration file describes it, for the host's commands.
+//
+// Every value has a default that works out of the box, so a missing key is never an
+// error here; a missing configuration file is reported by the command that needs it.
+#pragma once
+
+#include <string>
+
+namespace locmail::host {
+
+struct Settings {
+    std::string configFile;
+    std::string queueDir;   // [Gateway] QueueDirectory
+    std::string storeHome;  // [MsgStore] HomeDir
+    std::string logDir;     // [Log] Directory
+    int logLevel = 6;       // [Log] Level
+};
+
+// FILE as the profile functions take it: "qxmta.ini" is the configured file.
+Settings ReadSettings(const std::string& file = "qxmta.ini");
+
+// Points the log at [Log] Directory; false (and a line on standard error) when it cannot.
+bool OpenLog(const Settings& settings);
+
+// "locmail: WHAT" on standard error.
+void Complain(const std::string& what);
+
+} // namespace locmail::host

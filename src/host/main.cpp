@@ -1,0 +1,29 @@
+// locmail: the host of the delivery agent and the operator's tool around it.
+#include "host/Commands.h"
+#include "suite/platform/Config.h"
+
+#include <CLI/CLI.hpp>
+
+#include <sysexits.h>
+
+int main(int argc, char** argv)
+{
+    CLI::App app{"locmail: local mail delivery agent"};
+    app.require_subcommand(1);
+    std::string config;
+    app.add_option("--config", config, "configuration file (when $LOCMAIL_CONFIG is not set)")
+        ->each([](const std::string& path) { locmail::SetConfigOption(path); });
+
+    int exitCode = EX_OK;
+    locmail::host::AddInitCommand(app, exitCode);
+    locmail::host::AddInjectCommand(app, exitCode);
+    locmail::host::AddQueueCommand(app, exitCode);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        int status = app.exit(e);
+        return status == 0 ? EX_OK : EX_USAGE;
+    }
+    return exitCode;
+}
