@@ -1,26 +1,6 @@
 #include "host/MessageInput.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-
 namespace locmail::host {
-
-bool ReadAllFrom(int fd, std::string& out)
-{
-    char chunk[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (n == 0)
-            return true;
-        out.append(chunk, static_cast<std::size_t>(n));
-    }
-}
 
 std::string ToCrlfLines(std::string_view text)
 {

@@ -7,9 +7,6 @@
 
 namespace locmail::host {
 
-// Reads FD to its end into OUT; false with errno on a read error.
-bool ReadAllFrom(int fd, std::string& out);
-
 // Lines end in CR LF in the queue: a line feed without a carriage return before it
 // gets one. Text that already uses CR LF comes back unchanged.
 std::string ToCrlfLines(std::string_view text);

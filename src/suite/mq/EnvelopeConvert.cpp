@@ -25,47 +25,50 @@ bool CheckTexts(const char* what, int index, std::initializer_list<std::pair<con
     return true;
 }
 
-bool ReadSenders(const stEnvList& list, std::vector<SenderRecord>& out, std::string& fault)
+// Sender and recipient records share their four text fields; the helpers below
+// work on either.
+template <typename Record>
+bool CheckRecordTexts(const char* what, int index, const Record& rec, std::string& fault)
+{
+    return CheckTexts(what, index,
+                      {{"address", rec.address}, {"info", rec.info}, {"extra", rec.extra}, {"channel", rec.channel}},
+                      fault);
+}
+
+template <typename Record, typename Data, typename Convert>
+bool ReadList(const stEnvList& list, const char* what, std::vector<Data>& out, std::string& fault, Convert convert)
 {
     int index = 0;
     for (const stEnvNode* node = list.head; node != nullptr; node = node->next) {
         if (++index > kMaxRecords) {
-            fault = "sender list is too long";
+            fault = std::string(what) + " list is too long";
             return false;
         }
-        const auto* rec = static_cast<const _envFrom*>(node->item);
+        const auto* rec = static_cast<const Record*>(node->item);
         if (rec == nullptr) {
             out.emplace_back();
             continue;
         }
-        if (!CheckTexts("sender", index, {{"address", rec->address}, {"info", rec->info},
-                                          {"extra", rec->extra}, {"channel", rec->channel}}, fault))
+        if (!CheckRecordTexts(what, index, *rec, fault))
             return false;
-        out.push_back({Text(rec->address), Text(rec->info), rec->flags, rec->reserved, Text(rec->extra),
-                       Text(rec->channel)});
+        out.push_back(convert(*rec));
     }
     return true;
 }
 
+bool ReadSenders(const stEnvList& list, std::vector<SenderRecord>& out, std::string& fault)
+{
+    return ReadList<_envFrom>(list, "sender", out, fault, [](const _envFrom& rec) {
+        return SenderRecord{Text(rec.address), Text(rec.info), rec.flags, rec.reserved, Text(rec.extra),
+                            Text(rec.channel)};
+    });
+}
+
 bool ReadRecipients(const stEnvList& list, std::vector<RecipientRecord>& out, std::string& fault)
 {
-    int index = 0;
-    for (const stEnvNode* node = list.head; node != nullptr; node = node->next) {
-        if (++index > kMaxRecords) {
-            fault = "recipient list is too long";
-            return false;
-        }
-        const auto* rec = static_cast<const _envRcpt*>(node->item);
-        if (rec == nullptr) {
-            out.emplace_back();
-            continue;
-        }
-        if (!CheckTexts("recipient", index, {{"address", rec->address}, {"info", rec->info},
-                                             {"extra", rec->extra}, {"channel", rec->channel}}, fault))
-            return false;
-        out.push_back({Text(rec->address), Text(rec->info), rec->flags, Text(rec->extra), Text(rec->channel)});
-    }
-    return true;
+    return ReadList<_envRcpt>(list, "recipient", out, fault, [](const _envRcpt& rec) {
+        return RecipientRecord{Text(rec.address), Text(rec.info), rec.flags, Text(rec.extra), Text(rec.channel)};
+    });
 }
 
 char* CopyText(const std::string& text)
@@ -76,7 +79,8 @@ char* CopyText(const std::string& text)
     return copy;
 }
 
-void DeleteSender(_envFrom* rec)
+template <typename Record>
+void DeleteRecord(Record* rec)
 {
     if (rec == nullptr)
         return;
@@ -87,47 +91,31 @@ void DeleteSender(_envFrom* rec)
     delete rec;
 }
 
-void DeleteRecipient(_envRcpt* rec)
+// Fills the four texts of REC from DATA; on failure REC is deleted and null returned.
+template <typename Record, typename Data>
+Record* WithTexts(Record* rec, const Data& data)
 {
     if (rec == nullptr)
-        return;
-    delete[] rec->address;
-    delete[] rec->info;
-    delete[] rec->extra;
-    delete[] rec->channel;
-    delete rec;
+        return nullptr;
+    rec->address = CopyText(data.address);
+    rec->info = CopyText(data.info);
+    rec->extra = CopyText(data.extra);
+    rec->channel = CopyText(data.channel);
+    if (!rec->address || !rec->info || !rec->extra || !rec->channel) {
+        DeleteRecord(rec);
+        return nullptr;
+    }
+    return rec;
 }
 
 _envFrom* NewSender(const SenderRecord& s)
 {
-    auto* rec = new (std::nothrow) _envFrom{nullptr, nullptr, s.flags, s.reserved, nullptr, nullptr};
-    if (rec == nullptr)
-        return nullptr;
-    rec->address = CopyText(s.address);
-    rec->info = CopyText(s.info);
-    rec->extra = CopyText(s.extra);
-    rec->channel = CopyText(s.channel);
-    if (!rec->address || !rec->info || !rec->extra || !rec->channel) {
-        DeleteSender(rec);
-        return nullptr;
-    }
-    return rec;
+    return WithTexts(new (std::nothrow) _envFrom{nullptr, nullptr, s.flags, s.reserved, nullptr, nullptr}, s);
 }
 
 _envRcpt* NewRecipient(const RecipientRecord& r)
 {
-    auto* rec = new (std::nothrow) _envRcpt{nullptr, nullptr, r.flags, nullptr, nullptr};
-    if (rec == nullptr)
-        return nullptr;
-    rec->address = CopyText(r.address);
-    rec->info = CopyText(r.info);
-    rec->extra = CopyText(r.extra);
-    rec->channel = CopyText(r.channel);
-    if (!rec->address || !rec->info || !rec->extra || !rec->channel) {
-        DeleteRecipient(rec);
-        return nullptr;
-    }
-    return rec;
+    return WithTexts(new (std::nothrow) _envRcpt{nullptr, nullptr, r.flags, nullptr, nullptr}, r);
 }
 
 } // namespace
@@ -147,7 +135,7 @@ stEnvelope* NewOwnedEnvelope(const EnvelopeData& data)
     for (const auto& s : data.senders) {
         _envFrom* rec = NewSender(s);
         if (rec == nullptr || !AppendEnvItem(envelope->from, rec)) {
-            DeleteSender(rec);
+            DeleteRecord(rec);
             DeleteOwnedEnvelope(envelope);
             return nullptr;
         }
@@ -155,7 +143,7 @@ stEnvelope* NewOwnedEnvelope(const EnvelopeData& data)
     for (const auto& r : data.recipients) {
         _envRcpt* rec = NewRecipient(r);
         if (rec == nullptr || !AppendEnvItem(envelope->rcpt, rec)) {
-            DeleteRecipient(rec);
+            DeleteRecord(rec);
             DeleteOwnedEnvelope(envelope);
             return nullptr;
         }
@@ -170,9 +158,9 @@ void DeleteOwnedEnvelope(stEnvelope* envelope)
     if (envelope == nullptr)
         return;
     for (stEnvNode* node = envelope->from.head; node != nullptr; node = node->next)
-        DeleteSender(static_cast<_envFrom*>(node->item));
+        DeleteRecord(static_cast<_envFrom*>(node->item));
     for (stEnvNode* node = envelope->rcpt.head; node != nullptr; node = node->next)
-        DeleteRecipient(static_cast<_envRcpt*>(node->item));
+        DeleteRecord(static_cast<_envRcpt*>(node->item));
     ReleaseEnvNodes(envelope->from);
     ReleaseEnvNodes(envelope->rcpt);
     delete envelope;

@@ -54,6 +54,22 @@ bool WriteAll(int fd, std::string_view data)
     return true;
 }
 
+bool ReadAllFrom(int fd, std::string& out)
+{
+    char chunk[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (n == 0)
+            return true;
+        out.append(chunk, static_cast<std::size_t>(n));
+    }
+}
+
 bool ReadWholeFile(const std::string& path, std::string& out)
 {
     out.clear();
@@ -63,21 +79,12 @@ bool ReadWholeFile(const std::string& path, std::string& out)
     struct stat st;
     if (::fstat(fd.get(), &st) == 0 && st.st_size > 0)
         out.reserve(static_cast<std::size_t>(st.st_size));
-    char chunk[65536];
-    for (;;) {
-        ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            int saved = errno;
-            out.clear();
-            errno = saved;
-            return false;
-        }
-        if (n == 0)
-            return true;
-        out.append(chunk, static_cast<std::size_t>(n));
-    }
+    if (ReadAllFrom(fd.get(), out))
+        return true;
+    int saved = errno;
+    out.clear();
+    errno = saved;
+    return false;
 }
 
 bool CopyFileOver(const std::string& src, const std::string& dst)

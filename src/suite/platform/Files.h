@@ -23,6 +23,9 @@ bool CopyFileOver(const std::string& src, const std::string& dst);
 // Reads the whole file into OUT; false with errno on failure (OUT then empty).
 bool ReadWholeFile(const std::string& path, std::string& out);
 
+// Appends everything FD yields until its end to OUT, retrying EINTR; false with errno on a read error.
+bool ReadAllFrom(int fd, std::string& out);
+
 // Writes all of DATA to FD, retrying short writes and EINTR; false with errno on failure.
 bool WriteAll(int fd, std::string_view data);
 

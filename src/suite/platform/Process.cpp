@@ -1,5 +1,7 @@
 #include "suite/platform/Process.h"
 
+#include "suite/platform/Files.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
@@ -291,16 +293,7 @@ bool Process::WriteInput(std::string_view data)
         return false;
     }
     SigpipeBlock guard;
-    while (!data.empty()) {
-        ssize_t n = ::write(input_.get(), data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
+    return WriteAll(input_.get(), data);
 }
 
 void Process::CloseInput()

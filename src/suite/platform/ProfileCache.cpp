@@ -1,5 +1,6 @@
 #include "suite/platform/ProfileCache.h"
 
+#include "suite/platform/Files.h"
 #include "suite/platform/UniqueFd.h"
 
 #include <fcntl.h>
@@ -10,26 +11,6 @@
 #include <utility>
 
 namespace locmail {
-
-namespace {
-
-bool ReadAll(int fd, std::string& out)
-{
-    char chunk[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (n == 0)
-            return true;
-        out.append(chunk, static_cast<std::size_t>(n));
-    }
-}
-
-} // namespace
 
 bool ProfileCache::Identity::operator==(const Identity& other) const
 {
@@ -81,7 +62,7 @@ std::shared_ptr<const ProfileData> ProfileCache::ReadAndParse(const std::string&
         return nullptr;
     std::string text;
     text.reserve(static_cast<std::size_t>(st.st_size));
-    if (!ReadAll(fd.get(), text))
+    if (!ReadAllFrom(fd.get(), text))
         return nullptr;
     auto data = std::make_shared<const ProfileData>(std::move(text));
     ++parses_;
