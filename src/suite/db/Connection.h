@@ -1,0 +1,73 @@
+// One open relation database: the SQLite connection on NAME.db, its cached
+// prepared statements and the relation's text heap (NAME.str).
+//
+// Contract: Open sets the connection up once (WAL journal, synchronous=NORMAL,
+// busy timeout, small page cache), checks that the file is a relation of the
+// expected name and format, and installs the schema into a new, empty file.
+// After that, Statement() hands out prepared statements that live as long as
+// the connection. A connection is used by one thread at a time (the cache in
+// diamondBase is per thread).
+// Failure modes: Open returns nullptr and an error text when the file cannot
+// be opened or created, is not a relation of this name and format, or the
+// schema cannot be installed. Statement returns nullptr when preparing fails
+// (LastError tells why). Nothing throws except std::bad_alloc.
+#pragma once
+
+#include "suite/db/SqliteOwners.h"
+#include "suite/db/TextHeap.h"
+
+#include <sys/types.h>
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+namespace locmail::db {
+
+// What a relation's file must hold. FORMAT goes to PRAGMA user_version, and
+// the relation name's tag to PRAGMA application_id, so a file of another
+// relation or of an older layout is refused instead of misread.
+struct Schema {
+    const char* relation;  // "mailbox", "msgenv", ...
+    int format;            // layout version, 1 and up
+    const char* createSql; // tables and indexes, run once in a new file
+};
+
+class Connection {
+public:
+    static std::unique_ptr<Connection> Open(const std::string& dbPath, const Schema& schema, std::string& error);
+
+    sqlite3* handle() const { return db_.get(); }
+    const std::string& path() const { return path_; }
+
+    // SQL must be a string with static storage: it is the cache key.
+    sqlite3_stmt* Statement(const char* sql);
+    std::string LastError() const;
+
+    TextHeap& Heap() { return heap_; }
+
+    // False when NAME.db at the path is no longer the file this connection has
+    // open (the folder was removed and made again): the connection must not be reused.
+    bool StillAtPath() const;
+
+private:
+    Connection(std::string path, SqlitePtr db);
+
+    std::string path_;
+    dev_t dev_ = 0;
+    ino_t ino_ = 0;
+    SqlitePtr db_;
+    std::unordered_map<const char*, StmtPtr> statements_;
+    TextHeap heap_;
+};
+
+// The application_id for a relation name ("LM" and a short hash of the name).
+int RelationTag(const char* relation);
+
+// SQLite's journal mode and sync level for relations (also used when the
+// template files are written, so a copied template is already set up).
+inline constexpr const char* kRelationPragmas =
+    "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA cache_size=-256; "
+    "PRAGMA wal_autocheckpoint=256; PRAGMA journal_size_limit=1048576;";
+
+} // namespace locmail::db

@@ -1,0 +1,30 @@
+// A write transaction on one SQLite connection that rolls back unless committed.
+//
+// Contract: the constructor runs BEGIN IMMEDIATE (the write lock is taken at
+// once, so a busy database shows up here and not half-way through the work);
+// commit() runs COMMIT and reports whether it succeeded. A transaction that was
+// not committed, or whose commit failed, is rolled back by the destructor.
+// Failure modes: began() false when BEGIN failed (busy, I/O error); commit()
+// false when COMMIT failed. Neither throws.
+#pragma once
+
+#include <sqlite3.h>
+
+namespace locmail::db {
+
+class Transaction {
+public:
+    explicit Transaction(sqlite3* db);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    bool began() const { return open_; }
+    [[nodiscard]] bool commit();
+
+private:
+    sqlite3* db_;
+    bool open_ = false;
+};
+
+} // namespace locmail::db

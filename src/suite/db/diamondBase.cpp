@@ -1,0 +1,138 @@
+#include "suite/db/diamondBase.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <list>
+#include <unordered_map>
+
+namespace {
+
+using locmail::db::Connection;
+
+std::atomic<unsigned long long> g_opens{0};
+std::atomic<std::size_t> g_capacityOverride{0};
+
+// Leave room for everything else the process opens; three descriptors per connection.
+std::size_t DefaultCapacity()
+{
+    struct rlimit lim;
+    rlim_t soft = 1024;
+    if (::getrlimit(RLIMIT_NOFILE, &lim) == 0 && lim.rlim_cur != RLIM_INFINITY)
+        soft = lim.rlim_cur;
+    rlim_t spare = soft > 512 ? soft - 256 : soft / 2;
+    std::size_t n = static_cast<std::size_t>(spare / 3);
+    return n < 16 ? 16 : (n > 4096 ? 4096 : n);
+}
+
+class ConnectionCache {
+public:
+    ~ConnectionCache()
+    {
+        if (pid_ != ::getpid())
+            Abandon();
+    }
+
+    std::shared_ptr<Connection> Find(const std::string& path)
+    {
+        CheckProcess();
+        auto it = index_.find(path);
+        if (it == index_.end())
+            return nullptr;
+        if (!it->second->second->StillAtPath()) {
+            lru_.erase(it->second);
+            index_.erase(it);
+            return nullptr;
+        }
+        lru_.splice(lru_.begin(), lru_, it->second); // most recent first
+        return it->second->second;
+    }
+
+    void Insert(const std::string& path, std::shared_ptr<Connection> conn)
+    {
+        CheckProcess();
+        lru_.emplace_front(path, std::move(conn));
+        index_[path] = lru_.begin();
+        const std::size_t cap = Capacity();
+        while (lru_.size() > cap) {
+            index_.erase(lru_.back().first);
+            lru_.pop_back(); // closes unless a relation object still holds it
+        }
+    }
+
+    void Clear()
+    {
+        CheckProcess();
+        index_.clear();
+        lru_.clear();
+    }
+
+    std::size_t Size() const { return lru_.size(); }
+
+    static std::size_t Capacity()
+    {
+        static const std::size_t byLimit = DefaultCapacity();
+        std::size_t o = g_capacityOverride.load(std::memory_order_relaxed);
+        return o != 0 ? o : byLimit;
+    }
+
+private:
+    using Entry = std::pair<std::string, std::shared_ptr<Connection>>;
+
+    // Connections inherited through fork() belong to the parent: never touch them.
+    void CheckProcess()
+    {
+        if (pid_ == ::getpid())
+            return;
+        Abandon();
+        pid_ = ::getpid();
+    }
+
+    void Abandon()
+    {
+        for (auto& entry : lru_)
+            new std::shared_ptr<Connection>(std::move(entry.second)); // deliberately leaked
+        index_.clear();
+        lru_.clear();
+    }
+
+    pid_t pid_ = ::getpid();
+    std::list<Entry> lru_;
+    std::unordered_map<std::string, std::list<Entry>::iterator> index_;
+};
+
+ConnectionCache& Cache()
+{
+    thread_local ConnectionCache cache;
+    return cache;
+}
+
+} // namespace
+
+std::shared_ptr<Connection> diamondBase::Open(const std::string& dbPath, const locmail::db::Schema& schema,
+                                              std::string& error)
+{
+    ConnectionCache& cache = Cache();
+    if (auto found = cache.Find(dbPath))
+        return found;
+    std::shared_ptr<Connection> conn = Connection::Open(dbPath, schema, error);
+    if (!conn)
+        return nullptr;
+    g_opens.fetch_add(1, std::memory_order_relaxed);
+    cache.Insert(dbPath, conn);
+    return conn;
+}
+
+void diamondBase::CloseAll() { Cache().Clear(); }
+
+unsigned long long diamondBase::OpenCount() { return g_opens.load(std::memory_order_relaxed); }
+
+std::size_t diamondBase::CachedCount() { return Cache().Size(); }
+
+std::size_t diamondBase::CacheCapacity() { return ConnectionCache::Capacity(); }
+
+void diamondBase::SetCacheCapacity(std::size_t capacity)
+{
+    g_capacityOverride.store(capacity, std::memory_order_relaxed);
+}

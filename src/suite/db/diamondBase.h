@@ -1,0 +1,45 @@
+// diamondBase: the database library's handle object.
+//
+// A diamondBase is cheap to make and to destroy: it is a handle onto the
+// calling thread's cache of open relation connections (with their prepared
+// statements and text heaps), so relation objects made for every filing reuse
+// connections that were opened, set up and checked once per process and
+// thread. The cache keeps the most recently used connections, up to a bound
+// derived from the process's open-file limit (each connection holds three
+// descriptors: NAME.db, NAME.db-wal, NAME.db-shm); a connection still used by
+// a live relation object stays open until that object goes away. A cached
+// connection whose NAME.db was replaced (a folder removed and made again) is
+// dropped rather than reused, so nothing is written into a file that is gone.
+//
+// Contract: one thread per cache; SQLite connections must not cross fork(), so
+// a child process never uses connections it inherited: it opens its own and
+// abandons (does not close) the parent's. Call CloseAll before fork() when the
+// child will use the store and the parent keeps running with open relations.
+// Failure modes: Open returns nullptr with an error text (see Connection::Open).
+#pragma once
+
+#include "suite/db/Connection.h"
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+class diamondBase {
+public:
+    diamondBase() = default;
+    ~diamondBase() = default;
+    diamondBase(const diamondBase&) = delete;
+    diamondBase& operator=(const diamondBase&) = delete;
+
+    std::shared_ptr<locmail::db::Connection> Open(const std::string& dbPath, const locmail::db::Schema& schema,
+                                                  std::string& error);
+
+    // Closes every cached connection of this thread (those in use close when released).
+    static void CloseAll();
+    // Connections opened by this process since it started, and cached now in this thread.
+    static unsigned long long OpenCount();
+    static std::size_t CachedCount();
+    // The cache bound in use; SetCacheCapacity(0) returns to the default.
+    static std::size_t CacheCapacity();
+    static void SetCacheCapacity(std::size_t capacity);
+};

@@ -1,0 +1,99 @@
+#include "TestRelation.h"
+
+#include "suite/db/CountingVfs.h"
+#include "suite/db/SyncPoint.h"
+#include "suite/db/TextHeap.h"
+#include "suite/db/dbData.h"
+
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+namespace {
+
+TEST(DbStringTest, KeepsItsOwnCopy)
+{
+    char source[] = "Spam\\Old";
+    dbString field;
+    ASSERT_EQ(field.cpy(source), 0);
+    source[0] = 'X';
+    EXPECT_STREQ(field.str(), "Spam\\Old");
+    EXPECT_EQ(field.size(), 8u);
+
+    EXPECT_EQ(field.cpy(static_cast<const char*>(nullptr)), 0);
+    EXPECT_STREQ(field.str(), "");
+    EXPECT_EQ(field.cpy(nullptr, 3), -1);
+    EXPECT_TRUE(field.empty());
+
+    const char bytes[] = {'a', '\0', 'b'};
+    dbData data;
+    ASSERT_EQ(data.cpy(bytes, 3), 0);
+    EXPECT_EQ(data.view(), std::string_view(bytes, 3));
+}
+
+TEST(TextHeapTest, TextsComeBackAsWrittenAndMismatchesAreErrors)
+{
+    testsupport::TempDir tmp;
+    const std::string path = tmp / "msgenv.str";
+    locmail::db::TextHeap heap(path);
+    const std::string big(100000, 'b');
+    std::uint64_t a = 0, b = 0, c = 0;
+    ASSERT_TRUE(heap.Append("first", a));
+    ASSERT_TRUE(heap.Append(big, b));
+    ASSERT_TRUE(heap.Append("", c));
+    EXPECT_EQ(a, locmail::db::kHeapHeader.size()) << "a new heap starts with its header";
+    EXPECT_EQ(testsupport::ReadFile(path).substr(0, 16), locmail::db::kHeapHeader);
+
+    locmail::db::TextHeap reader(path); // another user of the same file
+    std::string out;
+    ASSERT_TRUE(reader.Read(b, static_cast<std::uint32_t>(big.size()), out));
+    EXPECT_EQ(out, big);
+    ASSERT_TRUE(reader.Read(a, 5, out));
+    EXPECT_EQ(out, "first");
+    ASSERT_TRUE(reader.Read(c, 0, out));
+    EXPECT_EQ(out, "");
+
+    EXPECT_FALSE(reader.Read(a, 4, out)) << "wrong length";
+    EXPECT_FALSE(reader.Read(a + 1, 5, out)) << "not a record start";
+    ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(b + 100)), 0);
+    EXPECT_FALSE(reader.Read(b, static_cast<std::uint32_t>(big.size()), out)) << "torn record";
+}
+
+TEST(CountingVfsTest, CommitsDoNotSyncButCheckpointsDoAndAreCounted)
+{
+    testsupport::TempDir tmp;
+    diamondBase base;
+    dbtest::notes rel(&base, tmp.path());
+    ASSERT_TRUE(rel.isOpen());
+    sqlite3* db = rel.connection()->handle();
+    const auto before = locmail::db::SqliteSyncCount();
+    for (int i = 0; i < 20; ++i)
+        ASSERT_EQ(sqlite3_exec(db, "INSERT INTO notes(v) VALUES('x')", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_EQ(locmail::db::SqliteSyncCount(), before) << "synchronous=NORMAL: a WAL commit makes no fsync";
+    ASSERT_EQ(sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_GE(locmail::db::SqliteSyncCount(), before + 2) << "the checkpoint syncs the WAL and the database";
+}
+
+TEST(SyncPointTest, OneSyncfsPerFileSystemAndRemovedDirectoriesAreDropped)
+{
+    testsupport::TempDir tmp;
+    locmail::db::SyncPoint();
+    std::filesystem::create_directory(tmp / "a");
+    std::filesystem::create_directory(tmp / "b");
+    locmail::db::MarkDirty(tmp / "a");
+    locmail::db::MarkDirty(tmp / "b");
+    locmail::db::MarkDirty(tmp / "a");
+    locmail::db::MarkDirty(tmp / "gone");
+    EXPECT_EQ(locmail::db::PendingSyncCount(), 3u);
+    const auto before = locmail::db::SyncfsCount();
+    EXPECT_EQ(locmail::db::SyncPoint(), 0);
+    EXPECT_EQ(locmail::db::SyncfsCount() - before, 1u);
+    EXPECT_EQ(locmail::db::PendingSyncCount(), 0u);
+}
+
+} // namespace
