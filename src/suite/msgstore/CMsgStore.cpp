@@ -1,0 +1,341 @@
+#include "suite/msgstore/CMsgStore.h"
+
+#include "suite/msgstore/Accounts.h"
+#include "suite/msgstore/Filing.h"
+#include "suite/msgstore/FolderMaker.h"
+#include "suite/msgstore/HomeName.h"
+#include "suite/msgstore/OpResult.h"
+#include "suite/msgstore/StoreCodes.h"
+#include "suite/msgstore/StoreHome.h"
+#include "suite/msgstore/UsersDirectory.h"
+#include "suite/platform/Bounded.h"
+#include "suite/platform/Profile.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <optional>
+#include <span>
+
+using namespace locmail::msgstore;
+
+namespace {
+
+constexpr std::size_t kHomeDirBuffer = 1024;
+constexpr const char* kDefaultFolder = "inbox";
+
+struct Failure {
+    int code;
+    std::string text;
+};
+
+enum class Kind { Any, User, Shared };
+
+std::string Quoted(std::string_view address) { return "<" + std::string(address) + ">"; }
+
+std::optional<Failure> AddressFailure(const char* address)
+{
+    if (address == nullptr || *address == '\0')
+        return Failure{kCodeBadAddress, "No recipient address given"};
+    if (std::strlen(address) > kAddressMax)
+        return Failure{kCodeBadAddress, "Recipient address longer than 1023 characters"};
+    return std::nullopt;
+}
+
+// The receipt time as a status record, for a caller that passed none.
+_msgstat StatNow(std::string_view text)
+{
+    _msgstat s{};
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    s.day = static_cast<std::uint8_t>(local.tm_mday);
+    s.month = static_cast<std::uint8_t>(local.tm_mon + 1);
+    s.year = static_cast<std::uint8_t>(local.tm_year - 70);
+    s.hours = static_cast<std::uint8_t>(local.tm_hour);
+    s.minutes = static_cast<std::uint8_t>(local.tm_min);
+    s.seconds = static_cast<std::uint8_t>(local.tm_sec);
+    long offset = local.tm_gmtoff / 60;
+    s.zoneWest = offset < 0 ? 1 : 0;
+    offset = offset < 0 ? -offset : offset;
+    s.zoneHours = static_cast<std::uint8_t>(offset / 60);
+    s.zoneMinutes = static_cast<std::uint8_t>(offset % 60);
+    auto blank = text.find("\r\n\r\n");
+    s.headerSize = static_cast<std::uint32_t>(blank == std::string_view::npos ? text.size() : blank + 2);
+    return s;
+}
+
+// A relation that opens but holds something else, or is corrupt, stays so: it
+// is a damaged mailbox (6), not an outage (4) that would hold up every
+// message in the queue. The texts are those of the db layer and of SQLite.
+bool IsDamagedRelation(const std::string& detail)
+{
+    return detail.find(" relation of format ") != std::string::npos
+        || detail.find(sqlite3_errstr(SQLITE_NOTADB)) != std::string::npos
+        || detail.find(sqlite3_errstr(SQLITE_CORRUPT)) != std::string::npos;
+}
+
+std::string HomeDirSetting()
+{
+    char value[kHomeDirBuffer];
+    GetPrivateProfileStringA("MsgStore", "HomeDir", "", value, sizeof value, "qxmta.ini");
+    return value;
+}
+
+} // namespace
+
+struct CMsgStore::State {
+    explicit State(std::string home) : storeHome(std::move(home)) {}
+
+    std::optional<Failure> OpenUsers()
+    {
+        if (users)
+            return std::nullopt;
+        if (storeHome.empty())
+            return Failure{kCodeStoreUnavailable, "Message store unavailable: [MsgStore] HomeDir is not set"};
+        std::string error;
+        users = UsersDirectory::Open(storeHome, error);
+        if (!users)
+            return Failure{kCodeStoreUnavailable, "Message store unavailable: " + error};
+        return std::nullopt;
+    }
+
+    // A failed query may be a broken connection: the next call opens afresh.
+    Failure DirectoryFailed()
+    {
+        Failure f{kCodeStoreUnavailable, "Message store unavailable: " + users->LastError()};
+        users.reset();
+        return f;
+    }
+
+    std::optional<Failure> Lookup(const char* address, Kind kind, Account& out)
+    {
+        if (auto bad = AddressFailure(address))
+            return bad;
+        if (auto unavailable = OpenUsers())
+            return unavailable;
+        DirectoryResult r = users->Find(address, out);
+        if (r == DirectoryResult::NotFound && kind != Kind::User)
+            r = users->FindSharedByLocalPart(address, out);
+        switch (r) {
+        case DirectoryResult::Ok: break;
+        case DirectoryResult::Failed: return DirectoryFailed();
+        case DirectoryResult::Ambiguous:
+            return Failure{kCodeUnknownSharedMailbox, Quoted(address) + " names more than one shared mailbox"};
+        default:
+            if (kind == Kind::Shared)
+                return Failure{kCodeUnknownSharedMailbox, "Unknown shared mailbox " + Quoted(address)};
+            return Failure{kCodeUnknownRecipient, "Unknown recipient " + Quoted(address)};
+        }
+        if (kind == Kind::User && out.shared)
+            return Failure{kCodeUnknownRecipient, Quoted(address) + " is a shared mailbox, not a user"};
+        if (kind == Kind::Shared && !out.shared)
+            return Failure{kCodeUnknownSharedMailbox, Quoted(address) + " is a user, not a shared mailbox"};
+        return std::nullopt;
+    }
+
+    // The account for a filing: the selected profile when it names the same one.
+    std::optional<Failure> Resolve(const char* address, Kind kind, Account& out)
+    {
+        if (profileCode == 0 && address != nullptr && FoldAddress(address) == FoldAddress(profileKey)
+            && profile.shared == (kind == Kind::Shared)) {
+            out = profile;
+            return std::nullopt;
+        }
+        return Lookup(address, kind, out);
+    }
+
+    std::optional<Failure> HomePath(const Account& account, std::string& path)
+    {
+        auto home = HomePathOf(storeHome, account.home);
+        if (!home)
+            return Failure{kCodeMailboxDamaged, "The users directory gives " + Quoted(account.address)
+                                                    + " a home outside the store: " + account.home};
+        struct stat st;
+        if (::stat(home->c_str(), &st) != 0) {
+            int err = errno;
+            if (err == ENOENT)
+                return Failure{kCodeNoHomeDirectory,
+                               "The home directory " + *home + " of " + Quoted(account.address) + " does not exist"};
+            return Failure{kCodeStoreUnavailable, "Message store unavailable: " + *home + ": " + std::strerror(err)};
+        }
+        if (!S_ISDIR(st.st_mode))
+            return Failure{kCodeMailboxDamaged, "The home " + *home + " of " + Quoted(account.address)
+                                                    + " is not a directory"};
+        path = *home;
+        return std::nullopt;
+    }
+
+    struct Filing {
+        const Account& account;
+        const char* folder;
+        const char* text;
+        unsigned long length;
+        const mail_bodystruct* body;
+        const mail_envelope* envelope;
+        const _msgstat* stat;
+        bool ownFlags;
+        bool makeFolder;
+    };
+
+    std::optional<Failure> File(const Filing& f)
+    {
+        if (f.text == nullptr && f.length > 0)
+            return Failure{kCodeStoreUnavailable, "Message text missing (null with a length of "
+                                                      + std::to_string(f.length) + ")"};
+        std::string home;
+        if (auto bad = HomePath(f.account, home))
+            return bad;
+        std::string folder = NormalizeFolderPath(f.folder != nullptr ? f.folder : "");
+        if (folder.empty())
+            folder = kDefaultFolder;
+        const std::string where = "folder <" + folder + "> of " + Quoted(f.account.address);
+        if (f.makeFolder) {
+            mailbox mbx(&base, home.c_str(), "mailbox");
+            MakeFolderResult made = EnsureFolder(mbx, storeHome, folder);
+            if (!made.ok()) {
+                int code = made.status == MakeFolderStatus::BadFolderPath ? kCodeBadFolderName
+                         : IsDamagedRelation(made.detail)                 ? kCodeMailboxDamaged
+                                                                          : kCodeStoreUnavailable;
+                return Failure{code, "Cannot make " + where + ": " + made.detail};
+            }
+        }
+        const std::string_view text(f.text != nullptr ? f.text : "", f.length);
+        FilingRequest request;
+        request.homeDir = home;
+        request.folderPath = folder;
+        request.text = text;
+        request.stat = f.stat != nullptr ? *f.stat : StatNow(text);
+        if (!f.ownFlags) {
+            request.stat.systemFlags = 0;
+            request.stat.userFlags = 0;
+        }
+        request.Describe(f.envelope, f.body);
+        FilingResult result = FileIntoFolder(base, request);
+        if (result.ok())
+            return std::nullopt;
+        // A record that could not be read is an outage, not a missing folder.
+        if (result.status == FilingStatus::NoSuchFolder && result.error == kNotFound)
+            return Failure{kCodeNoSuchFolder, "Folder <" + folder + "> does not exist in the mailbox of "
+                                                  + Quoted(f.account.address)};
+        int code = StoreExceptionCode(result.status);
+        if (result.status == FilingStatus::NoSuchFolder)
+            code = kCodeStoreUnavailable;
+        else if (result.status == FilingStatus::RelationUnavailable && IsDamagedRelation(result.detail))
+            code = kCodeMailboxDamaged;
+        return Failure{code, "Cannot file the message into " + where + ": " + FilingStatusName(result.status)
+                                 + " (" + result.detail + ")"};
+    }
+
+    std::string storeHome;
+    diamondBase base;
+    std::unique_ptr<UsersDirectory> users;
+
+    // The recipient selected by SetProfile, the text it was selected by, and
+    // the outcome of that lookup (0: found; else the code its calls throw).
+    Account profile;
+    std::string profileKey;
+    int profileCode = kCodeBadAddress;
+    std::string profileError = "No recipient selected";
+};
+
+namespace {
+
+[[noreturn]] void Raise(CLogging& self, const Failure& failure)
+{
+    self.SetLastError(failure.code);
+    self.SetLastErrorMsg(failure.text.c_str());
+    throw CMsgStoreException(failure.code, failure.text.c_str());
+}
+
+} // namespace
+
+CMsgStore::CMsgStore() : CLogging("MsgStore"), m_state(std::make_unique<State>(HomeDirSetting())) {}
+
+CMsgStore::CMsgStore(const char* storeHome)
+    : CLogging("MsgStore"), m_state(std::make_unique<State>(storeHome != nullptr ? storeHome : ""))
+{
+}
+
+CMsgStore::~CMsgStore() = default;
+
+void CMsgStore::SetProfile(const char* address)
+{
+    State& s = *m_state;
+    s.profile = Account{};
+    s.profileKey = address != nullptr ? address : "";
+    if (auto failure = s.Lookup(address, Kind::Any, s.profile)) {
+        s.profileCode = failure->code;
+        s.profileError = failure->text;
+    } else {
+        s.profileCode = 0;
+        s.profileError.clear();
+    }
+    SetLastError(s.profileCode);
+    SetLastErrorMsg(s.profileError.c_str());
+}
+
+bool CMsgStore::IsShared()
+{
+    const State& s = *m_state;
+    if (s.profileCode != 0)
+        Raise(*this, Failure{s.profileCode, s.profileError});
+    return s.profile.shared;
+}
+
+void CMsgStore::GetUserPermission(bool& mayLogin, bool& mayReceive)
+{
+    const State& s = *m_state;
+    if (s.profileCode != 0)
+        Raise(*this, Failure{s.profileCode, s.profileError});
+    mayLogin = !s.profile.shared;
+    mayReceive = s.profile.mayReceive;
+}
+
+void CMsgStore::GetUserHomeDir(char* homeDir)
+{
+    State& s = *m_state;
+    if (s.profileCode != 0)
+        Raise(*this, Failure{s.profileCode, s.profileError});
+    if (homeDir == nullptr)
+        Raise(*this, Failure{kCodeStoreUnavailable, "No buffer for the home directory"});
+    std::string home;
+    if (auto failure = s.HomePath(s.profile, home)) {
+        homeDir[0] = '\0';
+        Raise(*this, *failure);
+    }
+    if (locmail::CopyBounded(std::span<char>(homeDir, kHomeDirBuffer), home) == locmail::CopyResult::Truncated) {
+        // A cut path would name another directory: refuse it.
+        homeDir[0] = '\0';
+        Raise(*this, Failure{kCodeStoreUnavailable, "The home directory of " + Quoted(s.profile.address)
+                                                        + " is longer than 1023 characters: " + home});
+    }
+}
+
+void CMsgStore::AddUserMsg(const char* user, mail_bodystruct* body, mail_envelope* envelope, _msgstat* stat,
+                           const char* text, unsigned long length, const char* folder, bool ownFlags,
+                           bool makeFolder)
+{
+    State& s = *m_state;
+    Account account;
+    auto failure = s.Resolve(user, Kind::User, account);
+    if (!failure)
+        failure = s.File({account, folder, text, length, body, envelope, stat, ownFlags, makeFolder});
+    if (failure)
+        Raise(*this, *failure);
+}
+
+void CMsgStore::AddSharedMsg(const char* mailbox, mail_bodystruct* body, mail_envelope* envelope, _msgstat* stat,
+                             const char* text, unsigned long length, const char* folder, bool makeFolder)
+{
+    State& s = *m_state;
+    Account account;
+    auto failure = s.Resolve(mailbox, Kind::Shared, account);
+    if (!failure)
+        failure = s.File({account, folder, text, length, body, envelope, stat, false, makeFolder});
+    if (failure)
+        Raise(*this, *failure);
+}

@@ -1,0 +1,112 @@
+#include "suite/msgstore/FolderMaker.h"
+
+#include "suite/db/SyncPoint.h"
+#include "suite/msgstore/FolderPath.h"
+#include "suite/msgstore/MailboxOps.h"
+#include "suite/msgstore/Templates.h"
+#include "suite/platform/Files.h"
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+namespace locmail::msgstore {
+namespace {
+
+MakeFolderResult Fail(MakeFolderStatus status, std::string detail, int made)
+{
+    MakeFolderResult r;
+    r.status = status;
+    r.detail = std::move(detail);
+    r.levelsMade = made;
+    return r;
+}
+
+std::string ErrnoText(const std::string& what, int err) { return what + ": " + std::strerror(err); }
+
+std::vector<std::string> LevelPrefixes(const std::string& normalized)
+{
+    std::vector<std::string> prefixes;
+    for (std::size_t pos = normalized.find('\\'); pos != std::string::npos; pos = normalized.find('\\', pos + 1))
+        prefixes.push_back(normalized.substr(0, pos));
+    prefixes.push_back(normalized);
+    return prefixes;
+}
+
+// The directory and the template files it lacks; an error text, empty on success.
+std::string MakeLevelFiles(const std::string& templateDir, const std::string& dir)
+{
+    if (MakeDirectory(dir, 0700) != 0 && !(errno == EEXIST && IsDirectory(dir)))
+        return ErrnoText(dir, errno);
+    for (const char* name : kTemplateFiles) {
+        const std::string target = PathJoin(dir, name);
+        if (FileExists(target))
+            continue;
+        const std::string source = PathJoin(templateDir, name);
+        if (!CopyFileOver(source, target))
+            return ErrnoText("copying " + source + " to " + target, errno);
+    }
+    return {};
+}
+
+} // namespace
+
+std::string NormalizeFolderPath(std::string_view folderPath)
+{
+    std::string out;
+    std::size_t start = 0;
+    while (start <= folderPath.size()) {
+        std::size_t end = folderPath.find('\\', start);
+        if (end == std::string_view::npos)
+            end = folderPath.size();
+        if (end > start) {
+            if (!out.empty())
+                out += '\\';
+            out.append(folderPath.substr(start, end - start));
+        }
+        start = end + 1;
+    }
+    return out;
+}
+
+MakeFolderResult EnsureFolder(mailbox& mbx, const std::string& templateDir, std::string_view folderPath)
+{
+    const std::string normalized = NormalizeFolderPath(folderPath);
+    if (normalized.empty() || normalized.find('\0') != std::string::npos)
+        return Fail(MakeFolderStatus::BadFolderPath, "folder path names no folder", 0);
+    if (!mbx.isOpen())
+        return Fail(MakeFolderStatus::Failed, mbx.lastError(), 0);
+    const std::string& home = mbx.directory();
+    int made = 0;
+    for (const std::string& prefix : LevelPrefixes(normalized)) {
+        auto dir = FolderDirectory(home, prefix);
+        if (!dir)
+            return Fail(MakeFolderStatus::BadFolderPath, "folder \"" + prefix + "\" names no safe directory", made);
+        locmail::db::RelLock lock(mbx, locmail::db::kWaitForever);
+        if (!lock.held())
+            return Fail(MakeFolderStatus::Failed, ErrnoText(mbx.FilePath(".id0"), lock.error()), made);
+        mbxstat record{};
+        int rc = GetMbxStat(mbx, prefix.c_str(), record);
+        if (rc == kOk)
+            continue;
+        if (rc != kNotFound)
+            return Fail(MakeFolderStatus::Failed, "reading the record of \"" + prefix + "\" failed", made);
+        if (std::string error = MakeLevelFiles(templateDir, *dir); !error.empty())
+            return Fail(MakeFolderStatus::Failed, error, made);
+        record = mbxstat{};
+        record.uidNext = 1;
+        record.createTime = static_cast<std::int32_t>(std::time(nullptr));
+        rc = AddMbx(mbx, prefix.c_str(), record);
+        if (rc != kOk && rc != kExists)
+            return Fail(MakeFolderStatus::Failed, "adding the record of \"" + prefix + "\" failed", made);
+        locmail::db::MarkDirty(*dir);
+        locmail::db::MarkDirty(dir->substr(0, dir->rfind('/')));
+        ++made;
+    }
+    MakeFolderResult ok;
+    ok.levelsMade = made;
+    return ok;
+}
+
+} // namespace locmail::msgstore

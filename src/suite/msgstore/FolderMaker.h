@@ -1,0 +1,47 @@
+// Making the folders of a home at the store level: for new accounts (their
+// "inbox") and for filings that ask for a missing folder to be made.
+//
+// EnsureFolder walks FOLDERPATH level by level ("Spam", then "Spam\Old") and
+// makes each level that has no mbxstat record in the home's `mailbox`
+// relation: its directory (FolderPath.h naming), the eight template files
+// from TEMPLATEDIR that the directory lacks, and the record (uidNext 1,
+// counters 0, flags 0, created now). A level's record is checked and added
+// under the relation's lock, so two makers never both add it. Unlike the
+// agent's CreateMbx, a directory that exists without its record is completed
+// rather than taken as a folder: such a directory was left by a creation that
+// failed half-way, and no filing could ever use it.
+//
+// NormalizeFolderPath drops empty levels (leading, trailing or doubled `\`);
+// the record keys are the normalized prefixes.
+//
+// Contract: MBX is the `mailbox` relation opened on the home directory. New
+// directories are marked for the next sync point (db/SyncPoint.h).
+// Failure modes: BadFolderPath when the path has no level or a level names no
+// safe directory (a `/` or a NUL byte); Failed when the lock, a directory, a
+// template copy or the record could not be had (detail says which, with the
+// errno text). Levels made before a failure stay. Nothing throws except
+// std::bad_alloc.
+#pragma once
+
+#include "suite/msgstore/Relations.h"
+
+#include <string>
+#include <string_view>
+
+namespace locmail::msgstore {
+
+enum class MakeFolderStatus { Ready, BadFolderPath, Failed };
+
+struct [[nodiscard]] MakeFolderResult {
+    MakeFolderStatus status = MakeFolderStatus::Ready;
+    int levelsMade = 0;
+    std::string detail;
+
+    bool ok() const { return status == MakeFolderStatus::Ready; }
+};
+
+std::string NormalizeFolderPath(std::string_view folderPath);
+
+MakeFolderResult EnsureFolder(mailbox& mbx, const std::string& templateDir, std::string_view folderPath);
+
+} // namespace locmail::msgstore

@@ -1,0 +1,59 @@
+#include "suite/msgstore/FolderPath.h"
+
+#include "suite/platform/Files.h"
+
+namespace locmail::msgstore {
+
+std::string HexEncodeText(std::string_view text)
+{
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size() * 2);
+    for (unsigned char c : text) {
+        out += kDigits[c >> 4];
+        out += kDigits[c & 0x0F];
+    }
+    return out;
+}
+
+std::string EncodeFolderPath(std::string_view folderPath)
+{
+    std::string out;
+    std::size_t start = 0;
+    while (start <= folderPath.size()) {
+        std::size_t end = folderPath.find('\\', start);
+        if (end == std::string_view::npos)
+            end = folderPath.size();
+        std::string_view level = folderPath.substr(start, end - start);
+        if (!level.empty()) {
+            if (!out.empty())
+                out += '\\';
+            out.append(level);
+            out += HexEncodeText(level);
+        }
+        start = end + 1;
+    }
+    return out;
+}
+
+std::optional<std::string> FolderDirectoryOf(std::string_view home, std::string_view encodedPath)
+{
+    if (encodedPath.find('/') != std::string_view::npos || encodedPath.find('\0') != std::string_view::npos)
+        return std::nullopt;
+    std::string relative(encodedPath);
+    for (char& c : relative) {
+        if (c == '\\')
+            c = '/';
+    }
+    return PathJoin(home, relative);
+}
+
+std::optional<std::string> FolderDirectory(std::string_view home, std::string_view folderPath)
+{
+    std::string encoded = EncodeFolderPath(folderPath);
+    if (encoded.empty())
+        return std::nullopt;
+    return FolderDirectoryOf(home, encoded);
+}
+
+} // namespace locmail::msgstore

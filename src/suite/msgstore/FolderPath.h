@@ -1,0 +1,31 @@
+// Folder names and folder directories of a mailbox.
+//
+// A folder path is a name with `\` between its levels ("Spam\Old"). On disk
+// each level is a directory named by the level's text followed by the text in
+// upper-case hexadecimal, so names that differ only in case or in characters a
+// file system would fold stay apart: "inbox" lives in inbox696E626F78 and
+// "Spam\Old" in Spam5370616D/Old4F6C64 under the home directory.
+//
+// Contract: EncodeFolderPath drops empty levels (leading, trailing or doubled
+// separators) and keeps `\` between the encoded levels; an empty result means
+// "no folder". FolderDirectory joins an encoded path onto a home directory
+// with `/`; it refuses (nullopt) a level that holds `/` or a NUL byte, which
+// would otherwise name a place outside the folder tree. No function throws
+// except std::bad_alloc.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace locmail::msgstore {
+
+std::string HexEncodeText(std::string_view text);
+std::string EncodeFolderPath(std::string_view folderPath);
+
+// HOME + "/" + the encoded levels joined with "/", from an already encoded path.
+std::optional<std::string> FolderDirectoryOf(std::string_view home, std::string_view encodedPath);
+// The same from a plain folder path; nullopt also when the path has no level.
+std::optional<std::string> FolderDirectory(std::string_view home, std::string_view folderPath);
+
+} // namespace locmail::msgstore

@@ -1,0 +1,44 @@
+#include "suite/msgstore/MessageFile.h"
+
+#include "suite/platform/Files.h"
+#include "suite/platform/UniqueFd.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace locmail::msgstore {
+
+std::string MessageFilePath(std::string_view folderDir, std::uint32_t uid)
+{
+    return PathJoin(folderDir, std::to_string(uid));
+}
+
+bool WriteMessageFile(const std::string& path, std::string_view text, const std::function<void()>& between)
+{
+    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    if (!fd || !WriteAll(fd.get(), kMessagePrefix))
+        return false;
+    if (between)
+        between();
+    if (!WriteAll(fd.get(), text) || !Fsync(fd.get()))
+        return false;
+    // close can report a late write error even after fsync; it counts as a failure.
+    return ::close(fd.release()) == 0;
+}
+
+bool ReadMessageFile(const std::string& path, std::string& text)
+{
+    if (!ReadWholeFile(path, text))
+        return false;
+    if (text.compare(0, kMessagePrefix.size(), kMessagePrefix) != 0) {
+        text.clear();
+        errno = EILSEQ;
+        return false;
+    }
+    text.erase(0, kMessagePrefix.size());
+    return true;
+}
+
+} // namespace locmail::msgstore

@@ -1,0 +1,31 @@
+// The store's copy of a message: FOLDERDIR/UID (decimal, no extension) holding
+// the six bytes 11 00 00 00 0D 0A and then the message text byte for byte.
+//
+// Contract: WriteMessageFile creates or truncates the file (mode 0600), writes
+// the prefix and the text, and makes the contents durable (locmail::Fsync)
+// before it returns true; the directory entry is left to the next sync point
+// (locmail::db::SyncPoint). A file it could not finish is left in place: it
+// lies above the folder's uidNext and the next filing overwrites it.
+// ReadMessageFile returns the text after the prefix.
+// Failure modes: false with errno set (open, write, fsync or close failed;
+// EILSEQ when a file read back does not start with the prefix).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace locmail::msgstore {
+
+inline constexpr std::string_view kMessagePrefix{"\x11\x00\x00\x00\r\n", 6};
+
+std::string MessageFilePath(std::string_view folderDir, std::uint32_t uid);
+
+// BETWEEN, when given, runs after the prefix is written and before the text
+// (a seam for tests that stop a filing half-way).
+[[nodiscard]] bool WriteMessageFile(const std::string& path, std::string_view text,
+                                    const std::function<void()>& between = {});
+[[nodiscard]] bool ReadMessageFile(const std::string& path, std::string& text);
+
+} // namespace locmail::msgstore

@@ -1,0 +1,219 @@
+#include "store/CreateMbx.h"
+
+#include "suite/msgstore/Filing.h"
+#include "suite/msgstore/FolderPath.h"
+#include "suite/msgstore/MailboxOps.h"
+#include "suite/msgstore/MessageFile.h"
+#include "suite/msgstore/Templates.h"
+#include "suite/platform/Files.h"
+
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <ctime>
+#include <filesystem>
+
+namespace {
+
+namespace fs = std::filesystem;
+namespace ms = locmail::msgstore;
+
+class CreateMbxTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fs::create_directories(store);
+        std::string error;
+        ASSERT_TRUE(ms::WriteStoreTemplates(store, error)) << error;
+        SetHomeDir(store);
+    }
+    void TearDown() override { unsetenv("LOCMAIL_CONFIG"); }
+
+    // A new settings file each time, so no cached copy of an older one can answer.
+    void SetHomeDir(const std::string& value)
+    {
+        const std::string ini = tmp / ("qxmta-" + std::to_string(++inis_) + ".ini");
+        testsupport::WriteFile(ini, "[MsgStore]\r\nHomeDir=" + value + "\r\n");
+        setenv("LOCMAIL_CONFIG", ini.c_str(), 1);
+    }
+
+    std::vector<std::string> Records()
+    {
+        std::vector<std::pair<std::string, mbxstat>> all;
+        EXPECT_EQ(ms::ListMbx(mbx, all), ms::kOk);
+        std::vector<std::string> keys;
+        for (const auto& [key, stat] : all)
+            keys.push_back(key);
+        return keys;
+    }
+
+    std::vector<std::string> FilesIn(const std::string& relative)
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(home + "/" + relative))
+            names.push_back(entry.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    testsupport::TempDir tmp;
+    std::string home = tmp / "users/bob";
+    std::string store = tmp / "store";
+    bool homeMade_ = fs::create_directories(home); // before the relation opens on it
+    diamondBase base;
+    mailbox mbx{&base, home.c_str(), "mailbox"};
+
+private:
+    int inis_ = 0;
+};
+
+const std::vector<std::string> kEightFiles = {"msgbody.db", "msgbody.id0", "msgbody.str", "msgenv.db",
+                                              "msgenv.id0", "msgenv.str",  "msgstat.db",  "msgstat.id0"};
+
+TEST_F(CreateMbxTest, TwoMissingLevelsAreBothMadeWithTemplatesAndRecords)
+{
+    const auto before = static_cast<std::int32_t>(std::time(nullptr));
+    ASSERT_TRUE(CreateMbx(mbx, home.c_str(), "Spam\\Old"));
+    EXPECT_EQ(FilesIn("Spam5370616D").size(), kEightFiles.size() + 1) << "eight files and the Old level";
+    EXPECT_EQ(FilesIn("Spam5370616D/Old4F6C64"), kEightFiles);
+    EXPECT_EQ(testsupport::ReadFile(home + "/Spam5370616D/Old4F6C64/msgenv.db"),
+              testsupport::ReadFile(store + "/msgenv.db"));
+    EXPECT_EQ(Records(), (std::vector<std::string>{"Spam", "Spam\\Old"}));
+
+    mbxstat st{};
+    ASSERT_EQ(GetMbxStat(mbx, "Spam\\Old", st), ms::kOk);
+    EXPECT_EQ(st.uidNext, 1u);
+    EXPECT_EQ(st.flags, 0);
+    EXPECT_EQ(st.totalMsgs + st.recentMsgs + st.unseenMsgs, 0u);
+    EXPECT_EQ(st.reserved, 0);
+    EXPECT_GE(st.createTime, before);
+    EXPECT_LE(st.createTime, static_cast<std::int32_t>(std::time(nullptr)));
+}
+
+TEST_F(CreateMbxTest, ExistingLevelsAndEmptyLevelsAreLeftAlone)
+{
+    struct Case {
+        const char* path;
+        std::vector<std::string> records; // after creating "Spam" first
+    } cases[] = {
+        {"Spam\\Old", {"Spam", "Spam\\Old"}},
+        {"Spam\\\\Old", {"Spam", "Spam\\\\Old"}},
+        {"Spam\\", {"Spam"}},
+        {"Spam", {"Spam"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        fs::remove_all(home);
+        fs::create_directories(home);
+        diamondBase::CloseAll();
+        mailbox fresh(&base, home.c_str(), "mailbox");
+        ASSERT_TRUE(CreateMbx(fresh, home.c_str(), "Spam"));
+        ASSERT_TRUE(CreateMbx(fresh, home.c_str(), c.path));
+        std::vector<std::pair<std::string, mbxstat>> all;
+        ASSERT_EQ(ms::ListMbx(fresh, all), ms::kOk);
+        std::vector<std::string> keys;
+        for (const auto& entry : all)
+            keys.push_back(entry.first);
+        EXPECT_EQ(keys, c.records);
+    }
+}
+
+TEST_F(CreateMbxTest, EmptyPathTouchesNothing)
+{
+    ASSERT_TRUE(CreateMbx(mbx, home.c_str(), ""));
+    EXPECT_EQ(FilesIn(""), (std::vector<std::string>{"mailbox.db", "mailbox.db-shm", "mailbox.db-wal"}))
+        << "only the relation the test opened";
+    EXPECT_TRUE(Records().empty());
+    EXPECT_FALSE(CreateMbx(mbx, home.c_str(), nullptr));
+}
+
+TEST_F(CreateMbxTest, EmptyHomeDirLooksForTemplatesAtTheRoot)
+{
+    SetHomeDir("");
+    const fs::path cwd = fs::current_path();
+    fs::current_path(store); // templates beside us must not be used
+    const bool made = CreateMbx(mbx, home.c_str(), "junk");
+    fs::current_path(cwd);
+    EXPECT_FALSE(made);
+    EXPECT_TRUE(fs::is_directory(home + "/junk6A756E6B")) << "the made level stays";
+    EXPECT_TRUE(FilesIn("junk6A756E6B").empty());
+    EXPECT_TRUE(Records().empty());
+}
+
+TEST_F(CreateMbxTest, MissingTemplateStopsTheCopyAndLeavesWhatWasMade)
+{
+    fs::remove(store + "/msgenv.db");
+    EXPECT_FALSE(CreateMbx(mbx, home.c_str(), "Spam\\Old"));
+    EXPECT_EQ(FilesIn("Spam5370616D"), (std::vector<std::string>{"msgbody.db", "msgbody.id0", "msgbody.str"}));
+    EXPECT_FALSE(fs::exists(home + "/Spam5370616D/Old4F6C64"));
+    EXPECT_TRUE(Records().empty());
+
+    // The half-made level now counts as complete, so nothing repairs it...
+    EXPECT_TRUE(CreateMbx(mbx, home.c_str(), "Spam"));
+    EXPECT_TRUE(Records().empty());
+    // ...and filing into it is refused for the missing record.
+    ms::FilingRequest req;
+    req.homeDir = home;
+    req.folderPath = "Spam";
+    req.text = "Subject: x\r\n\r\n";
+    EXPECT_EQ(ms::FileIntoFolder(base, req).status, ms::FilingStatus::NoSuchFolder);
+}
+
+TEST_F(CreateMbxTest, HomeDirTooLongForThePathBufferIsRefusedBeforeAnythingIsMade)
+{
+    // HomeDir + "/" + "msgbody.str" must stay below 260 characters: 247 fits, 248 does not.
+    const std::string base247 = tmp / "";
+    std::string fits = base247 + std::string(247 - base247.size(), 'h');
+    std::string tooLong = fits + "h";
+    ASSERT_EQ(fits.size(), 247u);
+
+    SetHomeDir(tooLong);
+    EXPECT_FALSE(CreateMbx(mbx, home.c_str(), "long"));
+    EXPECT_FALSE(fs::exists(home + "/long6C6F6E67"));
+
+    SetHomeDir(fits); // accepted, but no templates there
+    EXPECT_FALSE(CreateMbx(mbx, home.c_str(), "long"));
+    EXPECT_TRUE(fs::exists(home + "/long6C6F6E67"));
+
+    SetHomeDir(std::string(400, 'x')); // cut to 259 by the settings buffer
+    EXPECT_FALSE(CreateMbx(mbx, home.c_str(), "longer"));
+    EXPECT_FALSE(fs::exists(home + "/longer6C6F6E676572"));
+}
+
+TEST_F(CreateMbxTest, UnsafeLevelOrFailingRecordMakesItFail)
+{
+    EXPECT_FALSE(CreateMbx(mbx, home.c_str(), "../escape"));
+    EXPECT_FALSE(fs::exists(tmp / "users/escape2E2E2F657363617065"));
+
+    mbxstat existing{};
+    existing.uidNext = 5;
+    ASSERT_EQ(AddMbx(mbx, "Taken", existing), ms::kOk);
+    EXPECT_FALSE(CreateMbx(mbx, home.c_str(), "Taken")) << "AddMbx refuses a second record";
+    EXPECT_EQ(FilesIn("Taken54616B656E"), kEightFiles);
+}
+
+TEST_F(CreateMbxTest, NewFolderTakesItsFirstMessageAsFileOne)
+{
+    ASSERT_TRUE(CreateMbx(mbx, home.c_str(), "my-spam"));
+    const std::string text = "From: x@example.org\r\nSubject: spam\r\n\r\nbuy\r\n";
+    ms::FilingRequest req;
+    req.homeDir = home;
+    req.folderPath = "my-spam";
+    req.text = text;
+    ms::FilingResult r = ms::FileIntoFolder(base, req);
+    ASSERT_TRUE(r.ok()) << r.detail;
+    EXPECT_EQ(r.uid, 1u);
+    std::string stored;
+    ASSERT_TRUE(ms::ReadMessageFile(home + "/my-spam6D792D7370616D/1", stored));
+    EXPECT_EQ(stored, text);
+    mbxstat st{};
+    ASSERT_EQ(GetMbxStat(mbx, "my-spam", st), ms::kOk);
+    EXPECT_EQ(st.uidNext, 2u);
+    EXPECT_EQ(st.totalMsgs, 1u);
+}
+
+} // namespace

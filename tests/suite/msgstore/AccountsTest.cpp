@@ -1,0 +1,266 @@
+// Home names, the users directory and the life cycle of accounts.
+#include "suite/msgstore/Accounts.h"
+#include "suite/msgstore/HomeName.h"
+#include "suite/msgstore/MailboxOps.h"
+#include "suite/msgstore/StoreHome.h"
+#include "suite/msgstore/Templates.h"
+#include "suite/msgstore/UsersDirectory.h"
+#include "suite/platform/Files.h"
+
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+
+namespace {
+
+namespace ms = locmail::msgstore;
+namespace fs = std::filesystem;
+
+TEST(HomeName, IsReadableSafeAndTheSameInEveryCase)
+{
+    struct Case {
+        std::string address;
+        std::string readable; // the part before the hash
+    } cases[] = {
+        {"alice@example.org", "alice@example.org"},
+        {"Alice.Smith@Example.ORG", "alice.smith@example.org"},
+        {"../../etc@x", "_._.__etc@x"},
+        {"..", "_."},
+        {".hidden@x", "_hidden@x"},
+        {"a/b\\c@x", "a_b_c@x"},
+        {std::string("tab\there\nnul\0x", 14), "tab_here_nul_x"},
+        {"caf\xC3\xA9@x", "caf__@x"},
+        {"", "_"},
+        {std::string(100, 'z'), std::string(ms::kHomeNameReadableMax, 'z')},
+    };
+    std::set<std::string> names;
+    for (const auto& c : cases) {
+        const std::string name = ms::HomeDirectoryName(c.address);
+        SCOPED_TRACE(name);
+        ASSERT_EQ(name.size(), c.readable.size() + 9);
+        EXPECT_EQ(name.substr(0, c.readable.size()), c.readable);
+        EXPECT_EQ(name[c.readable.size()], '-');
+        EXPECT_EQ(name.find('/'), std::string::npos);
+        EXPECT_EQ(name.find(".."), std::string::npos);
+        EXPECT_NE(name.front(), '.');
+        for (unsigned char ch : name)
+            EXPECT_TRUE(ch > 0x20 && ch < 0x7F) << int(ch);
+        names.insert(name);
+    }
+    EXPECT_EQ(names.size(), std::size(cases)) << "distinct addresses, distinct names";
+    EXPECT_EQ(ms::HomeDirectoryName("BOB@X.ORG"), ms::HomeDirectoryName("bob@x.org"));
+    EXPECT_NE(ms::HomeDirectoryName("a_b@x"), ms::HomeDirectoryName("a/b@x")) << "the hash tells them apart";
+}
+
+class AccountsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string error;
+        ASSERT_TRUE(ms::PrepareStoreHome(store, error)) << error;
+        users = ms::UsersDirectory::Open(store, error);
+        ASSERT_TRUE(users) << error;
+    }
+
+    ms::AccountOutcome Add(const std::string& address, bool shared = false, bool mayReceive = true)
+    {
+        ms::Account a;
+        a.address = address;
+        a.name = "Name of " + address;
+        a.shared = shared;
+        a.mayReceive = mayReceive;
+        return ms::AddAccount(*users, store, a);
+    }
+
+    testsupport::TempDir tmp;
+    std::string store = tmp / "store";
+    std::unique_ptr<ms::UsersDirectory> users;
+};
+
+TEST_F(AccountsTest, StoreHomeIsPreparedOnceAndLeftAloneAfterwards)
+{
+    for (const char* name : ms::kTemplateFiles)
+        EXPECT_TRUE(locmail::FileExists(locmail::PathJoin(store, name))) << name;
+    EXPECT_TRUE(locmail::IsDirectory(store + "/users"));
+    EXPECT_TRUE(locmail::IsDirectory(store + "/shared"));
+    ASSERT_TRUE(Add("alice@example.org").status == ms::AccountStatus::Done);
+
+    const auto stamp = fs::last_write_time(store + "/msgbody.db");
+    std::string error;
+    ASSERT_TRUE(ms::PrepareStoreHome(store, error)) << error;
+    EXPECT_EQ(fs::last_write_time(store + "/msgbody.db"), stamp) << "complete templates are not rewritten";
+    ms::Account a;
+    EXPECT_EQ(users->Find("alice@example.org", a), ms::DirectoryResult::Ok) << "accounts survive";
+
+    fs::remove(store + "/msgenv.str");
+    ASSERT_TRUE(ms::PrepareStoreHome(store, error)) << error;
+    EXPECT_TRUE(locmail::FileExists(store + "/msgenv.str")) << "a missing template is made again";
+}
+
+TEST_F(AccountsTest, OpenRefusesAFileThatIsNotAUsersDirectory)
+{
+    testsupport::TempDir other;
+    testsupport::WriteFile(other / "users.db", "this is not a database, just text that is long enough.....");
+    std::string error;
+    EXPECT_FALSE(ms::UsersDirectory::Open(other.path().string(), error));
+    EXPECT_NE(error.find("users.db"), std::string::npos) << error;
+
+    {
+        diamondBase base;
+        mailbox mbx(&base, other.path().c_str(), "mailbox"); // a relation of another kind
+    }
+    diamondBase::CloseAll(); // folds the WAL back into mailbox.db
+    fs::rename(other / "mailbox.db", other / "users.db");
+    EXPECT_FALSE(ms::UsersDirectory::Open(other.path().string(), error));
+    EXPECT_NE(error.find("not a users relation"), std::string::npos) << error;
+}
+
+TEST_F(AccountsTest, AddMakesTheHomeWithItsInboxAndRegistersItInAnyCase)
+{
+    auto out = Add("Alice@Example.org", false, false);
+    ASSERT_EQ(out.status, ms::AccountStatus::Done) << out.detail;
+    EXPECT_EQ(out.account.home, "users/" + ms::HomeDirectoryName("alice@example.org"));
+    EXPECT_EQ(out.homePath, store + "/" + out.account.home);
+    EXPECT_EQ(testsupport::ReadFile(out.homePath + "/.locmail-address"), "Alice@Example.org\n");
+
+    diamondBase base;
+    mailbox mbx(&base, out.homePath.c_str(), "mailbox");
+    mbxstat inbox{};
+    ASSERT_EQ(GetMbxStat(mbx, "inbox", inbox), ms::kOk);
+    EXPECT_EQ(inbox.uidNext, 1u);
+    EXPECT_EQ(inbox.totalMsgs, 0u);
+    for (const char* name : ms::kTemplateFiles)
+        EXPECT_TRUE(locmail::FileExists(out.homePath + "/inbox696E626F78/" + name)) << name;
+
+    for (const char* spelling : {"alice@example.org", "ALICE@EXAMPLE.ORG", "Alice@Example.org"}) {
+        ms::Account found;
+        ASSERT_EQ(users->Find(spelling, found), ms::DirectoryResult::Ok) << spelling;
+        EXPECT_EQ(found.address, "Alice@Example.org");
+        EXPECT_EQ(found.name, "Name of Alice@Example.org");
+        EXPECT_FALSE(found.shared);
+        EXPECT_FALSE(found.mayReceive);
+    }
+    EXPECT_EQ(Add("ALICE@example.org").status, ms::AccountStatus::Exists);
+    ms::Account none;
+    EXPECT_EQ(users->Find("alice@example.net", none), ms::DirectoryResult::NotFound);
+}
+
+TEST_F(AccountsTest, BadAddressesAreRefusedBeforeAnythingIsMade)
+{
+    struct Case {
+        std::string address;
+        bool shared;
+    } cases[] = {
+        {"", false},
+        {std::string(1024, 'a'), false},
+        {"two words@x", false},
+        {"ctl\x01@x", false},
+        {"Support/Open", true},
+        {"Support\\Open", true},
+    };
+    for (const auto& c : cases) {
+        auto out = Add(c.address, c.shared);
+        EXPECT_EQ(out.status, ms::AccountStatus::BadAddress) << c.address;
+        EXPECT_FALSE(out.detail.empty());
+    }
+    EXPECT_TRUE(fs::is_empty(store + "/users"));
+    EXPECT_TRUE(fs::is_empty(store + "/shared"));
+    EXPECT_EQ(Add(std::string(1023, 'a')).status, ms::AccountStatus::Done) << "1023 characters fit";
+    EXPECT_EQ(Add("a/b@x").status, ms::AccountStatus::Done) << "a user's address may hold '/'";
+}
+
+TEST_F(AccountsTest, AnUnsafeAddressGetsAHomeInsideTheStore)
+{
+    auto out = Add("../../etc@x");
+    ASSERT_EQ(out.status, ms::AccountStatus::Done) << out.detail;
+    const fs::path home = fs::canonical(out.homePath);
+    EXPECT_EQ(home.parent_path(), fs::canonical(store + "/users"));
+    EXPECT_FALSE(fs::exists(tmp / "etc@x"));
+    EXPECT_EQ(ms::HomePathOf(store, "users/../../etc"), std::nullopt);
+    EXPECT_EQ(ms::HomePathOf(store, "users/.."), std::nullopt);
+    EXPECT_EQ(ms::HomePathOf(store, "other/x"), std::nullopt);
+    EXPECT_EQ(ms::HomePathOf(store, "shared/x"), store + "/shared/x");
+}
+
+TEST_F(AccountsTest, NameCollisionsGetAnotherHomeAndARemovedAccountGetsItsOwnBack)
+{
+    // Another address's home already sits where this one's would go.
+    const std::string taken = store + "/users/" + ms::HomeDirectoryName("carol@x");
+    fs::create_directories(taken);
+    testsupport::WriteFile(taken + "/.locmail-address", "mallory@x\n");
+    auto carol = Add("carol@x");
+    ASSERT_EQ(carol.status, ms::AccountStatus::Done) << carol.detail;
+    EXPECT_EQ(carol.homePath, taken + "-2");
+    EXPECT_FALSE(carol.reusedHome);
+
+    testsupport::WriteFile(carol.homePath + "/kept-mail", "x");
+    auto removed = ms::RemoveAccount(*users, store, "CAROL@X", false, false);
+    ASSERT_EQ(removed.status, ms::AccountStatus::Done) << removed.detail;
+    EXPECT_TRUE(removed.removed);
+    EXPECT_TRUE(locmail::FileExists(carol.homePath + "/kept-mail")) << "mail stays without --purge";
+    ms::Account gone;
+    EXPECT_EQ(users->Find("carol@x", gone), ms::DirectoryResult::NotFound);
+
+    auto again = Add("Carol@X");
+    ASSERT_EQ(again.status, ms::AccountStatus::Done) << again.detail;
+    EXPECT_EQ(again.homePath, carol.homePath);
+    EXPECT_TRUE(again.reusedHome);
+    EXPECT_TRUE(locmail::FileExists(again.homePath + "/kept-mail"));
+
+    auto purged = ms::RemoveAccount(*users, store, "carol@x", false, true);
+    ASSERT_EQ(purged.status, ms::AccountStatus::Done) << purged.detail;
+    EXPECT_FALSE(fs::exists(carol.homePath));
+    EXPECT_TRUE(fs::exists(taken)) << "the other home is untouched";
+}
+
+TEST_F(AccountsTest, RemoveNamesTheKindItRemoves)
+{
+    ASSERT_EQ(Add("support@example.org", true).status, ms::AccountStatus::Done);
+    ASSERT_EQ(Add("dave@example.org").status, ms::AccountStatus::Done);
+    EXPECT_EQ(ms::RemoveAccount(*users, store, "support@example.org", false, true).status,
+              ms::AccountStatus::WrongKind);
+    EXPECT_EQ(ms::RemoveAccount(*users, store, "dave@example.org", true, true).status, ms::AccountStatus::WrongKind);
+    EXPECT_EQ(ms::RemoveAccount(*users, store, "nobody@example.org", false, false).status,
+              ms::AccountStatus::NotFound);
+    std::vector<ms::Account> all;
+    ASSERT_EQ(users->List(all), ms::DirectoryResult::Ok);
+    ASSERT_EQ(all.size(), 2u) << "nothing was removed";
+    EXPECT_EQ(all[0].address, "dave@example.org");
+    EXPECT_EQ(all[1].address, "support@example.org");
+    EXPECT_TRUE(all[1].shared);
+    EXPECT_EQ(all[1].home.rfind("shared/", 0), 0u);
+}
+
+TEST_F(AccountsTest, SharedMailboxesAreFoundByTheirLocalPartWhenThatIsUnique)
+{
+    ASSERT_EQ(Add("support@example.org", true).status, ms::AccountStatus::Done);
+    ASSERT_EQ(Add("Sales", true).status, ms::AccountStatus::Done);
+    ASSERT_EQ(Add("team@one.example", true).status, ms::AccountStatus::Done);
+    ASSERT_EQ(Add("team@two.example", true).status, ms::AccountStatus::Done);
+    ASSERT_EQ(Add("eve@example.org").status, ms::AccountStatus::Done);
+
+    struct Case {
+        const char* name;
+        ms::DirectoryResult want;
+        const char* address;
+    } cases[] = {
+        {"Support", ms::DirectoryResult::Ok, "support@example.org"},
+        {"support@elsewhere.example", ms::DirectoryResult::Ok, "support@example.org"},
+        {"sales@example.org", ms::DirectoryResult::Ok, "Sales"},
+        {"team", ms::DirectoryResult::Ambiguous, ""},
+        {"eve", ms::DirectoryResult::NotFound, ""}, // users are found by their whole address only
+        {"nobody", ms::DirectoryResult::NotFound, ""},
+    };
+    for (const auto& c : cases) {
+        ms::Account a;
+        EXPECT_EQ(users->FindSharedByLocalPart(c.name, a), c.want) << c.name;
+        if (c.want == ms::DirectoryResult::Ok) {
+            EXPECT_EQ(a.address, c.address) << c.name;
+        }
+    }
+}
+
+} // namespace

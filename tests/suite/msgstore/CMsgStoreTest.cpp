@@ -1,0 +1,418 @@
+// CMsgStore over a real store home: profiles, permissions, and filing through
+// AddUserMsg and AddSharedMsg with the codes the agent branches on.
+#include "suite/cclient/MessageParser.h"
+#include "suite/msgstore/Accounts.h"
+#include "suite/msgstore/CMsgStore.h"
+#include "suite/msgstore/FolderPath.h"
+#include "suite/msgstore/MailboxOps.h"
+#include "suite/msgstore/MessageFile.h"
+#include "suite/msgstore/MessageOps.h"
+#include "suite/msgstore/StoreCodes.h"
+#include "suite/msgstore/StoreHome.h"
+#include "suite/platform/Files.h"
+
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+
+namespace {
+
+namespace ms = locmail::msgstore;
+namespace fs = std::filesystem;
+
+// A message as the agent holds it: text, parse and status record.
+struct Message {
+    explicit Message(std::string t, std::uint32_t systemFlags = 0) : text(std::move(t))
+    {
+        const std::size_t header = text.find("\r\n\r\n") + 2;
+        parsed = locmail::cclient::ParseMessage(text.data(), header, text.data() + header + 2,
+                                                text.size() - header - 2);
+        stat.day = 6;
+        stat.month = 12;
+        stat.year = 56;
+        stat.size = static_cast<std::uint32_t>(text.size());
+        stat.headerSize = static_cast<std::uint32_t>(header);
+        stat.systemFlags = systemFlags;
+    }
+    mail_bodystruct* body() { return parsed.body.get(); }
+    mail_envelope* envelope() { return parsed.envelope.get(); }
+
+    std::string text;
+    locmail::cclient::ParsedMessage parsed;
+    _msgstat stat{};
+};
+
+Message Sample(const std::string& subject, std::uint32_t systemFlags = 0)
+{
+    return Message("From: Carol <carol@example.net>\r\nTo: alice@example.org\r\nSubject: " + subject +
+                       "\r\n\r\nHello,\r\nthis is " + subject + ".\r\n",
+                   systemFlags);
+}
+
+// The code of the CMsgStoreException that CALL throws; 0 when it throws none.
+int CodeOf(const std::function<void()>& call, std::string* text = nullptr)
+{
+    try {
+        call();
+    } catch (const CMsgStoreException& e) {
+        if (text != nullptr)
+            *text = e.GetMessage();
+        return e.GetCode();
+    }
+    return 0;
+}
+
+class CMsgStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string error;
+        ASSERT_TRUE(ms::PrepareStoreHome(storeHome, error)) << error;
+        users = ms::UsersDirectory::Open(storeHome, error);
+        ASSERT_TRUE(users) << error;
+        AddAccount("Alice@Example.org", false, true);
+        AddAccount("bob@example.org", false, false);
+        AddAccount("support@example.org", true, true);
+    }
+
+    void AddAccount(const std::string& address, bool shared, bool mayReceive)
+    {
+        ms::Account a;
+        a.address = address;
+        a.shared = shared;
+        a.mayReceive = mayReceive;
+        auto out = ms::AddAccount(*users, storeHome, a);
+        ASSERT_EQ(out.status, ms::AccountStatus::Done) << out.detail;
+    }
+
+    std::string HomeOf(const std::string& address)
+    {
+        ms::Account a;
+        EXPECT_EQ(users->Find(address, a), ms::DirectoryResult::Ok) << address;
+        return storeHome + "/" + a.home;
+    }
+
+    mbxstat Stat(const std::string& address, const std::string& folder)
+    {
+        const std::string home = HomeOf(address);
+        mailbox mbx(&base, home.c_str(), "mailbox");
+        mbxstat st{};
+        EXPECT_EQ(GetMbxStat(mbx, folder.c_str(), st), ms::kOk) << folder;
+        return st;
+    }
+
+    std::string StoredFile(const std::string& address, const std::string& folder, std::uint32_t uid)
+    {
+        return ms::MessageFilePath(*ms::FolderDirectory(HomeOf(address), folder), uid);
+    }
+
+    _msgstat StoredStat(const std::string& address, const std::string& folder, std::uint32_t uid)
+    {
+        const std::string dir = *ms::FolderDirectory(HomeOf(address), folder);
+        msgstat rel(&base, dir.c_str(), "msgstat");
+        _msgstat st{};
+        EXPECT_EQ(ms::GetMsgStat(rel, uid, st), ms::kOk);
+        return st;
+    }
+
+    void FileFor(const char* user, Message& m, const char* folder = "inbox", bool ownFlags = false,
+                 bool makeFolder = false)
+    {
+        store.AddUserMsg(user, m.body(), m.envelope(), &m.stat, m.text.data(), m.text.size(), folder, ownFlags,
+                         makeFolder);
+    }
+
+    testsupport::TempDir tmp;
+    std::string storeHome = tmp / "store";
+    std::unique_ptr<ms::UsersDirectory> users;
+    diamondBase base;
+    CMsgStore store{storeHome.c_str()};
+};
+
+TEST_F(CMsgStoreTest, FilingIntoTheInboxGivesUidOneThenTwo)
+{
+    Message first = Sample("first");
+    FileFor("Alice@Example.org", first);
+
+    EXPECT_EQ(testsupport::ReadFile(StoredFile("alice@example.org", "inbox", 1)),
+              std::string("\x11\x00\x00\x00\x0D\x0A", 6) + first.text);
+    mbxstat st = Stat("alice@example.org", "inbox");
+    EXPECT_EQ(st.totalMsgs, 1u);
+    EXPECT_EQ(st.recentMsgs, 1u);
+    EXPECT_EQ(st.unseenMsgs, 1u);
+    EXPECT_EQ(st.uidNext, 2u);
+
+    const std::string dir = *ms::FolderDirectory(HomeOf("alice@example.org"), "inbox");
+    msgenv env(&base, dir.c_str(), "msgenv");
+    std::string envelope;
+    ASSERT_EQ(ms::GetMsgEnv(env, idxkey{1, 0}, envelope), ms::kOk);
+    EXPECT_NE(envelope.find("\"first\""), std::string::npos) << envelope;
+    EXPECT_EQ(StoredStat("alice@example.org", "inbox", 1).headerSize, first.stat.headerSize);
+
+    // The second filing reuses every database the first one opened.
+    const auto opened = diamondBase::OpenCount();
+    Message second = Sample("second");
+    FileFor("alice@example.org", second);
+    EXPECT_EQ(diamondBase::OpenCount(), opened);
+    EXPECT_EQ(ms::ReadMessageFile(StoredFile("alice@example.org", "inbox", 2), second.text), true);
+    EXPECT_EQ(Stat("alice@example.org", "inbox").uidNext, 3u);
+    EXPECT_EQ(store.GetLastError(), 0);
+}
+
+TEST_F(CMsgStoreTest, ProfileSelectsTheRecipientInAnyCase)
+{
+    char home[1024];
+    for (const char* spelling : {"alice@example.org", "ALICE@EXAMPLE.ORG", "Alice@Example.Org"}) {
+        store.SetProfile(spelling);
+        EXPECT_EQ(store.GetLastError(), 0) << spelling;
+        EXPECT_FALSE(store.IsShared());
+        store.GetUserHomeDir(home);
+        EXPECT_EQ(std::string(home), HomeOf("alice@example.org"));
+    }
+    Message m = Sample("case");
+    FileFor("ALICE@example.ORG", m);
+    EXPECT_EQ(Stat("alice@example.org", "inbox").uidNext, 2u);
+}
+
+TEST_F(CMsgStoreTest, PermissionsFollowTheUsersDirectory)
+{
+    struct Case {
+        const char* address;
+        bool shared, mayLogin, mayReceive;
+    } cases[] = {
+        {"alice@example.org", false, true, true},
+        {"bob@example.org", false, true, false},
+        {"Support@Example.org", true, false, true},
+        {"support", true, false, true}, // a shared mailbox also by its local part
+    };
+    for (const auto& c : cases) {
+        store.SetProfile(c.address);
+        bool mayLogin = true, mayReceive = true;
+        store.GetUserPermission(mayLogin, mayReceive);
+        EXPECT_EQ(store.IsShared(), c.shared) << c.address;
+        EXPECT_EQ(mayLogin, c.mayLogin) << c.address;
+        EXPECT_EQ(mayReceive, c.mayReceive) << c.address;
+    }
+}
+
+TEST_F(CMsgStoreTest, EveryFailureThrowsItsCodeAndKeepsItAsLastError)
+{
+    AddAccount("gone@example.org", false, true);
+    fs::remove_all(HomeOf("gone@example.org"));
+    Message m = Sample("fails");
+    auto user = [&](const char* who, const char* folder) {
+        return [&, who, folder] { FileFor(who, m, folder); };
+    };
+    auto shared = [&](const char* box, const char* folder) {
+        return [&, box, folder] {
+            store.AddSharedMsg(box, m.body(), m.envelope(), &m.stat, m.text.data(), m.text.size(), folder, false);
+        };
+    };
+    struct Case {
+        const char* name;
+        std::function<void()> call;
+        int code;
+    } cases[] = {
+        {"unknown user", user("nobody@example.org", "inbox"), ms::kCodeUnknownRecipient},
+        {"shared address as user", user("support@example.org", "inbox"), ms::kCodeUnknownRecipient},
+        {"null user", user(nullptr, "inbox"), ms::kCodeBadAddress},
+        {"missing folder", user("alice@example.org", "Projects"), ms::kCodeNoSuchFolder},
+        {"folder with a slash", user("alice@example.org", "a/b"), ms::kCodeBadFolderName},
+        {"home gone", user("gone@example.org", "inbox"), ms::kCodeNoHomeDirectory},
+        {"unknown shared", shared("nobody", ""), ms::kCodeUnknownSharedMailbox},
+        {"user as shared", shared("alice@example.org", ""), ms::kCodeUnknownSharedMailbox},
+        {"missing shared folder", shared("support", "Open"), ms::kCodeNoSuchFolder},
+    };
+    for (const auto& c : cases) {
+        store.SetLastError(0);
+        std::string text;
+        EXPECT_EQ(CodeOf(c.call, &text), c.code) << c.name;
+        EXPECT_EQ(store.GetLastError(), c.code) << c.name;
+        EXPECT_STREQ(store.GetLastErrorMsg(), text.c_str()) << c.name;
+        EXPECT_FALSE(text.empty()) << c.name;
+    }
+    EXPECT_EQ(Stat("alice@example.org", "inbox").uidNext, 1u) << "nothing was filed";
+    std::string text;
+    CodeOf(user("alice@example.org", "Projects"), &text);
+    EXPECT_EQ(text, "Folder <Projects> does not exist in the mailbox of <Alice@Example.org>");
+}
+
+TEST_F(CMsgStoreTest, AnUnknownProfileMakesItsCallsThrowTheLookupCode)
+{
+    struct Case {
+        const char* address;
+        int code;
+    } cases[] = {
+        {"nobody@example.org", ms::kCodeUnknownRecipient},
+        {nullptr, ms::kCodeBadAddress},
+        {"", ms::kCodeBadAddress},
+    };
+    for (const auto& c : cases) {
+        store.SetProfile(c.address);
+        EXPECT_EQ(store.GetLastError(), c.code);
+        bool a = true, b = true;
+        char home[1024] = "unchanged";
+        EXPECT_EQ(CodeOf([&] { store.IsShared(); }), c.code);
+        EXPECT_EQ(CodeOf([&] { store.GetUserPermission(a, b); }), c.code);
+        EXPECT_EQ(CodeOf([&] { store.GetUserHomeDir(home); }), c.code);
+    }
+    store.SetProfile(std::string(1024, 'a').c_str());
+    EXPECT_EQ(store.GetLastError(), ms::kCodeBadAddress) << "longer than an address field";
+    store.SetProfile("bob@example.org");
+    EXPECT_EQ(store.GetLastError(), 0) << "a found profile clears the code";
+}
+
+TEST_F(CMsgStoreTest, AStoreThatCannotBeOpenedIsCodeFour)
+{
+    testsupport::TempDir other;
+    std::filesystem::create_directories(other / "dir-as-db/users.db");
+    testsupport::WriteFile(other / "users.db", "not a database at all, but long enough to be read as one");
+    const std::string cases[] = {"", other / "missing", other / "dir-as-db", other.path().string()};
+    Message m = Sample("unavailable");
+    for (const std::string& home : cases) {
+        CMsgStore broken(home.c_str());
+        broken.SetProfile("alice@example.org");
+        EXPECT_EQ(broken.GetLastError(), ms::kCodeStoreUnavailable) << home;
+        EXPECT_EQ(CodeOf([&] { broken.IsShared(); }), ms::kCodeStoreUnavailable) << home;
+        EXPECT_EQ(CodeOf([&] {
+                      broken.AddUserMsg("alice@example.org", m.body(), m.envelope(), &m.stat, m.text.data(),
+                                        m.text.size(), "inbox", false, false);
+                  }),
+                  ms::kCodeStoreUnavailable)
+            << home;
+        EXPECT_NE(std::string(broken.GetLastErrorMsg()).find("unavailable"), std::string::npos)
+            << broken.GetLastErrorMsg();
+    }
+
+    // A home whose mailbox relation cannot be opened is unavailable as well.
+    const std::string alice = HomeOf("alice@example.org");
+    fs::remove(alice + "/mailbox.db");
+    fs::create_directory(alice + "/mailbox.db");
+    diamondBase::CloseAll();
+    EXPECT_EQ(CodeOf([&] { FileFor("alice@example.org", m); }), ms::kCodeStoreUnavailable);
+}
+
+TEST_F(CMsgStoreTest, ADamagedRelationIsCodeSixAndHoldsUpNobodyElse)
+{
+    const std::string alice = HomeOf("alice@example.org");
+    Message m = Sample("damaged");
+    struct Case {
+        std::string relation;
+        bool makeFolder;
+    } cases[] = {
+        {alice + "/mailbox.db", false},
+        {alice + "/mailbox.db", true},
+        {alice + "/inbox696E626F78/msgstat.db", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.relation);
+        const std::string saved = c.relation + ".saved";
+        diamondBase::CloseAll(); // folds the WAL in, so the file alone is the relation
+        fs::rename(c.relation, saved);
+        testsupport::WriteFile(c.relation, std::string(4096, 'x'));
+        std::string text;
+        EXPECT_EQ(CodeOf([&] { FileFor("alice@example.org", m, "inbox", false, c.makeFolder); }, &text),
+                  ms::kCodeMailboxDamaged);
+        EXPECT_NE(text.find(c.relation), std::string::npos) << text;
+        diamondBase::CloseAll();
+        fs::rename(saved, c.relation);
+    }
+    FileFor("bob@example.org", m);
+    FileFor("alice@example.org", m);
+    EXPECT_EQ(Stat("alice@example.org", "inbox").uidNext, 2u) << "the repaired mailbox takes mail again";
+}
+
+TEST_F(CMsgStoreTest, SharedMailboxesFileIntoTheirInboxAndRulesMayMakeFolders)
+{
+    Message delivered = Sample("to support");
+    store.SetProfile("Support@Example.org");
+    ASSERT_TRUE(store.IsShared());
+    store.AddSharedMsg("Support@Example.org", delivered.body(), delivered.envelope(), &delivered.stat,
+                       delivered.text.data(), delivered.text.size(), "", false);
+    std::string text;
+    ASSERT_TRUE(ms::ReadMessageFile(StoredFile("support@example.org", "inbox", 1), text));
+    EXPECT_EQ(text, delivered.text);
+
+    Message moved = Sample("moved by a rule");
+    store.AddSharedMsg("Support", moved.body(), moved.envelope(), &moved.stat, moved.text.data(), moved.text.size(),
+                       "Open", true);
+    ASSERT_TRUE(ms::ReadMessageFile(StoredFile("support@example.org", "Open", 1), text));
+    EXPECT_EQ(text, moved.text);
+
+    Message copied = Sample("copied by a rule");
+    store.AddSharedMsg("support", copied.body(), copied.envelope(), &copied.stat, copied.text.data(),
+                       copied.text.size(), nullptr, true);
+    EXPECT_EQ(Stat("support@example.org", "inbox").uidNext, 3u) << "a null folder is the inbox";
+    EXPECT_EQ(Stat("support@example.org", "Open").totalMsgs, 1u);
+}
+
+TEST_F(CMsgStoreTest, MigrationMakesFoldersAndKeepsTheFlagsOnlyWhenAskedTo)
+{
+    constexpr std::uint32_t kSeen = 1;
+    struct Case {
+        const char* folder;
+        bool ownFlags, makeFolder;
+        int code;
+        std::uint32_t storedFlags;
+    } cases[] = {
+        {"Archive\\2019", false, false, ms::kCodeNoSuchFolder, 0}, // ordinary delivery makes nothing
+        {"Archive\\2019", false, true, 0, 0},                     // migration from a file
+        {"Archive\\2019", true, true, 0, kSeen},                  // migration from memory
+        {"\\Archive\\\\2019\\", true, true, 0, kSeen},            // empty levels are dropped
+        {"inbox", false, false, 0, 0},                            // delivered mail arrives new
+    };
+    std::uint32_t uid = 0;
+    for (const auto& c : cases) {
+        Message m = Sample(c.folder, kSeen);
+        EXPECT_EQ(CodeOf([&] { FileFor("alice@example.org", m, c.folder, c.ownFlags, c.makeFolder); }), c.code)
+            << c.folder;
+        if (c.code != 0)
+            continue;
+        const std::string folder = std::string(c.folder) == "inbox" ? "inbox" : "Archive\\2019";
+        uid = folder == "inbox" ? 1 : uid + 1;
+        EXPECT_EQ(StoredStat("alice@example.org", folder, uid).systemFlags, c.storedFlags) << c.folder;
+    }
+    EXPECT_EQ(Stat("alice@example.org", "Archive").uidNext, 1u) << "the level above was made too";
+    EXPECT_EQ(Stat("alice@example.org", "Archive\\2019").totalMsgs, 3u);
+}
+
+TEST_F(CMsgStoreTest, AnUnsafeAddressCannotLeaveTheStore)
+{
+    AddAccount("../../etc@x", false, true);
+    Message m = Sample("escape");
+    store.SetProfile("../../etc@x");
+    char home[1024];
+    store.GetUserHomeDir(home);
+    FileFor("../../etc@x", m);
+
+    const fs::path file = fs::canonical(StoredFile("../../etc@x", "inbox", 1));
+    const fs::path users = fs::canonical(storeHome + "/users");
+    EXPECT_EQ(fs::canonical(home).parent_path(), users);
+    EXPECT_EQ(file.string().rfind(users.string() + "/", 0), 0u) << file;
+    EXPECT_FALSE(fs::exists(tmp / "etc@x"));
+    EXPECT_FALSE(fs::exists(tmp.path().parent_path() / "etc@x"));
+}
+
+TEST_F(CMsgStoreTest, TheDefaultStoreIsTheConfiguredHomeDir)
+{
+    const std::string config = tmp / "qxmta.ini";
+    testsupport::WriteFile(config, "[MsgStore]\nHomeDir = " + storeHome + "\n");
+    const char* saved = std::getenv("LOCMAIL_CONFIG");
+    const std::string previous = saved ? saved : "";
+    ::setenv("LOCMAIL_CONFIG", config.c_str(), 1);
+    CMsgStore configured;
+    if (saved)
+        ::setenv("LOCMAIL_CONFIG", previous.c_str(), 1);
+    else
+        ::unsetenv("LOCMAIL_CONFIG");
+
+    configured.SetProfile("bob@example.org");
+    EXPECT_EQ(configured.GetLastError(), 0);
+    EXPECT_STREQ(configured.GetModuleName(), "MsgStore");
+}
+
+} // namespace

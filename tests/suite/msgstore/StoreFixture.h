@@ -1,0 +1,142 @@
+// A user home with folders made from freshly written templates, and helpers
+// to file messages and to check a folder the way readers see it.
+#pragma once
+
+#include "suite/msgstore/Filing.h"
+#include "suite/msgstore/FolderPath.h"
+#include "suite/msgstore/FolderReader.h"
+#include "suite/msgstore/MailboxOps.h"
+#include "suite/msgstore/MessageFile.h"
+#include "suite/msgstore/MessageOps.h"
+#include "suite/msgstore/Templates.h"
+#include "suite/platform/Files.h"
+
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <list>
+#include <map>
+#include <string>
+
+// Field-wise: the records have padding, which memcmp would compare too.
+inline bool operator==(const mbxstat& a, const mbxstat& b)
+{
+    return a.flags == b.flags && a.totalMsgs == b.totalMsgs && a.recentMsgs == b.recentMsgs
+        && a.unseenMsgs == b.unseenMsgs && a.uidNext == b.uidNext && a.createTime == b.createTime
+        && a.reserved == b.reserved;
+}
+
+inline void PrintTo(const mbxstat& s, std::ostream* os)
+{
+    *os << "{flags " << int(s.flags) << ", " << s.totalMsgs << "/" << s.recentMsgs << "/" << s.unseenMsgs
+        << ", uidNext " << s.uidNext << ", created " << s.createTime << ", " << s.reserved << "}";
+}
+
+inline bool operator==(const _msgstat& a, const _msgstat& b)
+{
+    return a.day == b.day && a.month == b.month && a.year == b.year && a.hours == b.hours && a.minutes == b.minutes
+        && a.seconds == b.seconds && a.zoneWest == b.zoneWest && a.zoneHours == b.zoneHours
+        && a.zoneMinutes == b.zoneMinutes && a.size == b.size && a.systemFlags == b.systemFlags
+        && a.userFlags == b.userFlags && a.headerSize == b.headerSize;
+}
+
+namespace storetest {
+
+namespace ms = locmail::msgstore;
+
+inline std::string Message(const std::string& tag)
+{
+    return "From: sender@example.org\r\nSubject: " + tag + "\r\n\r\nBody of " + tag + "\r\n";
+}
+
+class StoreFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string error;
+        std::filesystem::create_directory(templates);
+        std::filesystem::create_directories(home);
+        ASSERT_TRUE(ms::WriteStoreTemplates(templates, error)) << error;
+    }
+
+    // What CreateMbx does for one level, without the settings file.
+    void MakeFolder(const std::string& folder, std::uint8_t flags = 0)
+    {
+        const std::string dir = *ms::FolderDirectory(home, folder);
+        std::filesystem::create_directories(dir);
+        for (const char* name : ms::kTemplateFiles)
+            ASSERT_TRUE(locmail::CopyFileOver(locmail::PathJoin(templates, name), locmail::PathJoin(dir, name)));
+        mailbox mbx(&base, home.c_str(), "mailbox");
+        mbxstat record{};
+        record.flags = flags;
+        record.uidNext = 1;
+        record.createTime = 1700000000;
+        ASSERT_EQ(AddMbx(mbx, folder.c_str(), record), ms::kOk);
+    }
+
+    ms::FilingRequest Request(const std::string& folder, const std::string& text)
+    {
+        texts_.push_back(text); // the request only views the text
+        ms::FilingRequest req;
+        req.homeDir = home;
+        req.folderPath = folder;
+        req.text = texts_.back();
+        req.stat.day = 6;
+        req.stat.month = 12;
+        req.stat.headerSize = static_cast<std::uint32_t>(text.find("\r\n\r\n") + 2);
+        req.envelope = "(NIL \"" + text.substr(0, 10) + "\" NIL NIL NIL NIL NIL NIL NIL NIL)";
+        req.bodyStructure = "(\"TEXT\" \"PLAIN\" NIL NIL NIL \"7BIT\" 10 1 NIL NIL NIL NIL)";
+        return req;
+    }
+
+    ms::FilingResult File(const std::string& folder, const std::string& text, ms::FilingProbe* probe = nullptr)
+    {
+        return ms::FileIntoFolder(base, Request(folder, text), probe);
+    }
+
+    mbxstat Stat(const std::string& folder)
+    {
+        mailbox mbx(&base, home.c_str(), "mailbox");
+        mbxstat record{};
+        EXPECT_EQ(GetMbxStat(mbx, folder.c_str(), record), ms::kOk);
+        return record;
+    }
+
+    std::string FileOf(const std::string& folder, std::uint32_t uid)
+    {
+        return ms::MessageFilePath(*ms::FolderDirectory(home, folder), uid);
+    }
+
+    // Checks every invariant a reader relies on and returns uid -> text.
+    std::map<std::uint32_t, std::string> CheckFolder(const std::string& folder)
+    {
+        ms::FolderView view;
+        EXPECT_EQ(ms::ReadFolder(base, home, folder, view), ms::kOk);
+        EXPECT_TRUE(view.skipped.empty()) << "a visible record without its file";
+        std::map<std::uint32_t, std::string> out;
+        for (std::uint32_t uid : view.uids) {
+            std::string text;
+            EXPECT_TRUE(ms::ReadMessageFile(FileOf(folder, uid), text)) << "uid " << uid;
+            out[uid] = text;
+        }
+        EXPECT_EQ(view.stat.totalMsgs, view.uids.size());
+        EXPECT_EQ(view.stat.recentMsgs, view.uids.size());
+        EXPECT_EQ(view.stat.unseenMsgs, view.uids.size());
+        EXPECT_EQ(view.stat.uidNext, view.uids.empty() ? 1u : view.uids.back() + 1);
+        for (std::size_t i = 0; i < view.uids.size(); ++i)
+            EXPECT_EQ(view.uids[i], i + 1) << "UIDs are dense when nothing was expunged";
+        return out;
+    }
+
+    testsupport::TempDir tmp;
+    std::string templates = tmp / "store";
+    std::string home = tmp / "users/alice";
+    diamondBase base;
+
+private:
+    std::list<std::string> texts_; // stable: requests view these
+};
+
+} // namespace storetest
