@@ -1,0 +1,128 @@
+// CLocalMail: the local delivery agent. It drains the queue channel "local",
+// loads and parses each message, and hands every local recipient to the
+// message store: a shared mailbox at once, a user through the per-user pipeline.
+//
+// Contract: the host builds one agent with its CMsgStore (not owned, must
+// outlive the agent), the queue name and a logging module name, then calls
+// DeliverMessage(stop) again and again. One call walks the whole channel; the
+// agent only ever sets STOP (after its 2001st message of the process, or when
+// the store reports code 4 or 10, in which case the message stays queued).
+// One thread at a time per agent. Every message member below is empty between
+// messages, except after a stop or an escaping exception, when the message
+// stays loaded until the next message or the destructor releases it.
+//
+// Failure modes: the constructor throws CLocalMailException 4 ("Could not
+// initialize message queue") or 5 ("Could not open message queue") and no
+// agent exists; DeliverMessage throws CLocalMailException 2 when the queue
+// cannot be read, and lets every exception but CMsgStoreException from the
+// delivery of a recipient pass (the message then stays queued). Store
+// exceptions of a recipient become the invalid-recipient policy
+// ([Options] MailForInvalidLocalUser: Bounce, Postmaster or Delete).
+// Status: the CLogging last-error code keeps the last failing step (6 read
+// error, 7/8/9 unparsable body/envelope/header, 10 empty queue file,
+// 3/11 store failures, 13 user may not receive mail now).
+#pragma once
+
+#include "delivery/CLocalMailException.h"
+#include "suite/msgstore/Records.h"
+#include "suite/platform/Export.h"
+#include "suite/vexclass/CLogging.h"
+
+#include <cstdint>
+
+class CMsgStore;
+class CMsgStoreException;
+struct MQContext;
+struct mail_envelope;
+struct mail_bodystruct;
+struct stEnvelope;
+struct _envFrom;
+
+class LOCMAIL_EXPORT CLocalMail : public CLogging {
+public:
+    static constexpr int kAddressSize = 1024;
+
+    CLocalMail(CMsgStore& msgStore, const char* queueName, const char* moduleName);
+    ~CLocalMail() override;
+    // The agent owns its channel and message: a copy would close and free them twice.
+    CLocalMail(const CLocalMail&) = delete;
+    CLocalMail& operator=(const CLocalMail&) = delete;
+
+    // Delivers every message queued on "local", until the channel is empty or STOP is set.
+    void DeliverMessage(bool& stop);
+
+    unsigned long GetBufferLen() const { return m_bufferLen; }
+    unsigned long GetHdrSize() const { return m_hdrSize; }
+    unsigned long GetMQId() const { return m_mqId; }
+    mail_envelope* GetMsgEnv() const { return m_msgEnv; }
+    mail_bodystruct* GetMsgBody() const { return m_msgBody; }
+    char* GetMsgBuffer() const { return m_msgBuffer; }
+    _msgstat* GetMsgStat() { return &m_msgStat; }
+    CMsgStore& GetMsgStore() const { return m_msgStore; }
+    char* GetRecipient() { return m_recipient; }
+    char* GetSender() { return m_sender; }
+
+private:
+    MQContext* GetMQChannel() const { return m_mqChannel; }
+    // The Date field of the parsed envelope; requires one.
+    const char* GetEnvDateTime() const;
+    // Takes the pointer as it is: no copy, and the text held before is not released.
+    void SetBuffer(const char* buffer);
+    void SetBufferLen(unsigned long length);
+    void SetMsgId(unsigned long id);
+    // Copy into the 1024-character members; a longer address is cut (and terminated).
+    void SetRecipient(const char* recipient);
+    void SetSender(const char* sender);
+
+    // Construction (CLocalMail.cpp).
+    void InitMQChannel(const char* queueName);
+
+    // The queue walk (QueueLoop.cpp).
+    void ProcessQueuedMessage(uint32_t id, bool& stop);
+    long DeliverToLocalRecipients(uint32_t id, stEnvelope& envelope, const char* path, bool& stop);
+    void TakeSenderAddress(const char* address);
+    [[nodiscard]] bool TakeRecipientAddress(const char* address);
+    // True when the recipient walk must end (codes 4 and 10).
+    [[nodiscard]] bool HandleStoreException(const CMsgStoreException& error, _envFrom* sender, bool& stop);
+    void RefileAfterMissingFolder();
+    void ApplyInvalidRecipientPolicy(_envFrom* sender);
+    void ReleaseHeldMessage();
+
+    // Loading one message (MessageLoading.cpp).
+    bool InitBuffer(const char* path);
+    void DeinitBuffer();
+    void InitHdrSize();
+    bool InitEnvBody();
+    void DeinitEnvBody();
+    void InitMsgStat();
+    void InitMsgStat(const char* dateText, const char* flagText);
+
+    // Returned mail (ReturnedMail.cpp); none of them throws CMimeMsgException.
+    void DeliverToSender(_envFrom* sender);
+    void DeliverToSender();
+    void DeliverToPostmaster();
+
+    // Routing and the per-user pipeline (Pipeline.cpp).
+    void DeliverToMsgStore(const char* path);
+    void DeliverToShared();
+    void DeliverToUser(const char* path);
+    void DefaultDelivery();
+
+    _msgstat m_msgStat;
+    uint32_t m_bufferLen;
+    uint32_t m_hdrSize;
+    uint32_t m_mqId;
+    mail_bodystruct* m_msgBody;
+    char* m_msgBuffer;
+    mail_envelope* m_msgEnv;
+    MQContext* m_mqChannel;
+    CMsgStore& m_msgStore;
+    char m_recipient[kAddressSize];
+    char m_sender[kAddressSize];
+    // The X Scanner (m_xScanner), the Bayesian filter (m_bayesFilter) and its
+    // working copy of the message members take their places here.
+
+    // The queue envelope of a message kept loaded after a stop or an escaping
+    // exception; released with the message by ReleaseHeldMessage.
+    stEnvelope* m_heldEnvelope;
+};

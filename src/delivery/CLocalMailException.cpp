@@ -1,0 +1,9 @@
+#include "delivery/CLocalMailException.h"
+
+CLocalMailException::CLocalMailException(int code, const char* message)
+{
+    SetLastError(code);
+    SetLastErrorMsg(message);
+}
+
+CLocalMailException::~CLocalMailException() = default;

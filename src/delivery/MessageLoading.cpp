@@ -1,0 +1,142 @@
+// Loading one message: its text, header size, parse and status record.
+#include "delivery/CLocalMail.h"
+
+#include "delivery/HeaderSize.h"
+#include "delivery/MsgStatZone.h"
+#include "suite/cclient/DateParser.h"
+#include "suite/cclient/FlagParser.h"
+#include "suite/cclient/MessageParser.h"
+#include "suite/cclient/Owners.h"
+#include "suite/vexclass/CFileUtil.h"
+#include "suite/vexclass/CFileUtilException.h"
+
+#include <cstring>
+#include <ctime>
+#include <limits>
+
+namespace {
+
+// Last-error codes of the loading steps.
+constexpr int kReadFailed = 6;
+constexpr int kBodyInvalid = 7;
+constexpr int kEnvelopeInvalid = 8;
+constexpr int kHeaderInvalid = 9;
+constexpr int kQueueFileEmpty = 10;
+
+} // namespace
+
+bool CLocalMail::InitBuffer(const char* path)
+{
+    char* buffer = nullptr;
+    unsigned long length = 0;
+    try {
+        CFileUtil file("");
+        file.Read(path, buffer, length);
+    } catch (const CFileUtilException& error) {
+        SetLastError(kReadFailed);
+        PrintLog(1, error.GetLastErrorMsg());
+        return false;
+    }
+    if (length == 0) {
+        delete[] buffer;
+        SetLastError(kQueueFileEmpty);
+        PrintLogMessageEx(1, "Message queue file not found or isempty");
+        return false;
+    }
+    if (length > std::numeric_limits<uint32_t>::max()) {
+        // The status record and the store count sizes in 32 bits.
+        delete[] buffer;
+        SetLastError(kReadFailed);
+        PrintLogMessageEx(1, "Message queue file too large (%lu bytes): %s", length, path);
+        return false;
+    }
+    m_msgBuffer = buffer;
+    m_bufferLen = static_cast<uint32_t>(length);
+    return true;
+}
+
+void CLocalMail::DeinitBuffer()
+{
+    delete[] m_msgBuffer;
+    m_msgBuffer = nullptr;
+    m_bufferLen = 0;
+}
+
+void CLocalMail::InitHdrSize() { m_hdrSize = locmail::delivery::HeaderSize(m_msgBuffer, m_bufferLen); }
+
+bool CLocalMail::InitEnvBody()
+{
+    if (m_hdrSize == 0) {
+        SetLastError(kHeaderInvalid);
+        PrintLogMessageEx(1, "Message header is invalid");
+        return false;
+    }
+    auto parsed = locmail::cclient::ParseMessage(m_msgBuffer, m_hdrSize, m_msgBuffer + m_hdrSize,
+                                                 m_bufferLen - m_hdrSize, locmail::cclient::kMissingHostName, 0, 0);
+    if (!parsed.envelope) {
+        SetLastError(kEnvelopeInvalid);
+        PrintLogMessageEx(1, "Message envelope is invalid");
+        return false;
+    }
+    if (!parsed.body) {
+        SetLastError(kBodyInvalid);
+        PrintLogMessageEx(1, "Message body is invalid");
+        return false;
+    }
+    m_msgEnv = parsed.envelope.release();
+    m_msgBody = parsed.body.release();
+    return true;
+}
+
+void CLocalMail::DeinitEnvBody()
+{
+    locmail::cclient::FreeEnvelope(m_msgEnv);
+    locmail::cclient::FreeBody(m_msgBody);
+}
+
+void CLocalMail::InitMsgStat()
+{
+    std::memset(&m_msgStat, 0, sizeof m_msgStat);
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    std::tm utc{};
+    localtime_r(&now, &local);
+    gmtime_r(&now, &utc);
+
+    m_msgStat.day = static_cast<uint8_t>(local.tm_mday);
+    m_msgStat.month = static_cast<uint8_t>(local.tm_mon + 1);
+    m_msgStat.year = static_cast<uint8_t>(local.tm_year - 70);
+    m_msgStat.hours = static_cast<uint8_t>(local.tm_hour);
+    m_msgStat.minutes = static_cast<uint8_t>(local.tm_min);
+    m_msgStat.seconds = static_cast<uint8_t>(local.tm_sec);
+    const auto zone = locmail::delivery::ZoneFromTimes(local, utc);
+    m_msgStat.zoneWest = zone.west;
+    m_msgStat.zoneHours = zone.hours;
+    m_msgStat.zoneMinutes = zone.minutes;
+    m_msgStat.systemFlags = 0;
+    m_msgStat.userFlags = 0;
+    m_msgStat.size = m_bufferLen;
+    m_msgStat.headerSize = m_hdrSize;
+}
+
+void CLocalMail::InitMsgStat(const char* dateText, const char* flagText)
+{
+    // A date the parser refuses still gives what it read (all zero for no date).
+    locmail::cclient::DateFields date{};
+    (void)locmail::cclient::ParseDate(dateText, date);
+    m_msgStat.day = date.day;
+    m_msgStat.month = date.month;
+    m_msgStat.year = date.year;
+    m_msgStat.hours = date.hours;
+    m_msgStat.minutes = date.minutes;
+    m_msgStat.seconds = date.seconds;
+    m_msgStat.zoneWest = date.zoneWest;
+    m_msgStat.zoneHours = date.zoneHours;
+    m_msgStat.zoneMinutes = date.zoneMinutes;
+    m_msgStat.size = m_bufferLen;
+
+    const locmail::cclient::Flags flags = locmail::cclient::ParseFlags(flagText);
+    m_msgStat.systemFlags = flags.system;
+    m_msgStat.userFlags = flags.user;
+    m_msgStat.headerSize = m_hdrSize;
+}

@@ -1,0 +1,208 @@
+// The queue walk: every message of the channel "local", every local recipient
+// of a message, and what a store failure for a recipient leads to.
+#include "delivery/CLocalMail.h"
+
+#include "delivery/DeliveredCounter.h"
+#include "delivery/InvalidRecipientPolicy.h"
+#include "suite/mq/MQapi.h"
+#include "suite/msgstore/CMsgStore.h"
+#include "suite/msgstore/StoreCodes.h"
+#include "suite/platform/Bounded.h"
+
+#include <strings.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+namespace codes = locmail::msgstore;
+
+// Last-error codes the walk sets for a refused recipient.
+constexpr int kMailboxError = 3;
+constexpr int kNoMailbox = 11;
+
+bool IsLocalChannel(const char* channel) { return channel != nullptr && strcasecmp(channel, "local") == 0; }
+
+bool IsUnknownMailboxCode(int code)
+{
+    return code == codes::kCodeUnknownRecipient || code == codes::kCodeMailboxDamaged ||
+           code == codes::kCodeUnknownSharedMailbox || code == codes::kCodeNoHomeDirectory ||
+           code == codes::kCodeBadAddress;
+}
+
+// The store cannot go on now (unavailable, or a home it cannot lock): keep the message queued.
+bool IsStopCode(int code) { return code == codes::kCodeStoreUnavailable || code == codes::kCodeHomeLockFailed; }
+
+} // namespace
+
+void CLocalMail::DeliverMessage(bool& stop)
+{
+    // The next id is fetched before the stop flag is looked at.
+    for (uint32_t id = GetFirstMessage(m_mqChannel, false);; id = GetNextMessage(m_mqChannel, false)) {
+        if (id == locmail::mq::kNoMessage)
+            return;
+        if (id == locmail::mq::kQueueUnreachable)
+            throw CLocalMailException(CLocalMailException::kQueueUnreachable,
+                                      "Could not connect to message queue server");
+        if (stop)
+            return;
+        ProcessQueuedMessage(id, stop);
+    }
+}
+
+void CLocalMail::ProcessQueuedMessage(uint32_t id, bool& stop)
+{
+    PrintLogMessage(5, "Processing message queue <%X>", id);
+    ReleaseHeldMessage();
+    // The queue library reuses its path buffer on the next call: keep a copy.
+    const char* queuePath = GetMQPathName(id, ".msg");
+    const std::string path = queuePath ? queuePath : "";
+
+    if (!InitBuffer(path.c_str())) {
+        RemoveMQChannel(m_mqChannel);
+        return;
+    }
+    InitHdrSize();
+    if (!InitEnvBody()) {
+        DeinitBuffer();
+        RemoveMQChannel(m_mqChannel);
+        return;
+    }
+    InitMsgStat();
+    stEnvelope* envelope = GetMQEnvelope(m_mqChannel->msgNumber);
+    if (envelope == nullptr) {
+        DeinitEnvBody();
+        DeinitBuffer();
+        RemoveMQChannel(m_mqChannel);
+        PrintLogMessage(1, "Message envelope invalid");
+        return;
+    }
+    m_heldEnvelope = envelope;
+
+    const long recipients = DeliverToLocalRecipients(id, *envelope, path.c_str(), stop);
+    PrintLogMessage(5, "Processed %ld recipient", recipients);
+    if (!stop) {
+        DeinitEnvBody();
+        DeinitBuffer();
+        FreeMQEnvelope(envelope);
+        m_heldEnvelope = nullptr;
+        RemoveMQChannel(m_mqChannel);
+    }
+    if (locmail::delivery::CountDeliveredMessage())
+        stop = true;
+}
+
+long CLocalMail::DeliverToLocalRecipients(uint32_t id, stEnvelope& envelope, const char* path, bool& stop)
+{
+    long count = 0;
+    locmail::mq::ResetEnvCursor(envelope.rcpt);
+    while (auto* recipient = static_cast<_envRcpt*>(locmail::mq::NextEnvItem(envelope.rcpt))) {
+        if (!IsLocalChannel(recipient->channel))
+            continue;
+        ++count;
+        locmail::mq::ResetEnvCursor(envelope.from);
+        auto* sender = static_cast<_envFrom*>(locmail::mq::NextEnvItem(envelope.from));
+        if (sender == nullptr) {
+            PrintLogMessage(1, "Sender information invalid");
+            break;
+        }
+        m_mqId = id;
+        TakeSenderAddress(sender->address);
+        if (!TakeRecipientAddress(recipient->address)) {
+            SetLastError(kNoMailbox);
+            ApplyInvalidRecipientPolicy(sender);
+            continue;
+        }
+        try {
+            m_msgStore.SetProfile(m_recipient);
+            DeliverToMsgStore(path);
+        } catch (const CMsgStoreException& error) {
+            if (HandleStoreException(error, sender, stop))
+                break;
+        }
+    }
+    return count;
+}
+
+// A sender that does not fit is left empty rather than cut: mail returned on
+// its behalf must not reach whoever owns the shortened address.
+void CLocalMail::TakeSenderAddress(const char* address)
+{
+    if (locmail::CopyBounded(m_sender, address) == locmail::CopyResult::Truncated) {
+        PrintLogMessage(2, "Sender address of %zu characters is too long; using an empty sender", std::strlen(address));
+        m_sender[0] = '\0';
+    }
+}
+
+// A recipient that does not fit is refused: a cut address could name another
+// mailbox. It is kept cut in m_recipient for the returned-mail text.
+bool CLocalMail::TakeRecipientAddress(const char* address)
+{
+    if (locmail::CopyBounded(m_recipient, address) == locmail::CopyResult::Copied)
+        return true;
+    PrintLogMessage(1, "Recipient address of %zu characters is too long for a local mailbox", std::strlen(address));
+    return false;
+}
+
+bool CLocalMail::HandleStoreException(const CMsgStoreException& error, _envFrom* sender, bool& stop)
+{
+    PrintLog(1, error.GetMessage());
+    const int code = error.GetCode();
+    if (IsUnknownMailboxCode(code))
+        SetLastError(kNoMailbox);
+    else if (code == locmail::msgstore::kCodeNoSuchFolder)
+        RefileAfterMissingFolder();
+    else
+        SetLastError(kMailboxError);
+
+    if (IsStopCode(code)) {
+        stop = true;
+        return true;
+    }
+    ApplyInvalidRecipientPolicy(sender);
+    return false;
+}
+
+// The folder the store was asked for does not exist: file into the mailbox's
+// default place instead. The policy still follows, as for every other code.
+void CLocalMail::RefileAfterMissingFolder()
+{
+    try {
+        if (m_msgStore.IsShared())
+            DeliverToShared();
+        else
+            DefaultDelivery();
+    } catch (const CMsgStoreException&) {
+        // Nothing more to try; the policy below reports the recipient.
+    }
+}
+
+void CLocalMail::ApplyInvalidRecipientPolicy(_envFrom* sender)
+{
+    using locmail::delivery::InvalidRecipientPolicy;
+    switch (locmail::delivery::ReadInvalidRecipientPolicy()) {
+    case InvalidRecipientPolicy::Postmaster:
+        DeliverToPostmaster();
+        PrintLogMessage(6, "Message for Invalid user sent to Postmaster successfully");
+        break;
+    case InvalidRecipientPolicy::Delete:
+        PrintLogMessage(6, "Message for Invalid user deleted successfully");
+        break;
+    case InvalidRecipientPolicy::Bounce:
+        DeliverToSender(sender);
+        break;
+    }
+}
+
+// A message kept after a stop or an escaping exception is let go before the
+// next one is loaded; it is still queued, so nothing is lost.
+void CLocalMail::ReleaseHeldMessage()
+{
+    DeinitEnvBody();
+    DeinitBuffer();
+    if (m_heldEnvelope != nullptr) {
+        FreeMQEnvelope(m_heldEnvelope);
+        m_heldEnvelope = nullptr;
+    }
+}

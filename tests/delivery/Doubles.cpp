@@ -1,0 +1,180 @@
+#include "Doubles.h"
+
+#include "suite/mq/ChannelWalk.h"
+#include "suite/mq/MQapi.h"
+#include "suite/mq/NewEntry.h"
+#include "suite/vexclass/CMimeMsg.h"
+
+#include <cstring>
+
+namespace doubles {
+
+Queue& TheQueue()
+{
+    static Queue queue;
+    return queue;
+}
+
+Mime& TheMime()
+{
+    static Mime mime;
+    return mime;
+}
+
+void ScriptedStore::SetProfile(const char* address)
+{
+    m_profile = address;
+    calls.push_back("SetProfile " + m_profile);
+    if (onProfile)
+        onProfile(m_profile);
+}
+
+bool ScriptedStore::IsShared()
+{
+    if (!users.count(m_profile) && !shared.count(m_profile))
+        Fail(3);
+    return shared.count(m_profile) > 0;
+}
+
+void ScriptedStore::GetUserHomeDir(char* homeDir)
+{
+    calls.push_back("HomeDir");
+    std::strcpy(homeDir, ("/home/" + m_profile).c_str());
+}
+
+void ScriptedStore::File(const std::string& what)
+{
+    auto& codes = fileCodes[m_profile];
+    int code = codes.empty() ? 0 : codes.front();
+    if (!codes.empty())
+        codes.pop_front();
+    calls.push_back(what);
+    if (code != 0)
+        Fail(code);
+}
+
+void ScriptedStore::Fail(int code)
+{
+    SetLastError(code);
+    throw CMsgStoreException(code, ("store code " + std::to_string(code) + " for " + m_profile).c_str());
+}
+
+void ScriptedStore::AddUserMsg(const char* user, mail_bodystruct*, mail_envelope*, _msgstat*, const char*,
+                               unsigned long, const char* folder, bool, bool)
+{
+    File(std::string("AddUserMsg ") + user + " " + folder);
+}
+
+void ScriptedStore::AddSharedMsg(const char* mailbox, mail_bodystruct*, mail_envelope*, _msgstat*, const char*,
+                                 unsigned long, const char* folder, bool)
+{
+    File(std::string("AddSharedMsg ") + mailbox + " '" + folder + "'");
+}
+
+} // namespace doubles
+
+// ---- The queue library, scripted ----
+
+namespace {
+
+doubles::Queue& Q() { return doubles::TheQueue(); }
+std::size_t walkPosition = 0;
+
+uint32_t Hand(MQContext* channel, const char* call)
+{
+    Q().calls.push_back(call);
+    channel->msgNumber = walkPosition < Q().ids.size() ? Q().ids[walkPosition] : locmail::mq::kNoMessage;
+    return channel->msgNumber;
+}
+
+} // namespace
+
+MQContext::MQContext() : msgNumber(locmail::mq::kNoMessage) {}
+MQContext::~MQContext() = default;
+
+bool MQInit(const char* queueName, const char* moduleName)
+{
+    Q().calls.push_back(std::string("MQInit ") + queueName + " " + moduleName);
+    return Q().initOk;
+}
+
+MQContext* OpenMQChannel(const char* channel)
+{
+    Q().calls.push_back(std::string("Open ") + channel);
+    return Q().openOk ? new MQContext : nullptr;
+}
+
+bool CloseMQChannel(MQContext* context)
+{
+    Q().calls.push_back("Close");
+    delete context;
+    return true;
+}
+
+uint32_t GetFirstMessage(MQContext* channel, bool)
+{
+    walkPosition = 0;
+    return Hand(channel, "First");
+}
+
+uint32_t GetNextMessage(MQContext* channel, bool)
+{
+    ++walkPosition;
+    return Hand(channel, "Next");
+}
+
+const char* GetMQPathName(uint32_t id, const char* ext)
+{
+    static std::string path;
+    path = Q().dir + "/" + std::to_string(id) + ext;
+    return path.c_str();
+}
+
+stEnvelope* GetMQEnvelope(uint32_t id) { return Q().envelopes.count(id) ? Q().envelopes[id] : nullptr; }
+
+// The envelopes belong to the tests: only the release is recorded.
+void FreeMQEnvelope(stEnvelope* envelope)
+{
+    for (const auto& [id, held] : Q().envelopes)
+        if (held == envelope)
+            Q().calls.push_back("Free " + std::to_string(id));
+}
+
+bool RemoveMQChannel(MQContext* channel)
+{
+    Q().calls.push_back("Remove " + std::to_string(channel->msgNumber));
+    return true;
+}
+
+// ---- The mail composer, recording ----
+
+struct CMimeMsg::State {};
+
+namespace {
+
+void Record(const std::string& op, const std::string& args)
+{
+    doubles::TheMime().calls.push_back(op + " " + args);
+    if (doubles::TheMime().throwOn == op)
+        throw CMimeMsgException(1, ("cannot " + op).c_str());
+}
+
+} // namespace
+
+CMimeMsg::CMimeMsg(const char* moduleName, char separator) : CLogging(moduleName)
+{
+    Record("New", std::string(1, separator));
+}
+CMimeMsg::~CMimeMsg() = default;
+void CMimeMsg::InitRecip(const char* recipients) { Record("InitRecip", recipients); }
+void CMimeMsg::InitMsgBody(const char* body) { Record("InitMsgBody", body); }
+void CMimeMsg::InitAttachment(const char* path) { Record("InitAttachment", path); }
+void CMimeMsg::Send(const char* sender, const char* subject) { Record("Send", std::string(sender) + "|" + subject); }
+void CMimeMsg::SendToPostmaster(const char* body, const char* path)
+{
+    Record("SendToPostmaster", std::string(body) + "|" + path);
+}
+void CMimeMsg::Bounce(const _envFrom* from, const char* body, const char* path)
+{
+    Record("Bounce", std::string(from->address) + "|" + std::to_string(from->flags) + "|" + body + "|" + path);
+}

@@ -1,0 +1,67 @@
+// Scripted doubles for the agent's unit tests.
+//
+// Queue and composer are link seams: this binary defines the MQapi.h functions
+// and CMimeMsg itself, so the linker never pulls the real ones out of
+// locmail_mq / locmail_vexclass (a symbol missed here would show up as a
+// duplicate definition). The agent builds its CMimeMsg by value as in
+// production, and the recorder sees every call, including the sender record's
+// flags during Bounce. The store is a CMsgStore overriding its virtual operations.
+#pragma once
+
+#include "suite/msgstore/CMsgStore.h"
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+struct stEnvelope;
+
+namespace doubles {
+
+using Lines = std::vector<std::string>;
+
+// A walk over IDS (then -1); files are DIR/ID.msg; no envelope: GetMQEnvelope answers null.
+struct Queue {
+    bool initOk = true, openOk = true;
+    std::string dir;
+    std::vector<uint32_t> ids;
+    std::map<uint32_t, stEnvelope*> envelopes;
+    Lines calls; // "First", "Next", "Remove 1", "Free 1", "Close", ...
+};
+Queue& TheQueue();
+
+// Every CMimeMsg call as "Op arg|arg"; the operation named THROWON throws CMimeMsgException.
+struct Mime {
+    Lines calls;
+    std::string throwOn;
+};
+Mime& TheMime();
+
+// Unknown addresses fail with code 3; FILECODES scripts successive filings (0 = filed).
+class ScriptedStore : public CMsgStore {
+public:
+    std::set<std::string> users, shared, refused;
+    std::map<std::string, std::deque<int>> fileCodes;
+    std::function<void(const std::string&)> onProfile;
+    Lines calls;
+
+    void SetProfile(const char* address) override;
+    bool IsShared() override;
+    void GetUserPermission(bool&, bool& mayReceive) override { mayReceive = !refused.count(m_profile); }
+    void GetUserHomeDir(char* homeDir) override;
+    void AddUserMsg(const char* user, mail_bodystruct*, mail_envelope*, _msgstat*, const char*, unsigned long,
+                    const char* folder, bool, bool) override;
+    void AddSharedMsg(const char* mailbox, mail_bodystruct*, mail_envelope*, _msgstat*, const char*,
+                      unsigned long, const char* folder, bool) override;
+
+private:
+    void File(const std::string& what);
+    [[noreturn]] void Fail(int code);
+    std::string m_profile;
+};
+
+} // namespace doubles

@@ -1,0 +1,167 @@
+// The agent object and the queue walk: the channel, the walk's ends, dropped
+// messages, the recipient walk, stops and the process-wide message count.
+#include "AgentFixture.h"
+
+#include "suite/mq/EntryId.h"
+
+namespace {
+
+using locmail::delivery::DeliveredMessageCount;
+using locmail::mq::kQueueUnreachable;
+
+TEST_F(AgentTest, OpensTheLocalChannelOrThrows)
+{
+    struct Case {
+        bool initOk, openOk;
+        int wantCode;
+        Lines wantCalls, wantLog;
+    } cases[] = {
+        {true, true, 0, {"MQInit queue LocalMail", "Open local", "Close"},
+         {"5 LocalMail: Initializing message queue....", "5 LocalMail: OK"}},
+        {false, true, 4, {"MQInit queue LocalMail"}, {"5 LocalMail: Initializing message queue...."}},
+        {true, false, 5, {"MQInit queue LocalMail", "Open local"}, {"5 LocalMail: Initializing message queue...."}},
+    };
+    for (const auto& c : cases) {
+        ResetQueue(c.initOk, c.openOk);
+        log.Clear();
+        int code = 0;
+        try {
+            CLocalMail built(store, "queue", "LocalMail");
+            EXPECT_EQ(std::string(built.GetSender()) + built.GetRecipient(), "");
+        } catch (const CLocalMailException& e) {
+            code = e.GetLastError();
+        }
+        EXPECT_EQ(code, c.wantCode);
+        EXPECT_EQ(QueueCalls(), c.wantCalls);
+        EXPECT_EQ(log.LinesOf("LocalMail"), c.wantLog);
+    }
+}
+
+TEST_F(AgentTest, WalkEndsThrowsOrStopsBeforeProcessing)
+{
+    struct Case {
+        bool stopOnEntry;
+        std::vector<uint32_t> ids;
+        bool wantThrow;
+    } cases[] = {
+        {false, {}, false}, // empty channel
+        {true, {7}, false}, // stop set on entry: the first id is still fetched
+        {false, {kQueueUnreachable}, true},
+        {true, {kQueueUnreachable}, true},
+    };
+    for (const auto& c : cases) {
+        doubles::TheQueue().ids = c.ids;
+        try {
+            EXPECT_EQ(Run(c.stopOnEntry), Lines{});
+            EXPECT_FALSE(c.wantThrow);
+        } catch (const CLocalMailException& e) {
+            EXPECT_TRUE(c.wantThrow);
+            EXPECT_EQ(std::to_string(e.GetLastError()) + e.GetLastErrorMsg(),
+                      "2Could not connect to message queue server");
+        }
+        EXPECT_EQ(QueueCalls(), Lines{"First"});
+    }
+}
+
+TEST_F(AgentTest, UnusableMessagesAreRemovedUncounted)
+{
+    struct Case {
+        const char* text; // null: no queue file
+        bool envelope;
+        const char* wantLine;
+        int wantError;
+    } cases[] = {
+        {"Subject: x\r\nno empty line", true, "1 LocalMail: Message header is invalid", 9},
+        {nullptr, true, "1 LocalMail: Message queue file not found or isempty", 10},
+        {kText, false, "1 LocalMail: Message envelope invalid", 0},
+    };
+    for (const auto& c : cases) {
+        ResetQueue();
+        Queue(1, c.text ? c.text : "").AddSender("s@x", "smtp").AddRecipient("u@x", "local");
+        if (!c.text)
+            std::remove((dir / "1.msg").c_str());
+        if (!c.envelope)
+            doubles::TheQueue().envelopes.clear();
+        Agent().SetLastError(0);
+        EXPECT_EQ(Run(), (Lines{"5 LocalMail: Processing message queue <1>", c.wantLine}));
+        EXPECT_EQ(QueueCalls(), (Lines{"First", "Remove 1", "Next"}));
+        EXPECT_EQ(Agent().GetLastError(), c.wantError);
+    }
+    EXPECT_EQ(store.calls, Lines{});
+    EXPECT_EQ(DeliveredMessageCount(), 0);
+}
+
+TEST_F(AgentTest, OnlyLocalRecipientsAreDelivered)
+{
+    store.users = {"a@x", "b@x"};
+    Queue(1).AddSender("s@x", "smtp").AddRecipient("a@x", "LOCAL").AddRecipient("o@y", "smtp").AddRecipient(
+        "b@x", "local");
+    EXPECT_EQ(Run().back(), "5 LocalMail: Processed 2 recipient");
+    EXPECT_EQ(store.calls, (Lines{"SetProfile a@x", "HomeDir", "AddUserMsg a@x inbox", "SetProfile b@x", "HomeDir",
+                                  "AddUserMsg b@x inbox"}));
+    EXPECT_EQ(QueueCalls(), (Lines{"First", "Free 1", "Remove 1", "Next"}));
+    EXPECT_EQ(DeliveredMessageCount(), 1);
+    EXPECT_FALSE(stop);
+}
+
+TEST_F(AgentTest, StoreCodes4And10StopAndKeepTheMessageQueued)
+{
+    for (int code : {10, 4}) {
+        ResetQueue();
+        store.users = {"a@x", "b@x", "c@x"};
+        store.fileCodes["a@x"] = {code};
+        locmail::delivery::SetDeliveredMessageCountForTests(0);
+        Queue(1).AddSender("s@x", "smtp").AddRecipient("a@x", "local").AddRecipient("b@x", "local").AddRecipient(
+            "c@x", "local");
+        Lines lines = Run();
+        EXPECT_EQ(Lines(lines.end() - 2, lines.end()),
+                  (Lines{"1 LocalMail: store code " + std::to_string(code) + " for a@x",
+                         "5 LocalMail: Processed 1 recipient"}));
+        EXPECT_TRUE(stop);
+        EXPECT_EQ(QueueCalls(), (Lines{"First", "Next"})); // neither released nor removed
+        EXPECT_EQ(MimeCalls(), Lines{});
+        EXPECT_EQ(DeliveredMessageCount(), 1);
+        EXPECT_EQ(Agent().GetLastError(), 3);
+
+        Run(); // the next call lets the kept message go before loading it again
+        EXPECT_EQ(QueueCalls(), (Lines{"First", "Free 1", "Free 1", "Remove 1", "Next"}));
+    }
+}
+
+TEST_F(AgentTest, DestroyingTheAgentReleasesAKeptMessageOnce)
+{
+    store.users = {"a@x"};
+    store.fileCodes["a@x"] = {4};
+    Queue(1).AddSender("s@x", "smtp").AddRecipient("a@x", "local");
+    Run();
+    agent.reset(); // the text, envelope and body go too (valgrind or ASan would tell)
+    EXPECT_EQ(QueueCalls(), (Lines{"First", "Next", "Free 1", "Close"}));
+}
+
+TEST_F(AgentTest, SenderlessEnvelopeEndsTheRecipientWalk)
+{
+    Queue(1).AddRecipient("a@x", "local").AddRecipient("b@x", "local");
+    EXPECT_EQ(Run(), (Lines{"5 LocalMail: Processing message queue <1>", "1 LocalMail: Sender information invalid",
+                            "5 LocalMail: Processed 1 recipient"}));
+    EXPECT_EQ(store.calls, Lines{});
+    EXPECT_EQ(QueueCalls(), (Lines{"First", "Free 1", "Remove 1", "Next"}));
+    EXPECT_EQ(DeliveredMessageCount(), 1);
+}
+
+TEST_F(AgentTest, The2002ndMessageAndEveryLaterOneAskToStop)
+{
+    store.users = {"a@x"};
+    for (uint32_t id = 1; id <= 4; ++id)
+        Queue(id).AddSender("s@x", "smtp").AddRecipient("a@x", "local");
+    locmail::delivery::SetDeliveredMessageCountForTests(1999); // messages 1 to 3 are the 2000th to 2002nd
+    Run();
+    EXPECT_TRUE(stop);
+    EXPECT_EQ(Lines(QueueCalls().end() - 3, QueueCalls().end()), (Lines{"Free 3", "Remove 3", "Next"}));
+
+    doubles::TheQueue().ids = {4};
+    Run();
+    EXPECT_TRUE(stop);
+    EXPECT_EQ(QueueCalls(), (Lines{"First", "Free 4", "Remove 4", "Next"}));
+}
+
+} // namespace
