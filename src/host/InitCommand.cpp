@@ -1,8 +1,10 @@
-// locmail init DIR: a working installation in DIR (configuration, queue, log).
+// locmail init DIR: a working installation in DIR (configuration, queue, message
+// store with its templates and users directory, log).
 // Running it again keeps the configuration file and makes whatever is missing.
 #include "host/Commands.h"
 #include "host/Settings.h"
 #include "suite/mq/QueueLayout.h"
+#include "suite/msgstore/StoreHome.h"
 #include "suite/platform/Files.h"
 
 #include <CLI/CLI.hpp>
@@ -83,6 +85,12 @@ int RunInit(const std::string& dirArg)
     std::string why;
     if (!mq::CreateQueueDirectory(settings.queueDir, &why)) {
         Complain("cannot create the queue in " + settings.queueDir + ": " + why);
+        return EX_CANTCREAT;
+    }
+    if (!settings.storeHome.empty() && !MakeTree(settings.storeHome))
+        return EX_CANTCREAT;
+    if (!msgstore::PrepareStoreHome(settings.storeHome, why)) {
+        Complain("cannot prepare the message store: " + why);
         return EX_CANTCREAT;
     }
 

@@ -1,0 +1,31 @@
+// What the store commands (user, shared, store) share: the configured store
+// home and its users directory, opened with errors that say what to do.
+//
+// Contract: OpenStore reads the settings, requires the configuration file and
+// [MsgStore] HomeDir, opens the log and the users directory, and returns
+// EX_OK, or the sysexits status after telling the operator what failed on
+// standard error (EX_CONFIG: no configuration; EX_UNAVAILABLE: the users
+// directory cannot be opened). FindMailbox looks an address up as delivery
+// does: a user or shared mailbox by its address, else a shared mailbox by the
+// part before the '@'.
+#pragma once
+
+#include "host/Settings.h"
+#include "suite/msgstore/UsersDirectory.h"
+
+#include <memory>
+#include <string>
+
+namespace locmail::host {
+
+struct StoreAccess {
+    Settings settings;
+    std::unique_ptr<msgstore::UsersDirectory> users;
+};
+
+int OpenStore(StoreAccess& store);
+
+// EX_OK with ACCOUNT and its absolute HOME, or a status after a complaint.
+int FindMailbox(StoreAccess& store, const std::string& address, msgstore::Account& account, std::string& home);
+
+} // namespace locmail::host
