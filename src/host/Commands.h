@@ -11,5 +11,9 @@ namespace locmail::host {
 void AddInitCommand(CLI::App& app, int& exitCode);
 void AddInjectCommand(CLI::App& app, int& exitCode);
 void AddQueueCommand(CLI::App& app, int& exitCode);
+void AddRunCommand(CLI::App& app, int& exitCode);
+void AddUserCommand(CLI::App& app, int& exitCode);
+void AddSharedCommand(CLI::App& app, int& exitCode);
+void AddStoreCommand(CLI::App& app, int& exitCode);
 
 } // namespace locmail::host

@@ -18,6 +18,10 @@ int main(int argc, char** argv)
     locmail::host::AddInitCommand(app, exitCode);
     locmail::host::AddInjectCommand(app, exitCode);
     locmail::host::AddQueueCommand(app, exitCode);
+    locmail::host::AddRunCommand(app, exitCode);
+    locmail::host::AddUserCommand(app, exitCode);
+    locmail::host::AddSharedCommand(app, exitCode);
+    locmail::host::AddStoreCommand(app, exitCode);
 
     try {
         app.parse(argc, argv);

@@ -6,6 +6,7 @@
 #include "suite/mq/NewEntry.h"
 #include "suite/mq/QueueLayout.h"
 #include "suite/mq/QueueState.h"
+#include "suite/mq/StepObserver.h"
 #include "suite/platform/Files.h"
 #include "suite/platform/Profile.h"
 
@@ -94,6 +95,7 @@ bool CloseMQChannel(MQContext* context)
 
 uint32_t GetFirstMessage(MQContext* channel, bool)
 {
+    NotifyStep("walk");
     if (!IsChannel(channel))
         return kQueueUnreachable;
     return Publish(channel, channel->walk->First());
@@ -101,6 +103,7 @@ uint32_t GetFirstMessage(MQContext* channel, bool)
 
 uint32_t GetNextMessage(MQContext* channel, bool)
 {
+    NotifyStep("walk");
     if (!IsChannel(channel))
         return kQueueUnreachable;
     return Publish(channel, channel->walk->Next());

@@ -5,6 +5,8 @@
 // Steps, in order: "reserved" (CreateMQEntry), "text-synced",
 // "envelope-synced", "text-renamed", "envelope-renamed" (the commit point),
 // "entries-synced", "marker-created" (once per channel), "committed".
+// Walks add "walk" at every GetFirstMessage/GetNextMessage: the point between
+// two messages, where the host looks at its stop requests and sync points.
 // Failure modes: none.
 #pragma once
 

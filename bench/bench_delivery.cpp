@@ -1,0 +1,252 @@
+// Delivery end to end: `locmail run --once` over a filled queue.
+//
+//   bench_delivery [N] [USERS] [DIR]
+//       N queued messages (default 10000) for USERS users (default 100), in a
+//       fresh installation under DIR (default $TMPDIR), removed afterwards
+//       unless BENCH_KEEP is set.
+//
+// Sizes follow a mail mix: 70% 2-8 KiB, 25% 8-64 KiB, 5% 64-512 KiB. The queue
+// is written in its committed form without fsyncs, then everything is synced,
+// so the run starts from a quiet disk. Then the run is timed as one child
+// process (its restarts keep the process id, so wait4 covers them all) and
+// the figures printed: messages/s, CPU per message (user + system), the
+// durability points per message (our fsyncs, SQLite's syncs and syncfs calls,
+// summed from the run's own log lines; and, when strace is installed, every
+// sync call of a second, untimed run) and peak memory (ru_maxrss). For
+// comparison, the same messages are then written, fsynced and renamed one by
+// one by this process: the physical limit of this disk.
+#include "suite/mq/EnvelopeFormat.h"
+#include "suite/mq/QueueLayout.h"
+#include "suite/platform/Files.h"
+#include "suite/platform/UniqueFd.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr unsigned kSeed = 20261206;
+
+struct ChildRun {
+    int status = -1;
+    double seconds = 0;
+    rusage usage{};
+};
+
+ChildRun Spawn(const std::vector<std::string>& args, bool quiet)
+{
+    std::vector<char*> argv;
+    for (const auto& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (quiet)
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    ChildRun run;
+    pid_t pid = 0;
+    auto start = Clock::now();
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+        int status = 0;
+        if (::wait4(pid, &status, 0, &run.usage) == pid)
+            run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    run.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    posix_spawn_file_actions_destroy(&actions);
+    return run;
+}
+
+std::size_t MessageSize(std::mt19937& random)
+{
+    auto between = [&](std::size_t low, std::size_t high) {
+        return std::uniform_int_distribution<std::size_t>(low, high)(random);
+    };
+    unsigned pick = std::uniform_int_distribution<unsigned>(0, 99)(random);
+    if (pick < 70)
+        return between(2 << 10, 8 << 10);
+    if (pick < 95)
+        return between(8 << 10, 64 << 10);
+    return between(64 << 10, 512 << 10);
+}
+
+std::string Message(long i, int users, std::size_t size)
+{
+    std::string text = "Return-Path: <sender@example.org>\r\nFrom: Sender <sender@example.org>\r\n"
+                       "To: u" + std::to_string(i % users) + "@example.org\r\nSubject: bench message " +
+                       std::to_string(i) + "\r\nMessage-ID: <" + std::to_string(i) + "@bench.example.org>\r\n"
+                       "Date: Sun, 6 Dec 2026 10:00:00 +0100\r\nMIME-Version: 1.0\r\n"
+                       "Content-Type: text/plain; charset=us-ascii\r\n\r\n";
+    while (text.size() < size)
+        text += "The quick brown fox jumps over the lazy dog, again and again and again.\r\n";
+    return text;
+}
+
+bool WriteFile(const std::string& path, const std::string& text)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    return static_cast<bool>(out);
+}
+
+// The files a committed entry has (docs/queue-format.md), written without fsync.
+bool Enqueue(const locmail::mq::QueuePaths& paths, uint32_t id, int users, const std::string& text)
+{
+    locmail::mq::EnvelopeData envelope;
+    envelope.messageSize = text.size();
+    envelope.senders.push_back({"sender@example.org", "", 0, 0, "", "local"});
+    envelope.recipients.push_back({"u" + std::to_string((id - 1) % users) + "@example.org", "", 0, "", "local"});
+    envelope.channels.push_back({"local", 255});
+    return WriteFile(paths.EntryFile(id, ".msg"), text) &&
+           WriteFile(paths.EntryFile(id, ".env"), locmail::mq::FormatEnvelopeFile(envelope)) &&
+           WriteFile(paths.Marker("local", id), "");
+}
+
+struct Durability {
+    unsigned long long fsyncs = 0, sqlite = 0, syncfs = 0;
+};
+
+// Sums "...; F fsync, S SQLite sync, Y syncfs" over every process of the run.
+Durability FromLog(const std::string& logFile)
+{
+    Durability total;
+    std::ifstream in(logFile);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.find(" Run: ") == std::string::npos)
+            continue;
+        std::size_t at = line.find("; ");
+        unsigned long long f = 0, s = 0, y = 0;
+        if (at != std::string::npos &&
+            std::sscanf(line.c_str() + at, "; %llu fsync, %llu SQLite sync, %llu syncfs", &f, &s, &y) == 3) {
+            total.fsyncs += f;
+            total.sqlite += s;
+            total.syncfs += y;
+        }
+    }
+    return total;
+}
+
+// What one process that writes, fsyncs and renames each message manages here.
+double PhysicalLimit(const std::string& dir, const std::vector<std::string>& texts)
+{
+    std::filesystem::create_directories(dir + "/tmp");
+    std::filesystem::create_directories(dir + "/new");
+    auto start = Clock::now();
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        std::string tmp = dir + "/tmp/" + std::to_string(i), final = dir + "/new/" + std::to_string(i);
+        locmail::UniqueFd fd(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+        if (!fd || !locmail::WriteAll(fd.get(), texts[i]) || ::fsync(fd.get()) != 0 ||
+            ::rename(tmp.c_str(), final.c_str()) != 0)
+            return 0;
+    }
+    return texts.size() / std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// A fresh installation in INST with USERS users and N queued messages; the
+// queue's size in bytes, or 0 on failure. Nothing of the corpus is kept: the
+// run is started while this process is small, since a spawned child's
+// ru_maxrss starts from its parent's.
+unsigned long long Prepare(const std::string& locmail, const std::string& inst, long n, int users)
+{
+    const std::string config = inst + "/qxmta.ini";
+    if (Spawn({locmail, "init", inst}, true).status != 0)
+        return 0;
+    for (int u = 0; u < users; ++u) {
+        if (Spawn({locmail, "--config", config, "user", "add", "u" + std::to_string(u) + "@example.org"}, true).status)
+            return 0;
+    }
+    std::mt19937 random(kSeed);
+    unsigned long long bytes = 0;
+    locmail::mq::QueuePaths paths(inst + "/queue");
+    std::filesystem::create_directories(paths.Channel("local"));
+    for (long i = 0; i < n; ++i) {
+        std::string text = Message(i, users, MessageSize(random));
+        bytes += text.size();
+        if (!Enqueue(paths, static_cast<uint32_t>(i + 1), users, text))
+            return 0;
+    }
+    ::sync();
+    return bytes;
+}
+
+// The sync calls a run really makes, counted by strace -c (each name: its calls).
+unsigned long long SyncCallsUnderStrace(const std::string& locmail, const std::string& inst, const std::string& out)
+{
+    Spawn({"/usr/bin/strace", "-f", "-c", "-o", out, "-e", "trace=fsync,fdatasync,syncfs,sync,sync_file_range",
+           locmail, "--config", inst + "/qxmta.ini", "run", "--once"}, true);
+    std::ifstream in(out);
+    std::string line;
+    unsigned long long total = 0;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::vector<std::string> f{std::istream_iterator<std::string>(fields), std::istream_iterator<std::string>()};
+        if (f.size() >= 5 && f.back().find("sync") != std::string::npos && f.back() != "total")
+            total += std::stoull(f[3]);
+    }
+    return total;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const long n = argc > 1 ? std::atol(argv[1]) : 10000;
+    const int users = argc > 2 ? std::atoi(argv[2]) : 100;
+    const char* tmpdir = std::getenv("TMPDIR");
+    std::string root = std::string(argc > 3 ? argv[3] : (tmpdir ? tmpdir : "/tmp")) + "/bench_delivery.XXXXXX";
+    if (n <= 0 || users <= 0 || ::mkdtemp(root.data()) == nullptr) {
+        std::fprintf(stderr, "usage: bench_delivery [N] [USERS] [DIR]\n");
+        return 64;
+    }
+    const std::string locmail = LOCMAIL_BINARY, inst = root + "/inst";
+    const unsigned long long bytes = Prepare(locmail, inst, n, users);
+    if (bytes == 0)
+        return 70;
+    std::printf("bench_delivery: %ld messages (%.1f MiB) for %d users in %s\n", n, bytes / 1048576.0, users,
+                root.c_str());
+
+    ChildRun run = Spawn({locmail, "--config", inst + "/qxmta.ini", "run", "--once"}, false);
+    std::filesystem::directory_iterator markers(locmail::mq::QueuePaths(inst + "/queue").Channel("local")), end;
+    const long queued = std::distance(markers, end);
+    Durability d = FromLog(inst + "/log/locmail.log");
+    const double cpu = run.usage.ru_utime.tv_sec + run.usage.ru_utime.tv_usec / 1e6 + run.usage.ru_stime.tv_sec +
+                       run.usage.ru_stime.tv_usec / 1e6;
+    const double per = static_cast<double>(n);
+    std::printf("locmail run --once   exit %d, %ld left queued\n", run.status, queued);
+    std::printf("  %8.0f msgs/s  %6.3f ms CPU/msg  fsync %.3f + SQLite %.3f + syncfs %.3f = %.3f syncs/msg"
+                " (counted by the run)  peak %ld KiB\n",
+                per / run.seconds, cpu * 1000 / per, d.fsyncs / per, d.sqlite / per, d.syncfs / per,
+                (d.fsyncs + d.sqlite + d.syncfs) / per, run.usage.ru_maxrss);
+
+    if (::access("/usr/bin/strace", X_OK) == 0 && Prepare(locmail, root + "/traced", n, users) != 0) {
+        unsigned long long calls = SyncCallsUnderStrace(locmail, root + "/traced", root + "/strace.txt");
+        std::printf("  %.3f sync calls/msg as strace -c counts them (a second, untimed run)\n", calls / per);
+    }
+
+    std::vector<std::string> texts;
+    std::mt19937 random(kSeed);
+    for (long i = 0; i < std::min(n, 2000L); ++i)
+        texts.push_back(Message(i, users, MessageSize(random)));
+    std::printf("write+fsync+rename   %8.0f msgs/s (one process, %zu messages)\n",
+                PhysicalLimit(root + "/limit", texts), texts.size());
+    if (std::getenv("BENCH_KEEP") == nullptr)
+        std::filesystem::remove_all(root);
+    return run.status == 0 && queued == 0 ? 0 : 1;
+}

@@ -1,0 +1,349 @@
+// locmail run [--once]: the host loop. Builds the message store and the agent,
+// then has the agent walk the channel "local" until it is empty (--once) or for
+// ever, sleeping on inotify between walks.
+//
+// How a walk ends, and what the run does then:
+//  - the walk reached the end of the channel: --once looks at the channel and
+//    walks again only when entries arrived during the walk (an entry that stays
+//    queued cannot make it spin); otherwise the run waits for new entries;
+//  - SIGTERM or SIGINT: the request is copied into the agent's stop flag only
+//    at the queue walk's "walk" step, between two messages, so the message
+//    being delivered finishes and is taken off the queue; the run ends with 0;
+//  - the agent set its stop flag and still holds a message: the store failed
+//    with code 4 or 10 and that message stays queued (the agent keeps it loaded
+//    exactly then; after a stop for its message count it has released it). The
+//    agent and the store are dropped; --once ends with EX_TEMPFAIL, otherwise
+//    the run tries again after 1 s, doubling up to 60 s;
+//  - the agent set its stop flag and holds nothing: it has handled its share of
+//    messages for one process, and the run restarts itself (Restart.h).
+// Store writes become durable at sync points (suite/db/SyncPoint.h), taken
+// every kSyncBatch messages of a walk, at the end of every walk, and before the
+// process exits or restarts, so queue removals never run far ahead of them.
+#include "delivery/CLocalMail.h"
+#include "delivery/CLocalMailException.h"
+#include "host/ChannelWatch.h"
+#include "host/Commands.h"
+#include "host/Restart.h"
+#include "host/RetryDelay.h"
+#include "host/Settings.h"
+#include "host/StopRequest.h"
+#include "suite/db/CountingVfs.h"
+#include "suite/db/SyncPoint.h"
+#include "suite/log/LogMessage.h"
+#include "suite/mq/DirectoryScan.h"
+#include "suite/mq/QueueLayout.h"
+#include "suite/mq/StepObserver.h"
+#include "suite/msgstore/CMsgStore.h"
+#include "suite/platform/Files.h"
+
+#include <CLI/CLI.hpp>
+
+#include <sys/resource.h>
+#include <sysexits.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace locmail::host {
+namespace {
+
+constexpr const char* kModule = "Run";
+constexpr const char* kAgentModule = "LocalMail";
+constexpr const char* kChannel = "local";
+constexpr int kIdleWakeMs = 30'000;    // a walk now and then, even without events
+constexpr int kNoWatchWakeMs = 1'000;  // without inotify, walk every second
+constexpr unsigned kSyncBatch = 100;   // messages between two sync points in a walk
+
+enum class WalkEnd { Drained, StopRequested, MessageCount, StoreUnavailable, QueueUnusable, Failed };
+
+class DeliveryRun;
+DeliveryRun* g_run = nullptr; // the queue library's step observer has no context
+
+class DeliveryRun {
+public:
+    DeliveryRun(bool once, Settings settings)
+        : once_(once), settings_(std::move(settings)),
+          channelDir_(mq::QueuePaths(settings_.queueDir).Channel(kChannel))
+    {
+        g_run = this;
+        mq::SetStepObserver(&DeliveryRun::OnQueueStep);
+    }
+    ~DeliveryRun()
+    {
+        mq::SetStepObserver(nullptr);
+        g_run = nullptr;
+    }
+    DeliveryRun(const DeliveryRun&) = delete;
+    DeliveryRun& operator=(const DeliveryRun&) = delete;
+
+    int Run();
+
+private:
+    static void OnQueueStep(const char* step)
+    {
+        if (g_run != nullptr && std::strcmp(step, "walk") == 0)
+            g_run->BetweenMessages();
+    }
+    void BetweenMessages();
+
+    bool Connect(WalkEnd& failure);
+    void Disconnect();
+    WalkEnd Walk();
+    WalkEnd Classify(bool agentStop) const;
+    std::vector<uint32_t> Queued() const;
+    int AfterStoreFailure();
+    int Restart();
+    int Finish(int status, const char* why);
+    bool Sync();
+
+    const bool once_;
+    const Settings settings_;
+    const std::string channelDir_;
+    StopRequest stop_;
+    RetryDelay delay_;
+    std::optional<ChannelWatch> watch_;
+    // The agent refers to the store: built after it, dropped before it.
+    std::unique_ptr<CMsgStore> store_;
+    std::unique_ptr<CLocalMail> agent_;
+    bool* agentStop_ = nullptr; // the flag of the walk in progress
+    unsigned sinceSync_ = 0;
+};
+
+void DeliveryRun::BetweenMessages()
+{
+    if (agentStop_ != nullptr)
+        stop_.CopyRequestInto(*agentStop_);
+    if (++sinceSync_ >= kSyncBatch)
+        Sync();
+}
+
+bool DeliveryRun::Sync()
+{
+    sinceSync_ = 0;
+    if (int error = db::SyncPoint(); error != 0) {
+        LogMessage(1, kModule, "Cannot make the message store durable: %s", std::strerror(error));
+        return false;
+    }
+    return true;
+}
+
+bool DeliveryRun::Connect(WalkEnd& failure)
+{
+    try {
+        store_ = std::make_unique<CMsgStore>();
+    } catch (const CMsgStoreException& e) {
+        LogMessage(1, kModule, "Cannot open the message store: %s", e.GetMessage());
+        failure = WalkEnd::StoreUnavailable;
+        return false;
+    }
+    try {
+        agent_ = std::make_unique<CLocalMail>(*store_, settings_.queueDir.c_str(), kAgentModule);
+    } catch (const CLocalMailException& e) {
+        store_.reset();
+        LogMessage(1, kModule, "Cannot start the delivery agent: %s", e.GetLastErrorMsg());
+        failure = WalkEnd::QueueUnusable;
+        return false;
+    }
+    // After the agent, whose channel opening makes the folder; before its first walk.
+    if (!once_ && !watch_) {
+        watch_.emplace(channelDir_);
+        if (!watch_->Ok())
+            LogMessage(2, kModule, "Cannot watch %s (%s); looking for new messages every second",
+                       channelDir_.c_str(), std::strerror(errno));
+    }
+    return true;
+}
+
+void DeliveryRun::Disconnect()
+{
+    agent_.reset();
+    store_.reset();
+}
+
+WalkEnd DeliveryRun::Walk()
+{
+    WalkEnd failure{};
+    if (!agent_ && !Connect(failure))
+        return failure;
+    bool agentStop = false;
+    agentStop_ = &agentStop;
+    struct Unwatch {
+        bool*& flag;
+        ~Unwatch() { flag = nullptr; }
+    } unwatch{agentStop_};
+    try {
+        agent_->DeliverMessage(agentStop);
+    } catch (const CLocalMailException& e) {
+        LogMessage(1, kModule, "Delivery stopped: %s", e.GetLastErrorMsg());
+        return WalkEnd::QueueUnusable;
+    } catch (const CLogging& e) {
+        LogMessage(1, kModule, "Delivery stopped by an unexpected error: %s", e.GetLastErrorMsg());
+        return WalkEnd::Failed;
+    } catch (const std::exception& e) {
+        LogMessage(1, kModule, "Delivery stopped by an unexpected error: %s", e.what());
+        return WalkEnd::Failed;
+    }
+    return Classify(agentStop);
+}
+
+WalkEnd DeliveryRun::Classify(bool agentStop) const
+{
+    if (!agentStop)
+        return WalkEnd::Drained;
+    if (stop_.Requested())
+        return WalkEnd::StopRequested;
+    if (agent_->GetMsgBuffer() != nullptr)
+        return WalkEnd::StoreUnavailable;
+    return WalkEnd::MessageCount;
+}
+
+std::vector<uint32_t> DeliveryRun::Queued() const
+{
+    std::vector<uint32_t> ids;
+    if (!mq::ListEntryIds(channelDir_, "", ids))
+        ids.clear();
+    return ids;
+}
+
+int DeliveryRun::AfterStoreFailure()
+{
+    uint32_t id = agent_ ? static_cast<uint32_t>(agent_->GetMQId()) : 0;
+    Disconnect(); // releases the message the agent kept
+    char what[96] = "The message store cannot take messages now";
+    if (id != 0)
+        std::snprintf(what, sizeof what, "Message queue <%X> stays queued: the message store cannot take it now", id);
+    if (once_) {
+        LogMessage(2, kModule, "%s", what);
+        return Finish(EX_TEMPFAIL, "the message store is unavailable");
+    }
+    int seconds = delay_.NextSeconds();
+    LogMessage(2, kModule, "%s; trying again in %d s", what, seconds);
+    stop_.SleepFor(seconds * 1000);
+    return -1;
+}
+
+int DeliveryRun::Restart()
+{
+    Disconnect();
+    if (!Sync())
+        return Finish(EX_IOERR, "the message store cannot be made durable");
+    LogMessage(5, kModule, "Restarting after the agent's share of messages; %llu fsync, %llu SQLite sync, %llu syncfs",
+               FsyncCount(), db::SqliteSyncCount(), db::SyncfsCount());
+    int error = RestartSelf(stop_);
+    if (error == ECANCELED)
+        return Finish(EX_OK, "stop requested");
+    LogMessage(1, kModule, "Cannot restart the delivery process: %s", std::strerror(error));
+    return Finish(EX_OSERR, "no restart");
+}
+
+int DeliveryRun::Finish(int status, const char* why)
+{
+    Disconnect();
+    if (!Sync() && status == EX_OK)
+        status = EX_IOERR;
+    LogMessage(5, kModule, "Delivery run ends (%s), status %d; %llu fsync, %llu SQLite sync, %llu syncfs", why,
+               status, FsyncCount(), db::SqliteSyncCount(), db::SyncfsCount());
+    if (status != EX_OK)
+        Complain(std::string("delivery ended: ") + why + "; see the log in " + settings_.logDir);
+    return status;
+}
+
+int DeliveryRun::Run()
+{
+    LogMessage(5, kModule, "Delivery run starts%s", once_ ? " (once)" : "");
+    for (;;) {
+        if (stop_.Requested())
+            return Finish(EX_OK, "stop requested");
+        if (watch_)
+            watch_->Drain(); // what arrived so far, the coming walk sees
+        std::vector<uint32_t> before = once_ ? Queued() : std::vector<uint32_t>{};
+        switch (Walk()) {
+        case WalkEnd::Drained:
+            delay_.Reset();
+            if (once_) {
+                std::vector<uint32_t> after = Queued();
+                if (std::includes(before.begin(), before.end(), after.begin(), after.end()))
+                    return Finish(EX_OK, "queue done");
+            } else {
+                Sync();
+                watch_->Wait(watch_->Ok() ? kIdleWakeMs : kNoWatchWakeMs, stop_.WakeFd());
+            }
+            break;
+        case WalkEnd::StopRequested:
+            return Finish(EX_OK, "stop requested");
+        case WalkEnd::MessageCount:
+            return Restart();
+        case WalkEnd::StoreUnavailable:
+            if (int status = AfterStoreFailure(); status >= 0)
+                return status;
+            break;
+        case WalkEnd::QueueUnusable:
+            return Finish(EX_UNAVAILABLE, "the queue cannot be used");
+        case WalkEnd::Failed:
+            return Finish(EX_SOFTWARE, "unexpected error");
+        }
+    }
+}
+
+// Each user's relations stay open between messages: one process may hold many.
+void RaiseFileLimit()
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
+int CheckInstallation(const Settings& settings)
+{
+    if (!FileExists(settings.configFile)) {
+        Complain("no configuration file at " + settings.configFile +
+                 "; run `locmail init DIR` and set LOCMAIL_CONFIG or --config");
+        return EX_CONFIG;
+    }
+    if (std::string fault = mq::CheckQueueLayout(settings.queueDir); !fault.empty()) {
+        Complain("the queue in " + settings.queueDir + " cannot be used: " + fault + "; run `locmail init DIR`");
+        return EX_UNAVAILABLE;
+    }
+    if (settings.storeHome.empty() || !IsDirectory(settings.storeHome)) {
+        Complain("no message store at '" + settings.storeHome + "' ([MsgStore] HomeDir of " +
+                 settings.configFile + "); run `locmail init DIR`");
+        return EX_UNAVAILABLE;
+    }
+    return EX_OK;
+}
+
+int RunDelivery(bool once)
+{
+    Settings settings = ReadSettings();
+    if (int status = CheckInstallation(settings); status != EX_OK)
+        return status;
+    OpenLog(settings);
+    RaiseFileLimit();
+    try {
+        DeliveryRun run(once, std::move(settings));
+        return run.Run();
+    } catch (const std::exception& e) {
+        Complain(std::string("cannot run: ") + e.what());
+        return EX_OSERR;
+    }
+}
+
+} // namespace
+
+void AddRunCommand(CLI::App& app, int& exitCode)
+{
+    auto* cmd = app.add_subcommand("run", "deliver the queued messages: until the queue is empty, or for ever");
+    auto once = std::make_shared<bool>(false);
+    cmd->add_flag("--once", *once, "stop when the queue is empty (EX_TEMPFAIL when the store is unavailable)");
+    cmd->callback([once, &exitCode] { exitCode = RunDelivery(*once); });
+}
+
+} // namespace locmail::host

@@ -1,0 +1,117 @@
+#include "integration/RunSupport.h"
+
+#include "suite/mq/EntryId.h"
+#include "suite/mq/EnvelopeFormat.h"
+#include "suite/mq/QueueLayout.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace testsupport {
+
+void MustRun(const Installation& inst, const std::vector<std::string>& args, const std::string& input)
+{
+    auto run = inst.Run(args, input);
+    ASSERT_EQ(run.exitCode, 0) << args.front() << ": " << run.output;
+}
+
+void SetConfig(const Installation& inst, const std::string& key, const std::string& value)
+{
+    std::string text = ReadFile(inst.Config());
+    std::size_t at = text.find("\n" + key + "=");
+    if (at == std::string::npos)
+        throw std::runtime_error(key + " is not in " + inst.Config());
+    std::size_t end = text.find('\n', at + 1);
+    text.replace(at + 1, end - at - 1, key + "=" + value);
+    WriteFile(inst.Config(), text);
+}
+
+void QueueDirectly(const Installation& inst, uint32_t id, const std::string& sender,
+                   const std::vector<std::string>& recipients, const std::string& text)
+{
+    locmail::mq::EnvelopeData envelope;
+    envelope.messageSize = text.size();
+    envelope.senders.push_back({sender, "", 0, 0, "", "local"});
+    for (const auto& rcpt : recipients)
+        envelope.recipients.push_back({rcpt, "", 0, "", "local"});
+    envelope.channels.push_back({"local", 255});
+    locmail::mq::QueuePaths paths(inst.QueueDir());
+    WriteFile(paths.EntryFile(id, ".msg"), text);
+    WriteFile(paths.EntryFile(id, ".env"), locmail::mq::FormatEnvelopeFile(envelope));
+    std::filesystem::create_directories(paths.Channel("local"));
+    WriteFile(paths.Marker("local", id), "");
+}
+
+std::string Filed(const Installation& inst, const std::string& address, unsigned uid)
+{
+    auto run = inst.Run({"store", "show", address, "inbox", std::to_string(uid)});
+    return run.exitCode == 0 ? run.output : "";
+}
+
+std::vector<std::string> InboxSubjects(const Installation& inst, const std::string& address)
+{
+    auto run = inst.Run({"store", "ls", address, "inbox"});
+    std::vector<std::string> subjects;
+    std::istringstream lines(run.output);
+    std::string line;
+    std::getline(lines, line); // the heading
+    while (std::getline(lines, line)) {
+        std::size_t last = line.find_last_of(' ');
+        if (line.empty() || line.find(" message(s) in ") != std::string::npos || last == std::string::npos)
+            continue;
+        subjects.push_back(line.substr(last + 1));
+    }
+    return subjects;
+}
+
+std::vector<locmail::mq::ListedEntry> OnChannel(const Installation& inst, const std::string& channel)
+{
+    std::vector<locmail::mq::ListedEntry> found;
+    for (auto& entry : locmail::mq::ListEntries(inst.QueueDir()).entries) {
+        for (const auto& name : entry.channels) {
+            if (name == channel) {
+                found.push_back(entry);
+                break;
+            }
+        }
+    }
+    return found;
+}
+
+std::string EntryText(const Installation& inst, uint32_t id)
+{
+    return ReadFile(inst.QueueDir() + "/entries/" + locmail::mq::EntryName(id) + ".msg");
+}
+
+std::vector<std::string> LogLines(const Installation& inst, const std::string& module)
+{
+    std::vector<std::string> out;
+    std::istringstream lines(ReadFile(inst.LogFile()));
+    std::string line;
+    const std::string tag = " " + module + ": ";
+    while (std::getline(lines, line)) {
+        // "DATE TIME PID LEVEL MODULE: TEXT"
+        std::size_t at = line.find(tag);
+        std::size_t pidEnd = line.find(' ', line.find(' ', line.find(' ') + 1) + 1);
+        if (at != std::string::npos && pidEnd != std::string::npos && pidEnd < at)
+            out.push_back(line.substr(pidEnd + 1));
+    }
+    return out;
+}
+
+bool Eventually(const std::function<bool()>& condition, std::chrono::seconds limit)
+{
+    auto until = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > until)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+} // namespace testsupport

@@ -1,0 +1,43 @@
+// What the `locmail run` tests share: filling a queue, reading mailboxes back
+// through `locmail store`, the returned mail on "localout", and the agent's log.
+#pragma once
+
+#include "integration/LocmailCommand.h"
+#include "suite/mq/QueueListing.h"
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// Runs the command and fails the test (with its output) unless it exits 0.
+void MustRun(const Installation& inst, const std::vector<std::string>& args, const std::string& input = "");
+
+// Sets KEY=VALUE in the installation's qxmta.ini (the line must exist).
+void SetConfig(const Installation& inst, const std::string& key, const std::string& value);
+
+// Queues TEXT from SENDER for RECIPIENTS on "local" as entry ID by writing the
+// files a commit leaves (docs/queue-format.md), without its fsyncs: a queue of
+// thousands in a moment. ID must be free.
+void QueueDirectly(const Installation& inst, uint32_t id, const std::string& sender,
+                   const std::vector<std::string>& recipients, const std::string& text);
+
+// `store show ADDRESS inbox UID`: the text as filed, or "" when the command fails.
+std::string Filed(const Installation& inst, const std::string& address, unsigned uid);
+
+// The subjects of ADDRESS's inbox, from `store ls ADDRESS inbox`.
+std::vector<std::string> InboxSubjects(const Installation& inst, const std::string& address);
+
+// Committed entries that sit on CHANNEL, and the text of one entry.
+std::vector<locmail::mq::ListedEntry> OnChannel(const Installation& inst, const std::string& channel);
+std::string EntryText(const Installation& inst, uint32_t id);
+
+// The log lines of MODULE as "LEVEL MODULE: TEXT" (time and pid cut off).
+std::vector<std::string> LogLines(const Installation& inst, const std::string& module);
+
+// Polls CONDITION every few milliseconds until it holds or LIMIT has passed.
+bool Eventually(const std::function<bool()>& condition, std::chrono::seconds limit);
+
+} // namespace testsupport
