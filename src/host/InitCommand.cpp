@@ -6,6 +6,7 @@
 #include "suite/mq/QueueLayout.h"
 #include "suite/msgstore/StoreHome.h"
 #include "suite/platform/Files.h"
+#include "suite/vexclass/HostName.h"
 
 #include <CLI/CLI.hpp>
 
@@ -20,14 +21,6 @@
 namespace locmail::host {
 namespace {
 
-std::string HostName()
-{
-    char name[256] = {};
-    if (gethostname(name, sizeof name - 1) != 0 || name[0] == '\0')
-        return "localhost";
-    return name;
-}
-
 std::string ConfigText(const std::string& dir)
 {
     return "; locmail configuration, written by `locmail init`.\n"
@@ -40,7 +33,7 @@ std::string ConfigText(const std::string& dir)
            "; 1 errors, 2 warnings, 5 progress, 6 outcomes\n"
            "Level=6\n"
            "\n[Mail]\n"
-           "Postmaster=postmaster@" + HostName() + "\n"
+           "Postmaster=postmaster@" + LocalHostName() + "\n"
            "\n[Options]\n"
            "; Bounce, Postmaster or Delete\n"
            "MailForInvalidLocalUser=Bounce\n";

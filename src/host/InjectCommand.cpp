@@ -4,15 +4,12 @@
 #include "host/MessageInput.h"
 #include "host/Settings.h"
 #include "suite/log/LogMessage.h"
-#include "suite/mq/EnvelopeBuilder.h"
 #include "suite/mq/MQapi.h"
-#include "suite/mq/NewEntry.h"
+#include "suite/mq/QueueText.h"
 #include "suite/platform/Files.h"
-#include "suite/platform/UniqueFd.h"
 
 #include <CLI/CLI.hpp>
 
-#include <fcntl.h>
 #include <sysexits.h>
 #include <unistd.h>
 
@@ -30,23 +27,6 @@ struct InjectOptions {
     std::string sender;
     std::vector<std::string> recipients;
 };
-
-// DiscardMQEntry unless the entry was handed to CloseMQEntry, which frees it either way.
-struct EntryGuard {
-    MQContext* entry;
-    ~EntryGuard()
-    {
-        if (entry)
-            DiscardMQEntry(entry);
-    }
-    MQContext* Commit() { return std::exchange(entry, nullptr); }
-};
-
-bool WriteText(const char* path, const std::string& text)
-{
-    UniqueFd fd(::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-    return fd && WriteAll(fd.get(), text) && ::close(fd.release()) == 0;
-}
 
 int CheckAddresses(const InjectOptions& options)
 {
@@ -69,33 +49,15 @@ int Queue(const Settings& settings, const InjectOptions& options, const std::str
         Complain("the queue in " + settings.queueDir + " cannot be used; see the log, or run `locmail init`");
         return EX_TEMPFAIL;
     }
-    EntryGuard guard{CreateMQEntry()};
-    if (!guard.entry) {
-        Complain("cannot create a queue entry in " + settings.queueDir + "; see the log");
+    mq::QueuedText queued = mq::QueueText(text, options.sender, options.recipients, kChannel);
+    if (queued.id == 0) {
+        Complain("cannot queue the message: " + queued.fault + "; see the log");
         return EX_TEMPFAIL;
     }
-    const char* path = GetMQPathName(guard.entry, ".msg");
-    if (!path || !WriteText(path, text)) {
-        Complain(std::string("cannot write the message into the queue: ") + std::strerror(errno));
-        return EX_TEMPFAIL;
-    }
-    mq::EnvelopeBuilder envelope;
-    envelope.AddSender(options.sender, kChannel);
-    for (const auto& rcpt : options.recipients)
-        envelope.AddRecipient(rcpt, kChannel);
-    if (!InsertMQChannel(guard.entry, kChannel, 255) || !PutMQEnvelope(guard.entry, envelope.Envelope())) {
-        Complain("cannot queue the message; see the log");
-        return EX_TEMPFAIL;
-    }
-    uint32_t id = guard.entry->entry ? guard.entry->entry->Id() : 0;
-    if (!CloseMQEntry(guard.Commit())) {
-        Complain("cannot commit the queue entry; see the log");
-        return EX_TEMPFAIL;
-    }
-    LogMessage(5, kModule, "queued <%X> from <%s> for %zu recipient(s), %zu bytes", id,
+    LogMessage(5, kModule, "queued <%X> from <%s> for %zu recipient(s), %zu bytes", queued.id,
                options.sender.c_str(), options.recipients.size(), text.size());
     if (std::memchr(text.data(), '\0', text.size()))
-        LogMessage(2, kModule, "queued <%X> contains NUL bytes", id);
+        LogMessage(2, kModule, "queued <%X> contains NUL bytes", queued.id);
     return EX_OK;
 }
 

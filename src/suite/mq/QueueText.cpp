@@ -1,0 +1,69 @@
+#include "suite/mq/QueueText.h"
+
+#include "suite/mq/EnvelopeBuilder.h"
+#include "suite/mq/MQapi.h"
+#include "suite/mq/NewEntry.h"
+#include "suite/mq/QueueState.h"
+#include "suite/platform/Files.h"
+#include "suite/platform/UniqueFd.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+namespace locmail::mq {
+namespace {
+
+// Discards the entry unless it was handed to CloseMQEntry, which frees it either way.
+struct EntryGuard {
+    MQContext* entry;
+    ~EntryGuard()
+    {
+        if (entry)
+            DiscardMQEntry(entry);
+    }
+    MQContext* Commit() { return std::exchange(entry, nullptr); }
+};
+
+bool WriteText(const char* path, const std::string& text)
+{
+    UniqueFd fd(::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    return fd && WriteAll(fd.get(), text) && ::close(fd.release()) == 0;
+}
+
+QueuedText Failed(std::string fault) { return {0, std::move(fault)}; }
+
+} // namespace
+
+QueuedText QueueText(const std::string& text, const std::string& reversePath,
+                     const std::vector<std::string>& recipients, const char* channel)
+{
+    if (QueueDirectory().empty())
+        return Failed("the message queue is not initialised (MQInit has not succeeded)");
+    EntryGuard guard{CreateMQEntry()};
+    if (guard.entry == nullptr)
+        return Failed("no new queue entry could be created");
+    const char* path = GetMQPathName(guard.entry, ".msg");
+    if (path == nullptr)
+        return Failed("the new entry has no message file");
+    if (!WriteText(path, text))
+        return Failed(std::string(path) + " could not be written (" + std::strerror(errno) + ")");
+
+    EnvelopeBuilder envelope;
+    envelope.AddSender(reversePath, channel);
+    for (const std::string& rcpt : recipients)
+        envelope.AddRecipient(rcpt, channel);
+    if (!InsertMQChannel(guard.entry, channel, 255))
+        return Failed(std::string("the entry could not be put on the channel ") + channel);
+    if (!PutMQEnvelope(guard.entry, envelope.Envelope()))
+        return Failed("the queue refused the envelope");
+    uint32_t id = guard.entry->entry ? guard.entry->entry->Id() : 0;
+    if (!CloseMQEntry(guard.Commit()))
+        return Failed("the queue entry could not be committed");
+    return {id, ""};
+}
+
+} // namespace locmail::mq
