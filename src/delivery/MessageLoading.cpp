@@ -2,7 +2,7 @@
 #include "delivery/CLocalMail.h"
 
 #include "delivery/HeaderSize.h"
-#include "delivery/MsgStatZone.h"
+#include "store/ReceiptTime.h"
 #include "suite/cclient/DateParser.h"
 #include "suite/cclient/FlagParser.h"
 #include "suite/cclient/MessageParser.h"
@@ -96,25 +96,7 @@ void CLocalMail::DeinitEnvBody()
 
 void CLocalMail::InitMsgStat()
 {
-    std::memset(&m_msgStat, 0, sizeof m_msgStat);
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    std::tm utc{};
-    localtime_r(&now, &local);
-    gmtime_r(&now, &utc);
-
-    m_msgStat.day = static_cast<uint8_t>(local.tm_mday);
-    m_msgStat.month = static_cast<uint8_t>(local.tm_mon + 1);
-    m_msgStat.year = static_cast<uint8_t>(local.tm_year - 70);
-    m_msgStat.hours = static_cast<uint8_t>(local.tm_hour);
-    m_msgStat.minutes = static_cast<uint8_t>(local.tm_min);
-    m_msgStat.seconds = static_cast<uint8_t>(local.tm_sec);
-    const auto zone = locmail::delivery::ZoneFromTimes(local, utc);
-    m_msgStat.zoneWest = zone.west;
-    m_msgStat.zoneHours = zone.hours;
-    m_msgStat.zoneMinutes = zone.minutes;
-    m_msgStat.systemFlags = 0;
-    m_msgStat.userFlags = 0;
+    locmail::store::StampReceiptTime(m_msgStat);
     m_msgStat.size = m_bufferLen;
     m_msgStat.headerSize = m_hdrSize;
 }

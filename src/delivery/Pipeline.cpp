@@ -3,6 +3,7 @@
 // CMsgStoreException for the queue walk to handle.
 #include "delivery/CLocalMail.h"
 
+#include "antispam/CAntiSpamConfig.h"
 #include "suite/mq/Envelope.h"
 #include "suite/msgstore/CMsgStore.h"
 
@@ -72,7 +73,9 @@ void CLocalMail::DeliverToUser([[maybe_unused]] const char* path)
     homeDir[kHomeDirSize - 1] = '\0';
     PrintLogMessage(5, "Home directory for <%s> is <%s>", m_recipient, homeDir);
 
-    // The user's anti-spam settings (CAntiSpamConfig from homeDir) are loaded here.
+    // Read afresh for every user delivery, and released on every way out of it.
+    [[maybe_unused]] CAntiSpamConfig antiSpam(homeDir);
+
     // The X Scanner runs here when m_xScanner exists; its result may end the delivery.
     // The Bayesian step runs here (m_bayesFilter, a temporary file for a changed
     // message, SwapBay); its result may end the delivery.

@@ -10,6 +10,7 @@ TEST_F(AgentTest, SharedMailboxesUsersAndRefusedUsers)
         std::string address;
         Lines wantLog, wantStore;
         std::size_t wantMails;
+        Lines wantSettings = {}; // the user's antispam.cfg is read for users only
     } cases[] = {
         {"box@x",
          {"5 LocalMail: Delivering message to shared mailbox <box@x>", "5 LocalMail: Message delivered successfully"},
@@ -17,7 +18,9 @@ TEST_F(AgentTest, SharedMailboxesUsersAndRefusedUsers)
         {"u@x",
          {"5 LocalMail: Delivering message to user <u@x>", "5 LocalMail: Home directory for <u@x> is </home/u@x>",
           "5 LocalMail: Message delivered successfully"},
-         {"SetProfile u@x", "HomeDir", "AddUserMsg u@x inbox"}, 0},
+         {"SetProfile u@x", "HomeDir", "AddUserMsg u@x inbox"}, 0,
+         {"5 AntiSpam Config: Loading antispam configuration file: /home/u@x/antispam.cfg",
+          "5 AntiSpam Config: Done"}},
         {"r@x",
          {"5 LocalMail: Delivering message to user <r@x>",
           "2 LocalMail: User not allowed to receive mail at this time, bouncing message to sender...."},
@@ -33,6 +36,7 @@ TEST_F(AgentTest, SharedMailboxesUsersAndRefusedUsers)
         EXPECT_EQ(Inner(Run()), c.wantLog) << c.address;
         EXPECT_EQ(store.calls, c.wantStore) << c.address;
         EXPECT_EQ(MimeCalls().size(), c.wantMails) << c.address;
+        EXPECT_EQ(log.LinesOf("AntiSpam Config"), c.wantSettings) << c.address;
     }
 }
 

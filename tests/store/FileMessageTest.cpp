@@ -1,0 +1,204 @@
+// FileMessage over a real store: a new folder, the header split it records,
+// the failure codes in step order with the undo of a failed filing, and a race
+// with CMsgStore::AddUserMsg from another process.
+#include "store/FileMessage.h"
+
+#include "suite/cclient/MessageParser.h"
+#include "suite/log/CaptureLog.h"
+#include "suite/msgstore/Accounts.h"
+#include "suite/msgstore/CMsgStore.h"
+#include "suite/msgstore/Filing.h"
+#include "suite/msgstore/FolderPath.h"
+#include "suite/msgstore/FolderReader.h"
+#include "suite/msgstore/MailboxOps.h"
+#include "suite/msgstore/MessageFile.h"
+#include "suite/msgstore/MessageOps.h"
+#include "suite/msgstore/StoreHome.h"
+
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <set>
+
+namespace {
+
+namespace ms = locmail::msgstore;
+using Lines = std::vector<std::string>;
+using locmail::store::FileMessage;
+
+const std::string kText = "From: spammer@junk.example\r\nSubject: WIN\r\n\r\nBuy now\r\n";
+
+class FileMessageTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string error;
+        ASSERT_TRUE(ms::PrepareStoreHome(storeHome, error)) << error;
+        auto users = ms::UsersDirectory::Open(storeHome, error);
+        ms::Account account;
+        account.address = "ann@example.org";
+        auto added = ms::AddAccount(*users, storeHome, account);
+        ASSERT_EQ(added.status, ms::AccountStatus::Done) << added.detail;
+        home = storeHome + "/" + added.account.home;
+        testsupport::WriteFile(tmp / "qxmta.ini", "[MsgStore]\nHomeDir=" + storeHome + "\n");
+        setenv("LOCMAIL_CONFIG", (tmp / "qxmta.ini").c_str(), 1);
+    }
+    void TearDown() override { unsetenv("LOCMAIL_CONFIG"); }
+
+    std::string Message(const std::string& text, const std::string& name = "in.msg")
+    {
+        testsupport::WriteFile(tmp / name, text);
+        return tmp / name;
+    }
+    std::string Dir(const std::string& folder) { return *ms::FolderDirectory(home, folder); }
+    ms::FolderView View(const std::string& folder)
+    {
+        ms::FolderView view;
+        EXPECT_EQ(ms::ReadFolder(base, home, folder, view), ms::kOk) << folder;
+        return view;
+    }
+    std::string Stored(const std::string& folder, std::uint32_t uid)
+    {
+        std::string text;
+        EXPECT_TRUE(ms::ReadMessageFile(ms::MessageFilePath(Dir(folder), uid), text));
+        return text;
+    }
+
+    testsupport::TempDir tmp;
+    std::string storeHome = tmp / "store";
+    std::string home;
+    diamondBase base;
+    locmail::log::CaptureLog log;
+};
+
+TEST_F(FileMessageTest, MissingFolderIsMadeAndEachMessageRecordsItsHeaderSplit)
+{
+    struct Case {
+        std::string text;
+        std::uint32_t headerSize;
+    } cases[] = {
+        {kText, 42},
+        {"", 0},
+        {std::string("Subject: a\r\n\0\r\n\r\nx", 18), 12}, // a NUL ends the search
+        {"Subject: a\r\n\r\n", 10},                         // the empty line is the last four bytes
+    };
+    std::uint32_t uid = 0;
+    for (const auto& c : cases) {
+        ASSERT_TRUE(FileMessage(home.c_str(), Message(c.text).c_str(), "my-spam"));
+        msgstat stats(&base, Dir("my-spam").c_str(), "msgstat");
+        _msgstat st{};
+        ASSERT_EQ(ms::GetMsgStat(stats, ++uid, st), ms::kOk);
+        EXPECT_EQ(st.headerSize, c.headerSize) << uid;
+        EXPECT_EQ(st.size, c.text.size()) << uid;
+        EXPECT_EQ(Stored("my-spam", uid), c.text);
+        if (uid == 1) {
+            EXPECT_EQ(testsupport::ReadFile(home + "/my-spam6D792D7370616D/1"), std::string(ms::kMessagePrefix) + kText);
+            const mbxstat made = View("my-spam").stat;
+            EXPECT_EQ((std::vector<std::uint32_t>{made.uidNext, made.totalMsgs, made.recentMsgs, made.unseenMsgs}),
+                      (std::vector<std::uint32_t>{2, 1, 1, 1}));
+            std::string envelope;
+            msgenv envelopes(&base, Dir("my-spam").c_str(), "msgenv");
+            ASSERT_EQ(ms::GetMsgEnv(envelopes, idxkey{1, 0}, envelope), ms::kOk);
+            EXPECT_NE(envelope.find("\"WIN\""), std::string::npos) << envelope;
+        }
+    }
+    EXPECT_TRUE(log.LinesOf("Bayesian filter").empty());
+}
+
+struct FailAt : ms::FilingProbe {
+    explicit FailAt(ms::FilingStep s) : step(s) {}
+    bool Reached(ms::FilingStep reached) override { return reached != step; }
+    ms::FilingStep step;
+};
+
+TEST_F(FileMessageTest, EachFailingStepLogsItsCodeAndAFailedFilingIsUndone)
+{
+    FailAt noBody(ms::FilingStep::AddMsgBody), noFile(ms::FilingStep::MessageFileText);
+    struct Case {
+        const char* home;
+        std::string message;
+        const char* folder;
+        ms::FilingProbe* probe;
+        int code;
+        bool junkExists; // afterwards
+    } cases[] = {
+        {home.c_str(), Message(kText), nullptr, nullptr, -1, false},
+        {nullptr, Message(kText), "Junk", nullptr, -2, false},
+        {home.c_str(), Message(kText), "a/b", nullptr, -3, false},
+        {home.c_str(), tmp / "gone.msg", "Junk", nullptr, -4, true}, // the folder is made first
+        {home.c_str(), tmp.path().string(), "Junk", nullptr, -7, true},
+        {home.c_str(), Message(kText), "Bare", nullptr, -8, true},
+        {home.c_str(), Message(kText), "Junk", &noBody, -9, true},
+        {home.c_str(), Message(kText), "Junk", &noFile, -9, true},
+    };
+    std::filesystem::create_directories(Dir("Bare")); // a directory without its mailbox record
+    for (const auto& c : cases) {
+        log.Clear();
+        EXPECT_FALSE(FileMessage(c.home, c.message.c_str(), c.folder, c.probe));
+        EXPECT_EQ(log.LinesOf("Bayesian filter"),
+                  Lines{"1 Bayesian filter: FileMessage - Catch error: " + std::to_string(c.code)});
+        EXPECT_EQ(std::filesystem::is_directory(Dir("Junk")), c.junkExists) << c.code;
+    }
+    const mbxstat junk = View("Junk").stat;
+    EXPECT_EQ(junk.uidNext, 1u);
+    EXPECT_EQ(junk.totalMsgs + junk.recentMsgs + junk.unseenMsgs, 0u);
+    msgstat stats(&base, Dir("Junk").c_str(), "msgstat");
+    std::vector<std::uint32_t> uids;
+    ASSERT_EQ(ms::ListMsgUids(stats, 100, uids), ms::kOk);
+    EXPECT_TRUE(uids.empty()) << "the records of the failed filings were removed";
+    ASSERT_TRUE(FileMessage(home.c_str(), Message(kText).c_str(), "Junk"));
+    EXPECT_EQ(Stored("Junk", 1), kText) << "UID 1 given again";
+}
+
+// One process files with FileMessage, the other with AddUserMsg, into one folder.
+TEST_F(FileMessageTest, RacingAddUserMsgFromAnotherProcess)
+{
+    constexpr int kEach = 40;
+    ASSERT_TRUE(FileMessage(home.c_str(), Message(kText).c_str(), "Junk"));
+    diamondBase::CloseAll(); // SQLite connections must not cross fork()
+    pid_t children[2];
+    for (int p = 0; p < 2; ++p) {
+        if ((children[p] = fork()) != 0)
+            continue;
+        CMsgStore store(storeHome.c_str());
+        for (int i = 0; i < kEach; ++i) {
+            const std::string text = "Subject: " + std::to_string(p) + "-" + std::to_string(i) + "\r\n\r\nx\r\n";
+            if (p == 0 && !FileMessage(home.c_str(), Message(text, "p0.msg").c_str(), "Junk"))
+                _exit(1);
+            if (p == 1) {
+                const std::size_t h = text.find("\r\n\r\n") + 2;
+                auto parsed = locmail::cclient::ParseMessage(text.data(), h, text.data() + h, text.size() - h);
+                _msgstat st{};
+                try {
+                    store.AddUserMsg("ann@example.org", parsed.body.get(), parsed.envelope.get(), &st, text.data(),
+                                     text.size(), "Junk", false, false);
+                } catch (const CMsgStoreException&) {
+                    _exit(1);
+                }
+            }
+        }
+        _exit(0);
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a filer failed";
+    }
+    const ms::FolderView view = View("Junk");
+    ASSERT_FALSE(view.uids.empty());
+    constexpr std::uint32_t kAll = 2 * kEach + 1;
+    EXPECT_EQ((std::vector<std::uint32_t>{static_cast<std::uint32_t>(view.uids.size()), view.uids.back(),
+                                          view.stat.uidNext, view.stat.totalMsgs, view.stat.unseenMsgs}),
+              (std::vector<std::uint32_t>{kAll, kAll, kAll + 1, kAll, kAll}));
+    std::set<std::string> texts;
+    for (std::uint32_t uid : view.uids)
+        texts.insert(Stored("Junk", uid));
+    EXPECT_EQ(texts.size(), kAll) << "every message once, none overwritten";
+}
+
+} // namespace
