@@ -7,6 +7,7 @@
 #include "suite/cclient/FlagParser.h"
 #include "suite/cclient/MessageParser.h"
 #include "suite/cclient/Owners.h"
+#include "suite/msgstore/StatusDate.h"
 #include "suite/vexclass/CFileUtil.h"
 #include "suite/vexclass/CFileUtilException.h"
 
@@ -106,15 +107,7 @@ void CLocalMail::InitMsgStat(const char* dateText, const char* flagText)
     // A date the parser refuses still gives what it read (all zero for no date).
     locmail::cclient::DateFields date{};
     (void)locmail::cclient::ParseDate(dateText, date);
-    m_msgStat.day = date.day;
-    m_msgStat.month = date.month;
-    m_msgStat.year = date.year;
-    m_msgStat.hours = date.hours;
-    m_msgStat.minutes = date.minutes;
-    m_msgStat.seconds = date.seconds;
-    m_msgStat.zoneWest = date.zoneWest;
-    m_msgStat.zoneHours = date.zoneHours;
-    m_msgStat.zoneMinutes = date.zoneMinutes;
+    locmail::msgstore::SetStatusDate(m_msgStat, date);
     m_msgStat.size = m_bufferLen;
 
     const locmail::cclient::Flags flags = locmail::cclient::ParseFlags(flagText);

@@ -152,14 +152,20 @@ int ListMessages(const ms::Account& account, const std::string& home, const std:
     return EX_OK;
 }
 
-int RunList(const StoreOptions& options)
+// Opens the store and finds the mailbox ADDRESS names, with its home directory.
+int OpenMailbox(const std::string& address, ms::Account& account, std::string& home)
 {
     StoreAccess store;
     if (int status = OpenStore(store); status != EX_OK)
         return status;
+    return FindMailbox(store, address, account, home);
+}
+
+int RunList(const StoreOptions& options)
+{
     ms::Account account;
     std::string home;
-    if (int status = FindMailbox(store, options.address, account, home); status != EX_OK)
+    if (int status = OpenMailbox(options.address, account, home); status != EX_OK)
         return status;
     if (options.folder.empty())
         return ListFolders(account, home);
@@ -168,12 +174,9 @@ int RunList(const StoreOptions& options)
 
 int RunShow(const StoreOptions& options)
 {
-    StoreAccess store;
-    if (int status = OpenStore(store); status != EX_OK)
-        return status;
     ms::Account account;
     std::string home;
-    if (int status = FindMailbox(store, options.address, account, home); status != EX_OK)
+    if (int status = OpenMailbox(options.address, account, home); status != EX_OK)
         return status;
     const std::string folder = FolderArgument(options.folder);
     diamondBase base;

@@ -1,7 +1,7 @@
 #include "store/FilterLog.h"
+#include "store/LineRewrite.h"
 #include "store/MessageRewrite.h"
 #include "suite/log/LogMessage.h"
-#include "suite/util/LineFile.h"
 
 #include <string>
 
@@ -14,28 +14,15 @@ constexpr int kLineNotWritten = -4;
 
 int CopyWithStatusField(const char* messagePath, const char* outputPath)
 {
-    locmail::UniqueLineFile in(FileOpen(messagePath, GENERIC_READ, 1));
-    if (!in)
-        return kMessageNotOpened;
-    locmail::UniqueLineFile out(FileCreate(outputPath, GENERIC_WRITE, 1));
-    if (!out)
-        return kOutputNotCreated;
-
     bool added = false;
-    std::string line;
-    int got;
-    while ((got = GetLine(in.get(), line)) == 1) {
-        if (!added && line == "\r\n") {
-            if (PutLine(out.get(), "X-Spam-Status: YES\r\n") != 1)
-                return kLineNotWritten;
-            added = true;
-        }
-        if (PutLine(out.get(), line) != 1)
-            return kLineNotWritten;
-    }
-    if (got < 0)
-        return kMessageNotOpened;
-    return out.Close() ? 0 : kLineNotWritten;
+    auto addBeforeBlank = [&added](const std::string& line, locmail::LineFile* out) {
+        if (added || line != "\r\n")
+            return LineStep::Copy;
+        added = true;
+        return PutLine(out, "X-Spam-Status: YES\r\n") == 1 ? LineStep::Copy : LineStep::WriteFailed;
+    };
+    return RewriteLines(messagePath, outputPath, {kMessageNotOpened, kOutputNotCreated, kLineNotWritten},
+                        addBeforeBlank);
 }
 
 } // namespace

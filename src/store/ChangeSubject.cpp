@@ -1,7 +1,7 @@
 #include "store/FilterLog.h"
+#include "store/LineRewrite.h"
 #include "store/MessageRewrite.h"
 #include "suite/log/LogMessage.h"
-#include "suite/util/LineFile.h"
 
 #include <new>
 #include <string>
@@ -31,6 +31,41 @@ bool IsSubjectField(std::string_view line)
 
 bool IsContinuation(std::string_view line) { return !line.empty() && (line[0] == ' ' || line[0] == '\t'); }
 
+// Replaces the header's Subject fields, continuation lines included, with
+// one line, or adds that line at the header's end when there is none.
+class SubjectEdit {
+public:
+    explicit SubjectEdit(std::string replacement) : replacement_(std::move(replacement)) {}
+
+    LineStep operator()(const std::string& line, locmail::LineFile* out)
+    {
+        if (inHeader_ && IsSubjectField(line)) {
+            if (PutLine(out, replacement_) != 1)
+                return LineStep::WriteFailed;
+            skipping_ = true;
+            subjectWritten_ = true;
+            return LineStep::Drop;
+        }
+        if (inHeader_ && line == "\r\n") {
+            if (!subjectWritten_ && PutLine(out, replacement_) != 1)
+                return LineStep::WriteFailed;
+            inHeader_ = false;
+        }
+        if (inHeader_ && skipping_) {
+            if (IsContinuation(line))
+                return LineStep::Drop;
+            skipping_ = false;
+        }
+        return LineStep::Copy;
+    }
+
+private:
+    std::string replacement_;
+    bool inHeader_ = true;
+    bool skipping_ = false;
+    bool subjectWritten_ = false;
+};
+
 int CopyWithSubject(const char* messagePath, const char* outputPath, const char* subjectText)
 {
     std::string replacement;
@@ -39,42 +74,9 @@ int CopyWithSubject(const char* messagePath, const char* outputPath, const char*
     } catch (const std::bad_alloc&) {
         return kNoLineMemory;
     }
-    locmail::UniqueLineFile in(FileOpen(messagePath, GENERIC_READ, 1));
-    if (!in)
-        return kMessageNotOpened;
-    locmail::UniqueLineFile out(FileCreate(outputPath, GENERIC_WRITE, 1));
-    if (!out)
-        return kOutputNotCreated;
-
-    bool inHeader = true;
-    bool skipping = false;
-    bool subjectWritten = false;
-    std::string line;
-    int got;
-    while ((got = GetLine(in.get(), line)) == 1) {
-        if (inHeader && IsSubjectField(line)) {
-            if (PutLine(out.get(), replacement) != 1)
-                return kLineNotWritten;
-            skipping = true;
-            subjectWritten = true;
-            continue;
-        }
-        if (inHeader && line == "\r\n") {
-            if (!subjectWritten && PutLine(out.get(), replacement) != 1)
-                return kLineNotWritten;
-            inHeader = false;
-        }
-        if (inHeader && skipping) {
-            if (IsContinuation(line))
-                continue;
-            skipping = false;
-        }
-        if (PutLine(out.get(), line) != 1)
-            return kLineNotWritten;
-    }
-    if (got < 0)
-        return kMessageNotOpened;
-    return out.Close() ? 0 : kLineNotWritten;
+    SubjectEdit edit(std::move(replacement));
+    return RewriteLines(messagePath, outputPath, {kMessageNotOpened, kOutputNotCreated, kLineNotWritten},
+                        std::ref(edit));
 }
 
 } // namespace

@@ -18,26 +18,20 @@ char* MallocCopy(const std::string& text)
     return out;
 }
 
-} // namespace
-
-char* HexEncode(const char* text)
+// ENCODE's text for TEXT as a C copy; null for a null TEXT or when memory runs out.
+char* EncodedCopy(const char* text, std::string (*encode)(std::string_view))
 {
     if (text == nullptr)
         return nullptr;
     try {
-        return MallocCopy(locmail::msgstore::HexEncodeText(text));
+        return MallocCopy(encode(text));
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
 }
 
-char* EncodeMbxPath(const char* folderPath)
-{
-    if (folderPath == nullptr)
-        return nullptr;
-    try {
-        return MallocCopy(locmail::msgstore::EncodeFolderPath(folderPath));
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
-}
+} // namespace
+
+char* HexEncode(const char* text) { return EncodedCopy(text, locmail::msgstore::HexEncodeText); }
+
+char* EncodeMbxPath(const char* folderPath) { return EncodedCopy(folderPath, locmail::msgstore::EncodeFolderPath); }

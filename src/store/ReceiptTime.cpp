@@ -1,5 +1,7 @@
 #include "store/ReceiptTime.h"
 
+#include "suite/msgstore/StatusDate.h"
+
 #include <cstring>
 
 namespace locmail::store {
@@ -31,12 +33,7 @@ void StampReceiptTime(_msgstat& record)
     std::tm utc{};
     localtime_r(&now, &local);
     gmtime_r(&now, &utc);
-    record.day = static_cast<std::uint8_t>(local.tm_mday);
-    record.month = static_cast<std::uint8_t>(local.tm_mon + 1);
-    record.year = static_cast<std::uint8_t>(local.tm_year - 70);
-    record.hours = static_cast<std::uint8_t>(local.tm_hour);
-    record.minutes = static_cast<std::uint8_t>(local.tm_min);
-    record.seconds = static_cast<std::uint8_t>(local.tm_sec);
+    locmail::msgstore::SetStatusLocalTime(record, local);
     const Zone zone = ZoneOf(local, utc);
     record.zoneWest = zone.west;
     record.zoneHours = zone.hours;

@@ -1,6 +1,7 @@
 #include "suite/cclient/Composer.h"
 
 #include "suite/cclient/Owners.h"
+#include "suite/cclient/StringSink.h"
 
 #include <array>
 #include <cstring>
@@ -227,12 +228,6 @@ bool AnyEightBitMessage(const Draft& draft)
     return false;
 }
 
-long AppendChunk(void* stream, char* chunk)
-{
-    static_cast<std::string*>(stream)->append(chunk);
-    return LONGT;
-}
-
 } // namespace
 
 std::string ComposeMessage(const Draft& draft)
@@ -246,10 +241,7 @@ std::string ComposeMessage(const Draft& draft)
     std::string out;
     std::array<char, 16384> chunk;
     RFC822BUFFER buffer;
-    buffer.f = AppendChunk;
-    buffer.s = &out;
-    buffer.beg = buffer.cur = chunk.data();
-    buffer.end = chunk.data() + chunk.size() - 1; // the flush terminates the chunk
+    detail::SinkIntoString(buffer, chunk, out);
     if (!rfc822_output_full(&buffer, env.get(), body.get(), ok8))
         throw ComposeError("c-client could not write the message");
     return out;

@@ -1,21 +1,12 @@
 #include "suite/cclient/HeaderWriter.h"
 
+#include "suite/cclient/StringSink.h"
+
 #include <array>
 
 #include "suite/cclient/CClientApi.h"
 
 namespace locmail::cclient {
-
-namespace {
-
-// c-client's output sink: appends each flushed chunk to a std::string.
-long AppendChunk(void* stream, char* chunk)
-{
-    static_cast<std::string*>(stream)->append(chunk);
-    return LONGT;
-}
-
-} // namespace
 
 std::string WriteHeader(const mail_envelope* envelope, const mail_bodystruct* body)
 {
@@ -24,10 +15,7 @@ std::string WriteHeader(const mail_envelope* envelope, const mail_bodystruct* bo
         return out;
     std::array<char, 8192> chunk;
     RFC822BUFFER buffer;
-    buffer.f = AppendChunk;
-    buffer.s = &out;
-    buffer.beg = buffer.cur = chunk.data();
-    buffer.end = chunk.data() + chunk.size() - 1; // the flush terminates the chunk
+    detail::SinkIntoString(buffer, chunk, out);
     // The output functions take non-const pointers but only read the structures.
     auto* env = const_cast<ENVELOPE*>(envelope);
     auto* bdy = const_cast<BODY*>(body);

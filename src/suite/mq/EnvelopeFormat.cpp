@@ -103,6 +103,33 @@ std::vector<std::string_view> SplitFields(std::string_view line)
     }
 }
 
+// The four text fields a sender or recipient line ends with.
+template <typename Record>
+void AppendTextFields(std::string& out, const Record& record)
+{
+    AppendField(out, record.address);
+    AppendField(out, record.info);
+    AppendField(out, record.extra);
+    AppendField(out, record.channel);
+}
+
+// Reads those four fields from FIELDS[FIRST] on; false when one does not decode.
+template <typename Record>
+bool ReadTextFields(const std::vector<std::string_view>& fields, std::size_t first, Record& record)
+{
+    auto address = DecodeField(fields[first]);
+    auto info = DecodeField(fields[first + 1]);
+    auto extra = DecodeField(fields[first + 2]);
+    auto channel = DecodeField(fields[first + 3]);
+    if (!address || !info || !extra || !channel)
+        return false;
+    record.address = std::move(*address);
+    record.info = std::move(*info);
+    record.extra = std::move(*extra);
+    record.channel = std::move(*channel);
+    return true;
+}
+
 bool AllPresent(const std::vector<std::string_view>& fields)
 {
     for (auto f : fields)
@@ -165,14 +192,12 @@ private:
             return false;
         auto flags = DecodeNumber<uint32_t>(f[1]);
         auto reserved = DecodeNumber<uint32_t>(f[2]);
-        auto address = DecodeField(f[3]);
-        auto info = DecodeField(f[4]);
-        auto extra = DecodeField(f[5]);
-        auto channel = DecodeField(f[6]);
-        if (!flags || !reserved || !address || !info || !extra || !channel)
+        SenderRecord sender;
+        if (!flags || !reserved || !ReadTextFields(f, 3, sender))
             return false;
-        out_.senders.push_back({std::move(*address), std::move(*info), *flags, *reserved,
-                                std::move(*extra), std::move(*channel)});
+        sender.flags = *flags;
+        sender.reserved = *reserved;
+        out_.senders.push_back(std::move(sender));
         return true;
     }
 
@@ -181,14 +206,11 @@ private:
         if (f.size() != 6)
             return false;
         auto flags = DecodeNumber<uint32_t>(f[1]);
-        auto address = DecodeField(f[2]);
-        auto info = DecodeField(f[3]);
-        auto extra = DecodeField(f[4]);
-        auto channel = DecodeField(f[5]);
-        if (!flags || !address || !info || !extra || !channel)
+        RecipientRecord recipient;
+        if (!flags || !ReadTextFields(f, 2, recipient))
             return false;
-        out_.recipients.push_back({std::move(*address), std::move(*info), *flags,
-                                   std::move(*extra), std::move(*channel)});
+        recipient.flags = *flags;
+        out_.recipients.push_back(std::move(recipient));
         return true;
     }
 
@@ -221,19 +243,13 @@ std::string FormatEnvelopeFile(const EnvelopeData& envelope)
         out += "from";
         AppendNumber(out, s.flags);
         AppendNumber(out, s.reserved);
-        AppendField(out, s.address);
-        AppendField(out, s.info);
-        AppendField(out, s.extra);
-        AppendField(out, s.channel);
+        AppendTextFields(out, s);
         out += '\n';
     }
     for (const auto& r : envelope.recipients) {
         out += "rcpt";
         AppendNumber(out, r.flags);
-        AppendField(out, r.address);
-        AppendField(out, r.info);
-        AppendField(out, r.extra);
-        AppendField(out, r.channel);
+        AppendTextFields(out, r);
         out += '\n';
     }
     out += "end\n";

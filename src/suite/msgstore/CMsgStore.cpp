@@ -5,6 +5,7 @@
 #include "suite/msgstore/FolderMaker.h"
 #include "suite/msgstore/HomeName.h"
 #include "suite/msgstore/OpResult.h"
+#include "suite/msgstore/StatusDate.h"
 #include "suite/msgstore/StoreCodes.h"
 #include "suite/msgstore/StoreHome.h"
 #include "suite/msgstore/UsersDirectory.h"
@@ -52,12 +53,7 @@ _msgstat StatNow(std::string_view text)
     std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    s.day = static_cast<std::uint8_t>(local.tm_mday);
-    s.month = static_cast<std::uint8_t>(local.tm_mon + 1);
-    s.year = static_cast<std::uint8_t>(local.tm_year - 70);
-    s.hours = static_cast<std::uint8_t>(local.tm_hour);
-    s.minutes = static_cast<std::uint8_t>(local.tm_min);
-    s.seconds = static_cast<std::uint8_t>(local.tm_sec);
+    SetStatusLocalTime(s, local);
     long offset = local.tm_gmtoff / 60;
     s.zoneWest = offset < 0 ? 1 : 0;
     offset = offset < 0 ? -offset : offset;
@@ -170,7 +166,6 @@ struct CMsgStore::State {
     }
 
     struct Filing {
-        const Account& account;
         const char* folder;
         const char* text;
         unsigned long length;
@@ -181,18 +176,27 @@ struct CMsgStore::State {
         bool makeFolder;
     };
 
-    std::optional<Failure> File(const Filing& f)
+    // Finds the account ADDRESS names and files the message there.
+    std::optional<Failure> ResolveAndFile(const char* address, Kind kind, const Filing& f)
+    {
+        Account account;
+        if (auto failure = Resolve(address, kind, account))
+            return failure;
+        return File(account, f);
+    }
+
+    std::optional<Failure> File(const Account& account, const Filing& f)
     {
         if (f.text == nullptr && f.length > 0)
             return Failure{kCodeStoreUnavailable, "Message text missing (null with a length of "
                                                       + std::to_string(f.length) + ")"};
         std::string home;
-        if (auto bad = HomePath(f.account, home))
+        if (auto bad = HomePath(account, home))
             return bad;
         std::string folder = NormalizeFolderPath(f.folder != nullptr ? f.folder : "");
         if (folder.empty())
             folder = kDefaultFolder;
-        const std::string where = "folder <" + folder + "> of " + Quoted(f.account.address);
+        const std::string where = "folder <" + folder + "> of " + Quoted(account.address);
         if (f.makeFolder) {
             mailbox mbx(&base, home.c_str(), "mailbox");
             MakeFolderResult made = EnsureFolder(mbx, storeHome, folder);
@@ -220,7 +224,7 @@ struct CMsgStore::State {
         // A record that could not be read is an outage, not a missing folder.
         if (result.status == FilingStatus::NoSuchFolder && result.error == kNotFound)
             return Failure{kCodeNoSuchFolder, "Folder <" + folder + "> does not exist in the mailbox of "
-                                                  + Quoted(f.account.address)};
+                                                  + Quoted(account.address)};
         int code = StoreExceptionCode(result.status);
         if (result.status == FilingStatus::NoSuchFolder)
             code = kCodeStoreUnavailable;
@@ -319,23 +323,15 @@ void CMsgStore::AddUserMsg(const char* user, mail_bodystruct* body, mail_envelop
                            const char* text, unsigned long length, const char* folder, bool ownFlags,
                            bool makeFolder)
 {
-    State& s = *m_state;
-    Account account;
-    auto failure = s.Resolve(user, Kind::User, account);
-    if (!failure)
-        failure = s.File({account, folder, text, length, body, envelope, stat, ownFlags, makeFolder});
-    if (failure)
+    const State::Filing filing{folder, text, length, body, envelope, stat, ownFlags, makeFolder};
+    if (auto failure = m_state->ResolveAndFile(user, Kind::User, filing))
         Raise(*this, *failure);
 }
 
 void CMsgStore::AddSharedMsg(const char* mailbox, mail_bodystruct* body, mail_envelope* envelope, _msgstat* stat,
                              const char* text, unsigned long length, const char* folder, bool makeFolder)
 {
-    State& s = *m_state;
-    Account account;
-    auto failure = s.Resolve(mailbox, Kind::Shared, account);
-    if (!failure)
-        failure = s.File({account, folder, text, length, body, envelope, stat, false, makeFolder});
-    if (failure)
+    const State::Filing filing{folder, text, length, body, envelope, stat, false, makeFolder};
+    if (auto failure = m_state->ResolveAndFile(mailbox, Kind::Shared, filing))
         Raise(*this, *failure);
 }

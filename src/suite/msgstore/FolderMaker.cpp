@@ -55,17 +55,10 @@ std::string MakeLevelFiles(const std::string& templateDir, const std::string& di
 std::string NormalizeFolderPath(std::string_view folderPath)
 {
     std::string out;
-    std::size_t start = 0;
-    while (start <= folderPath.size()) {
-        std::size_t end = folderPath.find('\\', start);
-        if (end == std::string_view::npos)
-            end = folderPath.size();
-        if (end > start) {
-            if (!out.empty())
-                out += '\\';
-            out.append(folderPath.substr(start, end - start));
-        }
-        start = end + 1;
+    for (std::string_view level : FolderLevels(folderPath)) {
+        if (!out.empty())
+            out += '\\';
+        out.append(level);
     }
     return out;
 }

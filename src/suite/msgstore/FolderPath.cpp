@@ -16,22 +16,29 @@ std::string HexEncodeText(std::string_view text)
     return out;
 }
 
-std::string EncodeFolderPath(std::string_view folderPath)
+std::vector<std::string_view> FolderLevels(std::string_view folderPath)
 {
-    std::string out;
+    std::vector<std::string_view> levels;
     std::size_t start = 0;
     while (start <= folderPath.size()) {
         std::size_t end = folderPath.find('\\', start);
         if (end == std::string_view::npos)
             end = folderPath.size();
-        std::string_view level = folderPath.substr(start, end - start);
-        if (!level.empty()) {
-            if (!out.empty())
-                out += '\\';
-            out.append(level);
-            out += HexEncodeText(level);
-        }
+        if (end > start)
+            levels.push_back(folderPath.substr(start, end - start));
         start = end + 1;
+    }
+    return levels;
+}
+
+std::string EncodeFolderPath(std::string_view folderPath)
+{
+    std::string out;
+    for (std::string_view level : FolderLevels(folderPath)) {
+        if (!out.empty())
+            out += '\\';
+        out.append(level);
+        out += HexEncodeText(level);
     }
     return out;
 }

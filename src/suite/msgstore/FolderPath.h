@@ -17,10 +17,13 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace locmail::msgstore {
 
 std::string HexEncodeText(std::string_view text);
+// The levels of a folder path, without the empty ones.
+std::vector<std::string_view> FolderLevels(std::string_view folderPath);
 std::string EncodeFolderPath(std::string_view folderPath);
 
 // HOME + "/" + the encoded levels joined with "/", from an already encoded path.

@@ -1,6 +1,7 @@
 #include "suite/msgstore/MailboxOps.h"
 
 #include "suite/db/SyncPoint.h"
+#include "suite/msgstore/RowSteps.h"
 
 #include <cstring>
 
@@ -12,6 +13,16 @@ namespace {
 void BindFolder(sqlite3_stmt* stmt, int index, const char* folder)
 {
     sqlite3_bind_blob(stmt, index, folder, static_cast<int>(std::strlen(folder)), SQLITE_TRANSIENT);
+}
+
+// Binds the five fields UpdateMbxStat may write, flags to uidNext, from FIRST on.
+void BindCounters(sqlite3_stmt* stmt, int first, const mbxstat& record)
+{
+    sqlite3_bind_int64(stmt, first, record.flags);
+    sqlite3_bind_int64(stmt, first + 1, record.totalMsgs);
+    sqlite3_bind_int64(stmt, first + 2, record.recentMsgs);
+    sqlite3_bind_int64(stmt, first + 3, record.unseenMsgs);
+    sqlite3_bind_int64(stmt, first + 4, record.uidNext);
 }
 
 mbxstat RecordFromRow(sqlite3_stmt* stmt, int first)
@@ -46,11 +57,7 @@ int AddMbx(mailbox& rel, const char* folder, const mbxstat& record)
         return kDbError;
     sqlite3_stmt* s = use.get();
     BindFolder(s, 1, folder);
-    sqlite3_bind_int64(s, 2, record.flags);
-    sqlite3_bind_int64(s, 3, record.totalMsgs);
-    sqlite3_bind_int64(s, 4, record.recentMsgs);
-    sqlite3_bind_int64(s, 5, record.unseenMsgs);
-    sqlite3_bind_int64(s, 6, record.uidNext);
+    BindCounters(s, 2, record);
     sqlite3_bind_int64(s, 7, record.createTime);
     sqlite3_bind_int64(s, 8, record.reserved);
     int rc = sqlite3_step(s);
@@ -74,11 +81,8 @@ int GetMbxStat(mailbox& rel, const char* folder, mbxstat& record)
     if (!use)
         return kDbError;
     BindFolder(use.get(), 1, folder);
-    int rc = sqlite3_step(use.get());
-    if (rc == SQLITE_DONE)
-        return kNotFound;
-    if (rc != SQLITE_ROW)
-        return kDbError;
+    if (int rc = StepToRow(use.get()); rc != kOk)
+        return rc;
     record = RecordFromRow(use.get(), 0);
     Remember(rel, folder, record);
     return kOk;
@@ -102,13 +106,9 @@ int UpdateMbxStat(mailbox& rel, const char* folder, const mbxstat& record, int m
         return kDbError;
     sqlite3_stmt* s = use.get();
     sqlite3_bind_int(s, 1, mask);
-    sqlite3_bind_int64(s, 2, record.flags);
-    sqlite3_bind_int64(s, 3, record.totalMsgs);
-    sqlite3_bind_int64(s, 4, record.recentMsgs);
-    sqlite3_bind_int64(s, 5, record.unseenMsgs);
-    sqlite3_bind_int64(s, 6, record.uidNext);
+    BindCounters(s, 2, record);
     BindFolder(s, 7, folder);
-    if (sqlite3_step(s) != SQLITE_DONE)
+    if (StepDone(s) != kOk)
         return kDbError;
     if (sqlite3_changes(rel.connection()->handle()) == 0)
         return kNotFound;

@@ -2,6 +2,7 @@
 
 #include "suite/cclient/ImapSyntax.h"
 #include "suite/db/SyncPoint.h"
+#include "suite/msgstore/RowSteps.h"
 
 using namespace locmail::msgstore;
 using locmail::db::Connection;
@@ -41,16 +42,47 @@ int ColumnText(Connection& conn, sqlite3_stmt* s, int index, std::string& out)
     return conn.Heap().Read(offset, length, out) ? kOk : kHeapError;
 }
 
-int StepDone(sqlite3_stmt* s) { return sqlite3_step(s) == SQLITE_DONE ? kOk : kDbError; }
+// Binds TEXT at INDEX (see BindText) and runs the write.
+int WriteWithText(Connection& conn, sqlite3_stmt* s, int index, std::string_view text)
+{
+    int rc = BindText(conn, s, index, text);
+    return rc == kOk ? StepDone(s) : rc;
+}
 
 int RunKeyed(diaRel& rel, const char* sql, const idxkey& key)
 {
     StatementUse use(rel.connection()->Statement(sql));
     if (!use)
         return kDbError;
-    sqlite3_bind_int64(use.get(), 1, key.uid);
-    sqlite3_bind_int(use.get(), 2, key.part);
+    BindKey(use.get(), 1, key);
     return StepDone(use.get());
+}
+
+// Runs a query whose parameters are KEY and leaves it on its row.
+int SelectKeyed(const StatementUse& use, const idxkey& key)
+{
+    if (!use)
+        return kDbError;
+    BindKey(use.get(), 1, key);
+    return StepToRow(use.get());
+}
+
+int FindEnvelope(msgenv& envelopes, const idxkey& key)
+{
+    StatementUse probe(envelopes.connection()->Statement("SELECT 1 FROM msgenv WHERE uid=? AND part=?"));
+    return SelectKeyed(probe, key);
+}
+
+void Remember(msgenv& rel, const idxkey& key, std::string_view text)
+{
+    rel.key.cpy(&key, sizeof key);
+    rel.envelope.cpy(text);
+}
+
+void Remember(msgbody& rel, const idxkey& key, std::string_view text)
+{
+    rel.key.cpy(&key, sizeof key);
+    rel.bodyStructure.cpy(text);
 }
 
 bool SameFolder(const diaRel& a, const diaRel& b) { return a.directory() == b.directory(); }
@@ -100,15 +132,11 @@ int AddMsgEnv(msgenv& rel, const idxkey& key, std::string_view text)
     StatementUse use(conn.Statement("INSERT OR REPLACE INTO msgenv VALUES(?,?,?,?,?)"));
     if (!use)
         return kDbError;
-    sqlite3_bind_int64(use.get(), 1, key.uid);
-    sqlite3_bind_int(use.get(), 2, key.part);
-    int rc = BindText(conn, use.get(), 3, text);
-    if (rc == kOk)
-        rc = StepDone(use.get());
+    BindKey(use.get(), 1, key);
+    int rc = WriteWithText(conn, use.get(), 3, text);
     if (rc != kOk)
         return rc;
-    rel.key.cpy(&key, sizeof key);
-    rel.envelope.cpy(text);
+    Remember(rel, key, text);
     locmail::db::MarkDirty(rel.directory());
     return kOk;
 }
@@ -133,34 +161,19 @@ int AddMsgBody(msgbody& rel, msgenv& envelopes, const idxkey& bodyKey, const idx
         return kNotOpen;
     if (!SameFolder(rel, envelopes))
         return kBadArgument;
-    {
-        StatementUse probe(envelopes.connection()->Statement("SELECT 1 FROM msgenv WHERE uid=? AND part=?"));
-        if (!probe)
-            return kDbError;
-        sqlite3_bind_int64(probe.get(), 1, envKey.uid);
-        sqlite3_bind_int(probe.get(), 2, envKey.part);
-        int rc = sqlite3_step(probe.get());
-        if (rc == SQLITE_DONE)
-            return kNotFound;
-        if (rc != SQLITE_ROW)
-            return kDbError;
-    }
+    if (int rc = FindEnvelope(envelopes, envKey); rc != kOk)
+        return rc;
     Connection& conn = *rel.connection();
     StatementUse use(conn.Statement("INSERT OR REPLACE INTO msgbody VALUES(?,?,?,?,?,?,?)"));
     if (!use)
         return kDbError;
     sqlite3_stmt* s = use.get();
-    sqlite3_bind_int64(s, 1, bodyKey.uid);
-    sqlite3_bind_int(s, 2, bodyKey.part);
-    sqlite3_bind_int64(s, 3, envKey.uid);
-    sqlite3_bind_int(s, 4, envKey.part);
-    int rc = BindText(conn, s, 5, text);
-    if (rc == kOk)
-        rc = StepDone(s);
+    BindKey(s, 1, bodyKey);
+    BindKey(s, 3, envKey);
+    int rc = WriteWithText(conn, s, 5, text);
     if (rc != kOk)
         return rc;
-    rel.key.cpy(&bodyKey, sizeof bodyKey);
-    rel.bodyStructure.cpy(text);
+    Remember(rel, bodyKey, text);
     locmail::db::MarkDirty(rel.directory());
     return kOk;
 }
@@ -186,11 +199,8 @@ int GetMsgStat(msgstat& rel, std::uint32_t uid, _msgstat& r)
         return kDbError;
     sqlite3_stmt* s = use.get();
     sqlite3_bind_int64(s, 1, uid);
-    int rc = sqlite3_step(s);
-    if (rc == SQLITE_DONE)
-        return kNotFound;
-    if (rc != SQLITE_ROW)
-        return kDbError;
+    if (int rc = StepToRow(s); rc != kOk)
+        return rc;
     auto byte = [s](int i) { return static_cast<std::uint8_t>(sqlite3_column_int64(s, i)); };
     auto word = [s](int i) { return static_cast<std::uint32_t>(sqlite3_column_int64(s, i)); };
     r = _msgstat{byte(0), byte(1), byte(2), byte(3), byte(4), byte(5), byte(6), byte(7), byte(8),
@@ -204,20 +214,11 @@ int GetMsgEnv(msgenv& rel, const idxkey& key, std::string& text)
         return kNotOpen;
     Connection& conn = *rel.connection();
     StatementUse use(conn.Statement("SELECT text, heapOffset, heapLength FROM msgenv WHERE uid=? AND part=?"));
-    if (!use)
-        return kDbError;
-    sqlite3_bind_int64(use.get(), 1, key.uid);
-    sqlite3_bind_int(use.get(), 2, key.part);
-    int rc = sqlite3_step(use.get());
-    if (rc == SQLITE_DONE)
-        return kNotFound;
-    if (rc != SQLITE_ROW)
-        return kDbError;
-    rc = ColumnText(conn, use.get(), 0, text);
-    if (rc == kOk) {
-        rel.key.cpy(&key, sizeof key);
-        rel.envelope.cpy(text);
-    }
+    int rc = SelectKeyed(use, key);
+    if (rc == kOk)
+        rc = ColumnText(conn, use.get(), 0, text);
+    if (rc == kOk)
+        Remember(rel, key, text);
     return rc;
 }
 
@@ -228,25 +229,16 @@ int GetMsgBody(msgbody& rel, const idxkey& key, std::string& text, idxkey* envKe
     Connection& conn = *rel.connection();
     StatementUse use(
         conn.Statement("SELECT envUid, envPart, text, heapOffset, heapLength FROM msgbody WHERE uid=? AND part=?"));
-    if (!use)
-        return kDbError;
-    sqlite3_bind_int64(use.get(), 1, key.uid);
-    sqlite3_bind_int(use.get(), 2, key.part);
-    int rc = sqlite3_step(use.get());
-    if (rc == SQLITE_DONE)
-        return kNotFound;
-    if (rc != SQLITE_ROW)
-        return kDbError;
+    if (int rc = SelectKeyed(use, key); rc != kOk)
+        return rc;
     if (envKey != nullptr) {
         *envKey = idxkey{};
         envKey->uid = static_cast<std::uint32_t>(sqlite3_column_int64(use.get(), 0));
         envKey->part = static_cast<std::uint16_t>(sqlite3_column_int(use.get(), 1));
     }
-    rc = ColumnText(conn, use.get(), 2, text);
-    if (rc == kOk) {
-        rel.key.cpy(&key, sizeof key);
-        rel.bodyStructure.cpy(text);
-    }
+    int rc = ColumnText(conn, use.get(), 2, text);
+    if (rc == kOk)
+        Remember(rel, key, text);
     return rc;
 }
 

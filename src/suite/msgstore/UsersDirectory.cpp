@@ -58,19 +58,24 @@ DirectoryResult UsersDirectory::Failed()
     return DirectoryResult::Failed;
 }
 
+DirectoryResult UsersDirectory::ReadFirstRow(sqlite3_stmt* stmt, Account& out)
+{
+    int rc = sqlite3_step(stmt);
+    if (rc == SQLITE_DONE)
+        return DirectoryResult::NotFound;
+    if (rc != SQLITE_ROW)
+        return Failed();
+    out = AccountFromRow(stmt);
+    return DirectoryResult::Ok;
+}
+
 DirectoryResult UsersDirectory::FindOne(const char* sql, std::string_view key, Account& out)
 {
     StatementUse use(conn_->Statement(sql));
     if (!use)
         return Failed();
     BindText(use.get(), 1, key);
-    int rc = sqlite3_step(use.get());
-    if (rc == SQLITE_DONE)
-        return DirectoryResult::NotFound;
-    if (rc != SQLITE_ROW)
-        return Failed();
-    out = AccountFromRow(use.get());
-    return DirectoryResult::Ok;
+    return ReadFirstRow(use.get(), out);
 }
 
 DirectoryResult UsersDirectory::Find(std::string_view address, Account& out)
@@ -90,13 +95,9 @@ DirectoryResult UsersDirectory::FindSharedByLocalPart(std::string_view address, 
     if (!use)
         return Failed();
     BindText(use.get(), 1, LocalPart(address));
+    if (DirectoryResult first = ReadFirstRow(use.get(), out); first != DirectoryResult::Ok)
+        return first;
     int rc = sqlite3_step(use.get());
-    if (rc == SQLITE_DONE)
-        return DirectoryResult::NotFound;
-    if (rc != SQLITE_ROW)
-        return Failed();
-    out = AccountFromRow(use.get());
-    rc = sqlite3_step(use.get());
     if (rc == SQLITE_ROW)
         return DirectoryResult::Ambiguous;
     return rc == SQLITE_DONE ? DirectoryResult::Ok : Failed();

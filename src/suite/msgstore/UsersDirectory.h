@@ -68,6 +68,8 @@ public:
 private:
     explicit UsersDirectory(std::unique_ptr<locmail::db::Connection> conn) : conn_(std::move(conn)) {}
     DirectoryResult FindOne(const char* sql, std::string_view key, Account& out);
+    // Steps a query onto its first row and reads the account there.
+    DirectoryResult ReadFirstRow(sqlite3_stmt* stmt, Account& out);
     DirectoryResult Failed();
 
     std::unique_ptr<locmail::db::Connection> conn_;
