@@ -12,31 +12,14 @@
 
 namespace {
 
-using locmail::cclient::BodyPart;
-using locmail::cclient::BodyParameter;
-using locmail::cclient::BodyType;
-using locmail::cclient::ComposeError;
-using locmail::cclient::ComposeMessage;
-using locmail::cclient::Draft;
-using locmail::cclient::DraftPart;
-using locmail::cclient::PartContents;
-using locmail::cclient::PartKind;
+using namespace locmail::cclient;
 
 // c-client ends every part with a CRLF of its own: in a multipart body the
 // boundary line takes it back, a single body keeps it.
-struct WantPart {
-    std::string type;
-    std::string bytes;       // the part's bytes as written (still encoded)
-    std::string parameter;   // "NAME=VALUE" of its Content-Type, or ""
-};
-
-struct Case {
-    const char* name;
-    Draft draft;
-    std::string type;
-    std::string reportType;
-    std::vector<WantPart> parts;   // for a single-part body: the body itself
-};
+// bytes: the part as written (still encoded); parameter: "NAME=VALUE" of its Content-Type, or "".
+struct WantPart { std::string type, bytes, parameter; };
+// parts: for a single-part body, the body itself.
+struct Case { const char* name; Draft draft; std::string type, reportType; std::vector<WantPart> parts; };
 
 // Every case also carries a Subject that tries to start a field of its own.
 Draft With(std::string text, std::vector<DraftPart> parts = {}, std::string reportType = "")
@@ -80,15 +63,15 @@ TEST(ComposerTest, ComposedMessagesParseBackPartForPart)
         std::string_view body = std::string_view(text).substr(text.find("\r\n\r\n") + 4);
         ASSERT_EQ(BodyType(parsed.body.get()), c.type);
         EXPECT_EQ(BodyParameter(parsed.body.get(), "report-type"), c.reportType);
-        EXPECT_STREQ(locmail::cclient::EnvelopeDate(parsed.envelope.get()), "Mon, 1 Jan 2024 10:00:00 +0000");
-        EXPECT_STREQ(locmail::cclient::EnvelopeMessageId(parsed.envelope.get()), "<id.1@mx.example>");
-        EXPECT_EQ(locmail::cclient::EnvelopeFromAddress(parsed.envelope.get()), "MAILER-DAEMON@mx.example");
+        EXPECT_STREQ(EnvelopeDate(parsed.envelope.get()), "Mon, 1 Jan 2024 10:00:00 +0000");
+        EXPECT_STREQ(EnvelopeMessageId(parsed.envelope.get()), "<id.1@mx.example>");
+        EXPECT_EQ(EnvelopeFromAddress(parsed.envelope.get()), "MAILER-DAEMON@mx.example");
         EXPECT_NE(text.find("\r\nTo: user@dest.example, other@here.example\r\n"), std::string::npos) << text;
         EXPECT_NE(text.find("\r\nSubject: Hi  Bcc: spy@evil.example\r\n"), std::string::npos);
         EXPECT_EQ(text.find("\r\nBcc:"), std::string::npos);
         EXPECT_NE(text.find("\r\nMIME-Version: 1.0\r\n"), std::string::npos);
         bool multipart = c.type.starts_with("MULTIPART/");
-        ASSERT_EQ(locmail::cclient::BodyPartCount(parsed.body.get()), multipart ? c.parts.size() : 0);
+        ASSERT_EQ(BodyPartCount(parsed.body.get()), multipart ? c.parts.size() : 0);
         for (std::size_t i = 0; i < c.parts.size(); ++i) {
             const auto* part = multipart ? BodyPart(parsed.body.get(), i) : parsed.body.get();
             EXPECT_EQ(BodyType(part), c.parts[i].type) << "part " << i;
@@ -102,11 +85,7 @@ TEST(ComposerTest, ComposedMessagesParseBackPartForPart)
 
 TEST(ComposerTest, RefusesWhatCannotBeAddressed)
 {
-    struct Bad {
-        const char* name;
-        std::string from;
-        std::vector<std::string> to;
-    };
+    struct Bad { const char* name; std::string from; std::vector<std::string> to; };
     const std::vector<Bad> cases = {
         {"no recipient", "a@b.example", {}},
         {"empty sender", "", {"c@d.example"}},

@@ -12,28 +12,9 @@ namespace {
 using namespace locmail::cclient;
 using cclienttest::ParseText;
 
-struct Case {
-    const char* name;
-    std::string message;
-    std::string envelope;
-    std::string body;
-};
+struct Case { const char* name; std::string message, envelope, body; };
 
 const Case kCases[] = {
-    {"simple text",
-     "Date: Tue, 1 Dec 2026 10:00:00 +0100\r\n"
-     "From: Joe Q <joe@example.com>\r\n"
-     "To: ann@example.org, bob@example.net\r\n"
-     "Subject: Hello\r\n"
-     "Message-ID: <1@example.com>\r\n"
-     "\r\n"
-     "Hi Ann,\r\n"
-     "see you.\r\n",
-     R"(("Tue, 1 Dec 2026 10:00:00 +0100" "Hello" (("Joe Q" NIL "joe" "example.com")))"
-     R"( (("Joe Q" NIL "joe" "example.com")) (("Joe Q" NIL "joe" "example.com")))"
-     R"( ((NIL NIL "ann" "example.org")(NIL NIL "bob" "example.net")) NIL NIL NIL "<1@example.com>"))",
-     R"(("TEXT" "PLAIN" ("CHARSET" "US-ASCII") NIL NIL "7BIT" 19 2 NIL NIL NIL NIL))"},
-
     {"multipart with attachment",
      "From: ann@example.org\r\n"
      "Sender: bot@example.org\r\n"
@@ -91,8 +72,10 @@ const Case kCases[] = {
      R"( "ALTERNATIVE" ("BOUNDARY" "inner") NIL NIL NIL) "MIXED" ("BOUNDARY" "outer") NIL NIL NIL))"},
 
     {"message/rfc822 part",
+     "Date: Tue, 1 Dec 2026 10:00:00 +0100\r\n"
      "From: a@b.example\r\n"
      "Subject: Fwd\r\n"
+     "Message-ID: <1@example.com>\r\n"
      "MIME-Version: 1.0\r\n"
      "Content-Type: multipart/mixed; boundary=zz\r\n"
      "\r\n"
@@ -104,23 +87,13 @@ const Case kCases[] = {
      "\r\n"
      "Inner text\r\n"
      "--zz--\r\n",
-     R"((NIL "Fwd" ((NIL NIL "a" "b.example")) ((NIL NIL "a" "b.example")) ((NIL NIL "a" "b.example")))"
-     R"( NIL NIL NIL NIL NIL))",
+     R"(("Tue, 1 Dec 2026 10:00:00 +0100" "Fwd" ((NIL NIL "a" "b.example")) ((NIL NIL "a" "b.example")))"
+     R"( ((NIL NIL "a" "b.example")) NIL NIL NIL NIL "<1@example.com>"))",
      R"((("MESSAGE" "RFC822" NIL NIL NIL "7BIT" 47)"
      R"( (NIL "Inner" ((NIL NIL "c" "d.example")) ((NIL NIL "c" "d.example")) ((NIL NIL "c" "d.example")))"
      R"( NIL NIL NIL NIL NIL))"
      R"( ("TEXT" "PLAIN" ("CHARSET" "US-ASCII") NIL NIL "7BIT" 10 0 NIL NIL NIL NIL) 3 NIL NIL NIL NIL))"
      R"( "MIXED" ("BOUNDARY" "zz") NIL NIL NIL))"},
-
-    {"odd subject and names",
-     "From: \"O'Neil \\\"Bob\\\"\" <bob@example.com>\r\n"
-     "Subject: say \"hi\" \\ back\r\n"
-     "\r\n"
-     "x",
-     R"((NIL "say \"hi\" \\ back" (("O'Neil \"Bob\"" NIL "bob" "example.com")))"
-     R"( (("O'Neil \"Bob\"" NIL "bob" "example.com")) (("O'Neil \"Bob\"" NIL "bob" "example.com")))"
-     R"( NIL NIL NIL NIL NIL))",
-     R"(("TEXT" "PLAIN" ("CHARSET" "US-ASCII") NIL NIL "7BIT" 1 0 NIL NIL NIL NIL))"},
 
     {"8-bit subject, address without host",
      "From: root\r\n"
@@ -135,7 +108,7 @@ const Case kCases[] = {
      R"(("TEXT" "PLAIN" ("CHARSET" "iso-8859-1") NIL NIL "8BIT" 5 1 NIL NIL NIL NIL))"},
 };
 
-TEST(ImapSyntax, EnvelopeAndBodyStructureTable)
+TEST(ImapSyntax, EnvelopeAndBodyStructureTableAndNulls)
 {
     locmail::log::CaptureLog quiet; // MIME parts without MIME-Version make c-client talk
     for (const auto& c : kCases) {
@@ -144,34 +117,20 @@ TEST(ImapSyntax, EnvelopeAndBodyStructureTable)
         EXPECT_EQ(ImapEnvelope(parsed.envelope.get()), c.envelope) << c.name;
         EXPECT_EQ(ImapBodyStructure(parsed.body.get()), c.body) << c.name;
     }
-}
-
-TEST(ImapSyntax, NullStructuresStillFollowTheGrammar)
-{
     EXPECT_EQ(ImapEnvelope(nullptr), "(NIL NIL NIL NIL NIL NIL NIL NIL NIL NIL)");
     EXPECT_EQ(ImapBodyStructure(nullptr), R"(("TEXT" "PLAIN" ("CHARSET" "US-ASCII") NIL NIL "7BIT" 0 0 NIL NIL NIL NIL))");
 }
 
 TEST(ImapSyntax, StringsAreQuotedOrLiteral)
 {
-    struct StringCase {
-        std::string text;
-        std::string want;
+    const std::pair<std::string, std::string> cases[] = {
+        {"", "\"\""}, {"plain", "\"plain\""}, {"a \"q\" b", "\"a \\\"q\\\" b\""},
+        {"back\\slash", "\"back\\\\slash\""}, {"tab\there", "\"tab\there\""},
+        {"two\r\nlines", "{10}\r\ntwo\r\nlines"}, {"lone\rcr", "{7}\r\nlone\rcr"}, {"lone\nlf", "{7}\r\nlone\nlf"},
+        {"\xc3\xa9", "{2}\r\n\xc3\xa9"}, {"\"\x80", "{2}\r\n\"\x80"},
     };
-    const StringCase cases[] = {
-        {"", "\"\""},
-        {"plain", "\"plain\""},
-        {"a \"q\" b", "\"a \\\"q\\\" b\""},
-        {"back\\slash", "\"back\\\\slash\""},
-        {"tab\there", "\"tab\there\""},
-        {"two\r\nlines", "{10}\r\ntwo\r\nlines"},
-        {"lone\rcr", "{7}\r\nlone\rcr"},
-        {"lone\nlf", "{7}\r\nlone\nlf"},
-        {"\xc3\xa9", "{2}\r\n\xc3\xa9"},
-        {"\"\x80", "{2}\r\n\"\x80"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(ImapString(c.text), c.want) << c.text;
+    for (const auto& [text, want] : cases)
+        EXPECT_EQ(ImapString(text), want) << text;
 }
 
 } // namespace

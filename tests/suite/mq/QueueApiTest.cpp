@@ -13,18 +13,33 @@
 namespace {
 
 using namespace mqtest;
+using locmail::mq::EntryName;
 using locmail::mq::kNoMessage;
 using locmail::mq::kQueueUnreachable;
 using ::testing::ElementsAre;
+using ::testing::EndsWith;
 using ::testing::IsEmpty;
 
 const std::string kText = "From: a@example.org\r\nSubject: hi\r\n\r\nbody\r\n\x01\xFF bytes\r\n";
+
+uint32_t InjectOne()
+{
+    return Inject(kText, "s@x", {{"r@x", "local"}});
+}
+
+// A new entry with its text written, not yet committed.
+MQContext* EntryWithText()
+{
+    MQContext* entry = CreateMQEntry();
+    if (entry != nullptr)
+        testsupport::WriteFile(GetMQPathName(entry, ".msg"), kText);
+    return entry;
+}
 
 TEST_F(QueueTest, InjectedEntryIsListedOnLocalWithBothRecipients)
 {
     uint32_t id = Inject(kText, "a@example.org", {{"b@example.org", "local"}, {"c d@example.org", "local"}});
     ASSERT_NE(id, 0u);
-
     auto listing = locmail::mq::ListEntries(queue_);
     ASSERT_TRUE(listing.readable);
     EXPECT_THAT(listing.notes, IsEmpty());
@@ -36,9 +51,8 @@ TEST_F(QueueTest, InjectedEntryIsListedOnLocalWithBothRecipients)
     EXPECT_THAT(e.recipients, ElementsAre(locmail::mq::ListedRecipient{"b@example.org", "local"},
                                           locmail::mq::ListedRecipient{"c d@example.org", "local"}));
     EXPECT_THAT(e.channels, ElementsAre("local"));
-
     EXPECT_EQ(testsupport::ReadFile(GetMQPathName(id, ".msg")), kText);
-    EXPECT_EQ(std::string(GetMQPathName(id, "")), Path("entries/" + locmail::mq::EntryName(id)));
+    EXPECT_EQ(std::string(GetMQPathName(id, "")), Path("entries/" + EntryName(id)));
     EXPECT_THAT(Names(Path("tmp")), IsEmpty());
     EXPECT_EQ(locmail::mq::QueueDirectory(), queue_);
 
@@ -60,7 +74,6 @@ TEST_F(QueueTest, WalkGivesIdsInOrderThenNone)
     ASSERT_TRUE(std::is_sorted(injected.begin(), injected.end()));
 
     MQContext* ctx = OpenMQChannel("LOCAL");
-    ASSERT_NE(ctx, nullptr);
     std::vector<uint32_t> seen;
     for (uint32_t id = GetFirstMessage(ctx, false); id != kNoMessage; id = GetNextMessage(ctx, false)) {
         ASSERT_NE(id, kQueueUnreachable);
@@ -71,7 +84,6 @@ TEST_F(QueueTest, WalkGivesIdsInOrderThenNone)
     EXPECT_EQ(ctx->msgNumber, kNoMessage);
     EXPECT_EQ(GetNextMessage(ctx, false), kNoMessage);
     CloseMQChannel(ctx);
-
     // Nothing was removed, so a new walk offers the same entries again.
     EXPECT_EQ(Walk("local"), injected);
     EXPECT_EQ(Walk("localout").size(), 1u);
@@ -83,8 +95,7 @@ TEST_F(QueueTest, MissingQueueDirectoryIsUnreachable)
     EXPECT_FALSE(MQInit((tmp_ / "nowhere").c_str(), "Mod"));
     EXPECT_THAT(log.Lines(), ElementsAre("1 Mod: Cannot use the message queue: queue directory " + (tmp_ / "nowhere") +
                                          " does not exist"));
-
-    ASSERT_NE(Inject(kText, "s@x", {{"r@x", "local"}}), 0u);
+    ASSERT_NE(InjectOne(), 0u);
     MQContext* ctx = OpenMQChannel("local");
     ASSERT_NE(ctx, nullptr);
     std::filesystem::remove_all(queue_);
@@ -97,11 +108,8 @@ TEST_F(QueueTest, MissingQueueDirectoryIsUnreachable)
 TEST_F(QueueTest, QueueNameOtherThanAPathComesFromTheConfiguration)
 {
     std::string config = tmp_ / "qxmta.ini";
-    const char* saved = std::getenv("LOCMAIL_CONFIG");
-    std::string savedValue = saved ? saved : "";
     ::setenv("LOCMAIL_CONFIG", config.c_str(), 1);
     locmail::log::CaptureLog log;
-
     testsupport::WriteFile(config, "[Options]\nX=1\n");
     EXPECT_FALSE(MQInit("Queue", "Mod"));
     testsupport::WriteFile(config, "[gateway]\nQueueDirectory = relative/dir\n");
@@ -109,27 +117,19 @@ TEST_F(QueueTest, QueueNameOtherThanAPathComesFromTheConfiguration)
     testsupport::WriteFile(config, "[Gateway]\n  queuedirectory =  " + queue_ + "  \n");
     EXPECT_TRUE(MQInit("Queue", "Mod"));
     EXPECT_EQ(locmail::mq::QueueDirectory(), queue_);
-
     EXPECT_THAT(log.Lines(),
                 ElementsAre("1 Mod: Message queue directory not configured ([Gateway] QueueDirectory in qxmta.ini)",
                             "1 Mod: Message queue directory \"relative/dir\" is not an absolute path"));
-    if (saved)
-        ::setenv("LOCMAIL_CONFIG", savedValue.c_str(), 1);
-    else
-        ::unsetenv("LOCMAIL_CONFIG");
+    ::unsetenv("LOCMAIL_CONFIG");
 }
 
 TEST_F(QueueTest, RemovingTheLastChannelDeletesTheEntry)
 {
-    MQContext* entry = CreateMQEntry();
-    ASSERT_NE(entry, nullptr);
-    testsupport::WriteFile(GetMQPathName(entry, ".msg"), kText);
+    MQContext* entry = EntryWithText();
     locmail::mq::EnvelopeBuilder env;
     env.AddSender("s@x", "local").AddRecipient("r@x", "local").AddRecipient("f@y", "localout");
-    ASSERT_TRUE(InsertMQChannel(entry, "local", 255));
-    ASSERT_TRUE(InsertMQChannel(entry, "localout", 255));
-    ASSERT_TRUE(PutMQEnvelope(entry, env.Envelope()));
-    ASSERT_TRUE(CloseMQEntry(entry));
+    ASSERT_TRUE(InsertMQChannel(entry, "local", 255) && InsertMQChannel(entry, "localout", 255));
+    ASSERT_TRUE(PutMQEnvelope(entry, env.Envelope()) && CloseMQEntry(entry));
 
     auto removeFirst = [](const char* channel) {
         MQContext* ctx = OpenMQChannel(channel);
@@ -144,112 +144,83 @@ TEST_F(QueueTest, RemovingTheLastChannelDeletesTheEntry)
     EXPECT_TRUE(Walk("local").empty());
     EXPECT_THAT(Walk("localout"), ElementsAre(id));
     EXPECT_EQ(Names(Path("entries")).size(), 2u) << "still on localout";
-
     EXPECT_EQ(removeFirst("localout"), id);
     EXPECT_THAT(Names(Path("entries")), IsEmpty());
     EXPECT_THAT(Names(Path("channels/local")), IsEmpty());
     EXPECT_THAT(Names(Path("channels/localout")), IsEmpty());
-    EXPECT_TRUE(locmail::mq::ListEntries(queue_).entries.empty());
 }
 
 TEST_F(QueueTest, UnfinishedEntriesLeaveNothingBehind)
 {
     locmail::log::CaptureLog log;
-    // Discarded after every step but the commit.
-    MQContext* entry = CreateMQEntry();
-    ASSERT_NE(entry, nullptr);
-    testsupport::WriteFile(GetMQPathName(entry, ".msg"), kText);
-    ASSERT_TRUE(InsertMQChannel(entry, "local", 255));
+    locmail::mq::EnvelopeBuilder env;
+    env.AddSender("s@x", "local");
+    MQContext* entry = EntryWithText(); // discarded after every step but the commit
+    ASSERT_TRUE(InsertMQChannel(entry, "local", 255) && PutMQEnvelope(entry, env.Envelope()));
     DiscardMQEntry(entry);
     EXPECT_THAT(Names(Path("tmp")), IsEmpty());
 
     // A commit without a text, an envelope or a channel fails and cleans up.
     entry = CreateMQEntry();
-    uint32_t noText = std::stoul(std::filesystem::path(GetMQPathName(entry, "")).filename().string(), nullptr, 16);
-    locmail::mq::EnvelopeBuilder env;
-    env.AddSender("s@x", "local");
-    ASSERT_TRUE(PutMQEnvelope(entry, env.Envelope()));
+    std::string noText = std::filesystem::path(GetMQPathName(entry, "")).filename().string();
+    ASSERT_TRUE(PutMQEnvelope(entry, env.Envelope()) && InsertMQChannel(entry, "local", 255));
+    EXPECT_FALSE(CloseMQEntry(entry));
+    entry = EntryWithText();
     ASSERT_TRUE(InsertMQChannel(entry, "local", 255));
     EXPECT_FALSE(CloseMQEntry(entry));
-
-    entry = CreateMQEntry();
-    testsupport::WriteFile(GetMQPathName(entry, ".msg"), kText);
-    ASSERT_TRUE(InsertMQChannel(entry, "local", 255));
-    EXPECT_FALSE(CloseMQEntry(entry));
-
-    entry = CreateMQEntry();
-    testsupport::WriteFile(GetMQPathName(entry, ".msg"), kText);
+    entry = EntryWithText();
     ASSERT_TRUE(PutMQEnvelope(entry, env.Envelope()));
     EXPECT_EQ(GetMQPathName(entry, ".env"), nullptr) << "the envelope file is the queue's";
     EXPECT_FALSE(InsertMQChannel(entry, "../escape", 255));
     EXPECT_FALSE(CloseMQEntry(entry));
-
-    // A context closed as a channel is discarded too.
-    entry = CreateMQEntry();
-    testsupport::WriteFile(GetMQPathName(entry, ".msg"), kText);
-    CloseMQChannel(entry);
+    CloseMQChannel(EntryWithText()); // a context closed as a channel is discarded too
 
     EXPECT_THAT(Names(Path("tmp")), IsEmpty());
     EXPECT_THAT(Names(Path("entries")), IsEmpty());
-    EXPECT_TRUE(Walk().empty());
-    auto lines = log.Lines();
-    ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[0], "1 Queue: Queue entry " + locmail::mq::EntryName(noText) +
-                            " not committed: the message text was not written");
-    EXPECT_THAT(lines[1], ::testing::EndsWith(" not committed: no envelope was given"));
-    EXPECT_THAT(lines[2], ::testing::EndsWith(": \"../escape\" is not a valid channel name"));
-    EXPECT_THAT(lines[3], ::testing::EndsWith(" not committed: it is on no channel"));
+    EXPECT_THAT(log.Lines(), ElementsAre("1 Queue: Queue entry " + noText + " not committed: the message text was not written",
+                                         EndsWith(" not committed: no envelope was given"),
+                                         EndsWith(": \"../escape\" is not a valid channel name"),
+                                         EndsWith(" not committed: it is on no channel")));
 }
 
 TEST_F(QueueTest, AddressesWithLineBreaksAreRefused)
 {
     locmail::log::CaptureLog log;
-    for (const char* address : {"a@x\r\nRCPT TO:<b@y>", "a@x\n", "\rb@y"}) {
-        MQContext* entry = CreateMQEntry();
-        ASSERT_NE(entry, nullptr);
-        testsupport::WriteFile(GetMQPathName(entry, ".msg"), kText);
+    const std::pair<std::string, std::string> cases[] = { // sender, recipient
+        {"s@x", "a@x\r\nRCPT TO:<b@y>"}, {"s@x", "a@x\n"}, {"s@x", "\rb@y"}, {"s@x\r\n", "ok@x"}};
+    for (const auto& [sender, recipient] : cases) {
+        MQContext* entry = EntryWithText();
         locmail::mq::EnvelopeBuilder env;
-        env.AddSender("s@x", "local").AddRecipient("ok@x", "local").AddRecipient(address, "local");
-        EXPECT_FALSE(PutMQEnvelope(entry, env.Envelope())) << address;
+        env.AddSender(sender, "local").AddRecipient("ok@x", "local").AddRecipient(recipient, "local");
+        EXPECT_FALSE(PutMQEnvelope(entry, env.Envelope())) << sender << " " << recipient;
+        EXPECT_FALSE(PutMQEnvelope(entry, nullptr));
         DiscardMQEntry(entry);
     }
-    MQContext* entry = CreateMQEntry();
-    locmail::mq::EnvelopeBuilder env;
-    env.AddSender("s@x\r\n", "local");
-    EXPECT_FALSE(PutMQEnvelope(entry, env.Envelope()));
-    EXPECT_FALSE(PutMQEnvelope(entry, nullptr));
-    DiscardMQEntry(entry);
-
     auto lines = log.Lines();
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_THAT(lines[0], ::testing::MatchesRegex("1 Queue: Queue entry [0-9A-F]{8}: envelope refused: "
                                                   "recipient 2 address contains a line break"));
-    EXPECT_THAT(lines[3], ::testing::EndsWith("envelope refused: sender 1 address contains a line break"));
+    EXPECT_THAT(lines[3], EndsWith("envelope refused: sender 1 address contains a line break"));
     EXPECT_THAT(Names(Path("tmp")), IsEmpty());
     EXPECT_THAT(Names(Path("entries")), IsEmpty());
 }
 
 TEST_F(QueueTest, IdsNeverCollideWhenTheSeqFileLosesItsUpdates)
 {
-    uint32_t first = Inject(kText, "s@x", {{"r@x", "local"}});
-    uint32_t second = Inject(kText, "s@x", {{"r@x", "local"}});
+    std::set<uint32_t> ids = {InjectOne(), InjectOne()};
     for (const char* stale : {"", "00000000\n", "garbage", "FFFFFFFD\n"}) {
         testsupport::WriteFile(Path("seq"), stale);
-        uint32_t id = Inject(kText, "s@x", {{"r@x", "local"}});
-        ASSERT_NE(id, 0u) << stale;
-        EXPECT_NE(id, first) << stale;
-        EXPECT_NE(id, second) << stale;
+        uint32_t id = InjectOne();
         EXPECT_TRUE(locmail::mq::IsValidEntryId(id)) << stale;
+        EXPECT_TRUE(ids.insert(id).second) << stale << ": id " << id << " given twice";
     }
     auto walked = Walk();
-    EXPECT_EQ(walked.size(), 6u);
-    EXPECT_EQ(std::set<uint32_t>(walked.begin(), walked.end()).size(), walked.size());
+    EXPECT_EQ(std::set<uint32_t>(walked.begin(), walked.end()), ids);
 }
 
 TEST_F(QueueTest, AClaimedEntryIsNotOfferedToAnotherWalkerUntilReleased)
 {
-    uint32_t a = Inject(kText, "s@x", {{"r@x", "local"}});
-    uint32_t b = Inject(kText, "s@x", {{"r@x", "local"}});
+    uint32_t a = InjectOne(), b = InjectOne();
     MQContext* one = OpenMQChannel("local");
     MQContext* two = OpenMQChannel("local");
     EXPECT_EQ(GetFirstMessage(one, false), a);
@@ -265,17 +236,14 @@ TEST_F(QueueTest, AClaimedEntryIsNotOfferedToAnotherWalkerUntilReleased)
 TEST_F(QueueTest, ChannelNamesAreCaseInsensitiveAndConfined)
 {
     locmail::log::CaptureLog log;
-    EXPECT_EQ(OpenMQChannel("../entries"), nullptr);
-    EXPECT_EQ(OpenMQChannel(""), nullptr);
-    EXPECT_EQ(OpenMQChannel(".hidden"), nullptr);
-    EXPECT_EQ(OpenMQChannel(nullptr), nullptr);
+    for (const char* bad : {"../entries", "", ".hidden", static_cast<const char*>(nullptr)})
+        EXPECT_EQ(OpenMQChannel(bad), nullptr) << (bad ? bad : "(null)");
     EXPECT_EQ(OpenMQChannel(std::string(65, 'a').c_str()), nullptr);
     uint32_t id = Inject(kText, "s@x", {{"r@x", "LocalOut"}}, "LocalOut");
     EXPECT_THAT(Walk("localout"), ElementsAre(id));
     EXPECT_THAT(Names(Path("channels")), ElementsAre("localout"));
-    auto lines = log.Lines();
-    ASSERT_EQ(lines.size(), 5u);
-    EXPECT_EQ(lines[0], "1 Queue: \"../entries\" is not a valid queue channel name");
+    ASSERT_EQ(log.Lines().size(), 5u);
+    EXPECT_EQ(log.Lines()[0], "1 Queue: \"../entries\" is not a valid queue channel name");
 }
 
 } // namespace

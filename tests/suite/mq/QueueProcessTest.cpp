@@ -11,7 +11,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <map>
 #include <set>
 
@@ -22,20 +21,21 @@ using locmail::mq::kNoMessage;
 
 bool ReadByte(int fd, char& c) { return ::read(fd, &c, 1) == 1; }
 
-std::vector<uint32_t> ReadIds(int fd)
+// Forks a child that runs BODY (which must not return); the pid, or -1.
+template <class Body>
+pid_t Fork(Body body)
 {
-    std::vector<uint32_t> ids;
-    uint32_t id;
-    while (::read(fd, &id, sizeof id) == static_cast<ssize_t>(sizeof id))
-        ids.push_back(id);
-    return ids;
+    pid_t pid = ::fork();
+    if (pid == 0)
+        body();
+    return pid;
 }
 
-void ExpectCleanExit(pid_t pid)
+int WaitFor(pid_t pid)
 {
     int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    EXPECT_EQ(::waitpid(pid, &status, 0), pid);
+    return status;
 }
 
 TEST_F(QueueTest, TwoWalkerProcessesNeverShareAnEntryAndTogetherTakeAll)
@@ -51,22 +51,18 @@ TEST_F(QueueTest, TwoWalkerProcessesNeverShareAnEntryAndTogetherTakeAll)
     for (int w = 0; w < 2; ++w) {
         int out[2];
         ASSERT_EQ(::pipe(out), 0);
-        pid_t pid = ::fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            ::close(out[0]);
-            ::close(go[1]);
+        pid_t pid = Fork([&] {
             char c;
             if (!ReadByte(go[0], c) || !MQInit(queue_.c_str(), "Walker"))
                 ::_exit(2);
             MQContext* ctx = OpenMQChannel("local");
-            for (uint32_t id = GetFirstMessage(ctx, false); id != kNoMessage; id = GetNextMessage(ctx, false)) {
+            for (uint32_t id = GetFirstMessage(ctx, false); id != kNoMessage; id = GetNextMessage(ctx, false))
                 if (::write(out[1], &id, sizeof id) != static_cast<ssize_t>(sizeof id) || !RemoveMQChannel(ctx))
                     ::_exit(3);
-            }
             CloseMQChannel(ctx);
             ::_exit(0);
-        }
+        });
+        ASSERT_GE(pid, 0);
         ::close(out[1]);
         walkers.emplace_back(pid, out[0]);
     }
@@ -74,23 +70,21 @@ TEST_F(QueueTest, TwoWalkerProcessesNeverShareAnEntryAndTogetherTakeAll)
     ASSERT_EQ(::write(go[1], "gg", 2), 2);
     ::close(go[1]);
 
-    std::vector<std::vector<uint32_t>> taken;
+    std::multiset<uint32_t> all;
     for (auto [pid, fd] : walkers) {
-        taken.push_back(ReadIds(fd));
+        std::vector<uint32_t> taken;
+        for (uint32_t id; ::read(fd, &id, sizeof id) == static_cast<ssize_t>(sizeof id);)
+            taken.push_back(id);
         ::close(fd);
-        ExpectCleanExit(pid);
+        EXPECT_EQ(WaitFor(pid), 0);
+        EXPECT_TRUE(std::is_sorted(taken.begin(), taken.end()));
+        all.insert(taken.begin(), taken.end());
     }
-    std::multiset<uint32_t> all(taken[0].begin(), taken[0].end());
-    all.insert(taken[1].begin(), taken[1].end());
-    for (uint32_t id : injected)
-        EXPECT_EQ(all.count(id), 1u) << "entry " << locmail::mq::EntryName(id);
-    EXPECT_EQ(all.size(), injected.size());
-    EXPECT_TRUE(std::is_sorted(taken[0].begin(), taken[0].end()));
-    EXPECT_TRUE(std::is_sorted(taken[1].begin(), taken[1].end()));
+    EXPECT_EQ(all, std::multiset<uint32_t>(injected.begin(), injected.end())) << "each entry taken exactly once";
     EXPECT_THAT(Names(Path("entries")), ::testing::IsEmpty());
 }
 
-// The builder child: reports every step on a pipe, then waits for leave to go on.
+// The builder child reports every step on a pipe, then waits to be told to go on.
 int g_report = -1;
 int g_resume = -1;
 
@@ -99,14 +93,6 @@ void Pause(char code)
     char c;
     if (::write(g_report, &code, 1) != 1 || !ReadByte(g_resume, c))
         ::_exit(4);
-}
-
-void OnStep(const char* step)
-{
-    static const std::map<std::string, char> codes = {
-        {"reserved", 'r'},       {"text-synced", 't'},    {"envelope-synced", 'e'}, {"text-renamed", 'm'},
-        {"envelope-renamed", 'E'}, {"entries-synced", 's'}, {"marker-created", 'k'},  {"committed", 'c'}};
-    Pause(codes.at(step));
 }
 
 std::string TextFor(int i)
@@ -118,7 +104,12 @@ std::string TextFor(int i)
 {
     if (!MQInit(queue.c_str(), "Builder"))
         ::_exit(2);
-    locmail::mq::SetStepObserver(OnStep);
+    locmail::mq::SetStepObserver([](const char* step) {
+        static const std::map<std::string, char> codes = {
+            {"reserved", 'r'},         {"text-synced", 't'},    {"envelope-synced", 'e'}, {"text-renamed", 'm'},
+            {"envelope-renamed", 'E'}, {"entries-synced", 's'}, {"marker-created", 'k'},  {"committed", 'c'}};
+        Pause(codes.at(step));
+    });
     for (int i = 0;; ++i) {
         MQContext* entry = CreateMQEntry();
         if (entry == nullptr)
@@ -142,19 +133,15 @@ TEST_F(QueueTest, ABuilderKilledAtAnyStepLeavesNoEntryOrAWholeOne)
 {
     // Two whole injects and then some: every step of the commit is a kill point.
     for (int killAfter = 1; killAfter <= 32; ++killAfter) {
-        SCOPED_TRACE("killed after step " + std::to_string(killAfter));
         int report[2], resume[2];
         ASSERT_EQ(::pipe(report), 0);
         ASSERT_EQ(::pipe(resume), 0);
-        pid_t pid = ::fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
+        pid_t pid = Fork([&] {
             g_report = report[1];
             g_resume = resume[0];
-            ::close(report[0]);
-            ::close(resume[1]);
             BuildForever(queue_);
-        }
+        });
+        ASSERT_GE(pid, 0);
         ::close(report[1]);
         ::close(resume[0]);
         int committed = 0;
@@ -163,29 +150,25 @@ TEST_F(QueueTest, ABuilderKilledAtAnyStepLeavesNoEntryOrAWholeOne)
             char code;
             ASSERT_TRUE(ReadByte(report[0], code));
             steps += code;
-            if (code == 'E')
-                ++committed;
+            committed += code == 'E';
             if (step + 1 < killAfter) {
                 ASSERT_EQ(::write(resume[1], "g", 1), 1);
             }
         }
         ::kill(pid, SIGKILL);
-        int status = 0;
-        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        WaitFor(pid);
         ::close(report[0]);
         ::close(resume[1]);
 
         locmail::log::CaptureLog log;
         MQContext* ctx = OpenMQChannel("local");
         int visible = 0;
-        for (uint32_t id = GetFirstMessage(ctx, false); id != kNoMessage; id = GetNextMessage(ctx, false)) {
+        for (uint32_t id = GetFirstMessage(ctx, false); id != kNoMessage; id = GetNextMessage(ctx, false), ++visible) {
             stEnvelope* env = GetMQEnvelope(id);
             ASSERT_NE(env, nullptr);
-            std::string sender = static_cast<_envFrom*>(env->from.head->item)->address;
+            int i = std::stoi(std::string(static_cast<_envFrom*>(env->from.head->item)->address).substr(1));
             FreeMQEnvelope(env);
-            int i = std::stoi(sender.substr(1));
             EXPECT_EQ(testsupport::ReadFile(GetMQPathName(id, ".msg")), TextFor(i)) << steps;
-            ++visible;
             RemoveMQChannel(ctx);
         }
         CloseMQChannel(ctx);

@@ -19,31 +19,25 @@ bool StillLoaded(const char* path)
     return handle != nullptr;
 }
 
-TEST(DynamicLibraryTest, LoadsAndCallsAFunction)
+TEST(DynamicLibraryTest, CallsAFunctionReportsWhatIsMissingAndCloses)
 {
     DynamicLibrary library(LOCMAIL_TEST_PLUGIN);
     ASSERT_TRUE(library.IsLoaded()) << library.ErrorText();
     auto add = library.Function<int(int, int)>("PlatformTestAdd");
     ASSERT_NE(add, nullptr);
     EXPECT_EQ(add(2, 3), 5);
-    EXPECT_TRUE(library.ErrorText().empty());
-}
-
-TEST(DynamicLibraryTest, MissingSymbolIsNullWithAReason)
-{
-    DynamicLibrary library(LOCMAIL_TEST_PLUGIN);
-    ASSERT_TRUE(library.IsLoaded());
+    EXPECT_EQ(library.ErrorText(), "");
     EXPECT_EQ(library.Symbol("NoSuchFunction"), nullptr);
     EXPECT_NE(library.ErrorText().find("NoSuchFunction"), std::string::npos) << library.ErrorText();
-}
 
-TEST(DynamicLibraryTest, MissingLibraryIsNotLoadedWithAReason)
-{
-    DynamicLibrary library("/nonexistent/libnothing.so");
+    DynamicLibrary missing("/nonexistent/libnothing.so");
+    EXPECT_FALSE(missing.IsLoaded());
+    EXPECT_NE(missing.ErrorText().find("/nonexistent/libnothing.so"), std::string::npos);
+    EXPECT_EQ(missing.Symbol("PlatformTestAdd"), nullptr);
+    EXPECT_EQ(missing.ErrorText(), "no library loaded");
+    library.Close();
     EXPECT_FALSE(library.IsLoaded());
-    EXPECT_NE(library.ErrorText().find("/nonexistent/libnothing.so"), std::string::npos);
-    EXPECT_EQ(library.Symbol("PlatformTestAdd"), nullptr);
-    EXPECT_EQ(library.ErrorText(), "no library loaded");
+    EXPECT_FALSE(StillLoaded(LOCMAIL_TEST_PLUGIN));
 }
 
 TEST(DynamicLibraryTest, OwnershipMovesAndTheLastOwnerUnloads)
@@ -52,17 +46,11 @@ TEST(DynamicLibraryTest, OwnershipMovesAndTheLastOwnerUnloads)
         DynamicLibrary first(LOCMAIL_TEST_PLUGIN);
         DynamicLibrary second(std::move(first));
         EXPECT_FALSE(first.IsLoaded());
-        EXPECT_NE(second.Symbol("PlatformTestAdd"), nullptr);
         DynamicLibrary third;
         third = std::move(second);
-        EXPECT_TRUE(third.IsLoaded());
+        EXPECT_NE(third.Symbol("PlatformTestAdd"), nullptr);
         EXPECT_TRUE(StillLoaded(LOCMAIL_TEST_PLUGIN));
     }
-    EXPECT_FALSE(StillLoaded(LOCMAIL_TEST_PLUGIN));
-
-    DynamicLibrary closed(LOCMAIL_TEST_PLUGIN);
-    closed.Close();
-    EXPECT_FALSE(closed.IsLoaded());
     EXPECT_FALSE(StillLoaded(LOCMAIL_TEST_PLUGIN));
 }
 

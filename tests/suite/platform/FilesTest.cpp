@@ -9,10 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <filesystem>
-#include <set>
 #include <span>
 #include <string>
 #include <thread>
@@ -21,6 +19,7 @@
 namespace {
 
 using namespace locmail;
+using testsupport::ReadFile;
 
 std::vector<std::string> Entries(const testsupport::TempDir& dir)
 {
@@ -32,23 +31,15 @@ std::vector<std::string> Entries(const testsupport::TempDir& dir)
 
 TEST(FilesTest, PathJoin)
 {
-    struct Case {
-        const char* dir;
-        const char* name;
-        const char* want;
-    };
-    const Case cases[] = {
-        {"a", "b", "a/b"},
-        {"a/", "b", "a/b"},
-        {"/", "b", "/b"},
-        {"", "b", "b"},
+    const char* const cases[][3] = {
+        {"a", "b", "a/b"}, {"a/", "b", "a/b"}, {"/", "b", "/b"}, {"", "b", "b"},
         {"/var/spool", "q/1.msg", "/var/spool/q/1.msg"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(PathJoin(c.dir, c.name), c.want) << c.dir << " + " << c.name;
+    for (const auto& c : cases)
+        EXPECT_EQ(PathJoin(c[0], c[1]), c[2]) << c[0] << " + " << c[1];
 }
 
-TEST(FilesTest, MakeDirectoryReportsEexist)
+TEST(FilesTest, DirectoriesCopiesAndReadsReportFailures)
 {
     testsupport::TempDir dir;
     std::string sub = dir / "sub";
@@ -60,23 +51,14 @@ TEST(FilesTest, MakeDirectoryReportsEexist)
     EXPECT_EQ(errno, EEXIST);
     EXPECT_EQ(MakeDirectory(dir / "no/parent"), -1);
     EXPECT_EQ(errno, ENOENT);
-}
 
-TEST(FilesTest, CopyFileOverReplacesALongerFile)
-{
-    testsupport::TempDir dir;
     testsupport::WriteFile(dir / "src", "short");
     testsupport::WriteFile(dir / "dst", "a much longer old content");
     ASSERT_TRUE(CopyFileOver(dir / "src", dir / "dst"));
-    EXPECT_EQ(testsupport::ReadFile(dir / "dst"), "short");
-
+    EXPECT_EQ(ReadFile(dir / "dst"), "short");
     EXPECT_FALSE(CopyFileOver(dir / "missing", dir / "dst"));
-    EXPECT_EQ(testsupport::ReadFile(dir / "dst"), "short");
-}
+    EXPECT_EQ(ReadFile(dir / "dst"), "short");
 
-TEST(FilesTest, ReadWholeFileOfAMissingFileClearsTheOutput)
-{
-    testsupport::TempDir dir;
     std::string out = "stale";
     errno = 0;
     EXPECT_FALSE(ReadWholeFile(dir / "missing", out));
@@ -91,50 +73,32 @@ TEST(FilesTest, WriteFileAtomicIsDurableAndLeavesNoTemporary)
     testsupport::WriteFile(path, "old content that is longer");
     auto fsyncs = FsyncCount();
     ASSERT_TRUE(WriteFileAtomic(path, "new"));
-    EXPECT_EQ(testsupport::ReadFile(path), "new");
+    EXPECT_EQ(ReadFile(path), "new");
     EXPECT_GE(FsyncCount() - fsyncs, 2u); // the file and its folder
-    EXPECT_EQ(Entries(dir), std::vector<std::string>{"data"});
-
     EXPECT_FALSE(WriteFileAtomic(dir / "missing/data", "x"));
     EXPECT_EQ(Entries(dir), std::vector<std::string>{"data"});
-}
 
-TEST(FilesTest, ConcurrentAtomicWritersNeverMixTheirData)
-{
-    testsupport::TempDir dir;
-    std::string path = dir / "shared";
-    std::vector<std::string> payloads;
-    for (char c : std::string("abcd"))
-        payloads.emplace_back(256 * 1024, c);
+    // Concurrent writers: the survivor is one writer's data whole, and no temporary remains.
     std::vector<std::thread> writers;
-    std::atomic<int> failures{0};
-    for (const std::string& p : payloads)
-        writers.emplace_back([&, &p = p] {
+    for (char c : std::string("abcd"))
+        writers.emplace_back([&, c] {
             for (int i = 0; i < 20; ++i)
-                if (!WriteFileAtomic(path, p))
-                    ++failures;
+                EXPECT_TRUE(WriteFileAtomic(path, std::string(256 * 1024, c)));
         });
     for (auto& w : writers)
         w.join();
-    EXPECT_EQ(failures.load(), 0);
-    std::string final = testsupport::ReadFile(path);
-    EXPECT_TRUE(std::set<std::string>(payloads.begin(), payloads.end()).count(final) == 1);
-    EXPECT_EQ(Entries(dir), std::vector<std::string>{"shared"});
+    std::string final = ReadFile(path);
+    ASSERT_EQ(final.size(), 256u * 1024);
+    EXPECT_EQ(std::count(final.begin(), final.end(), final[0]), 256 * 1024);
+    EXPECT_EQ(Entries(dir), std::vector<std::string>{"data"});
 }
 
 TEST(FilesTest, CopyBoundedAlwaysTerminatesAndReportsCuts)
 {
-    struct Case {
-        std::size_t size;
-        const char* src;
-        CopyResult result;
-        std::string want;
-    };
+    struct Case { std::size_t size; const char* src; CopyResult result; std::string want; };
     const Case cases[] = {
-        {4, "abc", CopyResult::Copied, "abc"},
-        {4, "abcd", CopyResult::Truncated, "abc"},
-        {4, "", CopyResult::Copied, ""},
-        {4, nullptr, CopyResult::Copied, ""},
+        {4, "abc", CopyResult::Copied, "abc"},   {4, "abcd", CopyResult::Truncated, "abc"},
+        {4, "", CopyResult::Copied, ""},         {4, nullptr, CopyResult::Copied, ""},
         {1, "a", CopyResult::Truncated, ""},
     };
     for (const Case& c : cases) {
@@ -153,20 +117,17 @@ TEST(FilesTest, UniqueFdClosesWhatItOwns)
     int raw = -1;
     {
         UniqueFd fd(::open("/dev/null", O_RDONLY | O_CLOEXEC));
-        ASSERT_TRUE(fd);
         raw = fd.get();
         UniqueFd moved(std::move(fd));
         EXPECT_FALSE(fd);
         EXPECT_EQ(moved.get(), raw);
     }
     EXPECT_EQ(::fcntl(raw, F_GETFD), -1);
-    EXPECT_EQ(errno, EBADF);
 
     UniqueFd kept(::open("/dev/null", O_RDONLY | O_CLOEXEC));
     int released = kept.release();
     EXPECT_FALSE(kept);
-    EXPECT_NE(::fcntl(released, F_GETFD), -1);
-    ::close(released);
+    EXPECT_EQ(::close(released), 0);
 }
 
 } // namespace

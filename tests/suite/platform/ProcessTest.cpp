@@ -1,5 +1,4 @@
 #include "suite/platform/Process.h"
-
 #include "suite/platform/UniqueFd.h"
 
 #include <fcntl.h>
@@ -19,10 +18,44 @@ namespace {
 using locmail::IsProcessAlive;
 using locmail::Process;
 
-TEST(ProcessTest, CatEchoesItsInput)
+// Feeds INPUT to a started PROCESS and returns everything it printed; EXIT gets its exit code.
+std::string RunToEnd(Process process, const std::string& input, int& exit)
+{
+    std::string out;
+    EXPECT_TRUE(process.Started()) << process.StartErrorText();
+    EXPECT_TRUE(process.Communicate(input, out));
+    exit = process.Wait();
+    return out;
+}
+
+TEST(SplitCommandLineTest, WindowsRuntimeRules)
+{
+    using Args = std::vector<std::string>;
+    const std::pair<const char*, Args> cases[] = {
+        {"", {}},
+        {" \t ", {}},
+        {"  a\t b  c", {"a", "b", "c"}},
+        {"\"a b\" c", {"a b", "c"}},
+        {"a\"b c\"d", {"ab cd"}},
+        {"\"\"", {""}},
+        {"a \"\" b", {"a", "", "b"}},
+        {"\"unterminated arg", {"unterminated arg"}},
+        {"C:\\dir\\prog.exe x", {"C:\\dir\\prog.exe", "x"}}, // backslashes not before a quote are literal
+        {"a\\\\\"b c\"", {"a\\b c"}}, // 2n + quote: n backslashes, quote groups
+        {"a\\\"b", {"a\"b"}},         // 2n+1 + quote: literal quote
+        {"a\\\\\\\"b", {"a\\\"b"}},
+        {"\"x\\\" y\"", {"x\" y"}},
+        {"\"a\"\"b\" c", {"a\"b", "c"}}, // doubled quote inside quotes
+        {"end\\", {"end\\"}},
+        {"/usr/bin/prog --opt=\"%F\" 'single'", {"/usr/bin/prog", "--opt=%F", "'single'"}},
+    };
+    for (const auto& [line, want] : cases)
+        EXPECT_EQ(locmail::SplitCommandLine(line), want) << "line: " << line;
+}
+
+TEST(ProcessTest, PipesCarryDataBothWays)
 {
     Process cat = Process::Start({"/bin/cat"});
-    ASSERT_TRUE(cat.Started()) << cat.StartErrorText();
     ASSERT_TRUE(cat.WriteInput("hello\n"));
     cat.CloseInput();
     std::string out;
@@ -30,38 +63,23 @@ TEST(ProcessTest, CatEchoesItsInput)
     EXPECT_EQ(out, "hello\n");
     EXPECT_EQ(cat.Wait(), 0);
     EXPECT_EQ(cat.Wait(), 0);
-}
 
-// Far more than a pipe holds in both directions: writing all input before
-// reading would block forever.
-TEST(ProcessTest, CommunicateMovesLargeDataBothWays)
-{
+    // Far more than a pipe holds both ways: writing everything before reading would block.
     std::string input;
     for (int i = 0; input.size() < 4 * 1024 * 1024; ++i)
         input += "line " + std::to_string(i) + "\n";
-    Process cat = Process::StartCommandLine("cat");
-    ASSERT_TRUE(cat.Started()) << cat.StartErrorText();
-    std::string out;
-    ASSERT_TRUE(cat.Communicate(input, out));
-    EXPECT_EQ(out.size(), input.size());
-    EXPECT_TRUE(out == input);
-    EXPECT_EQ(cat.Wait(), 0);
+    int exit = -1;
+    EXPECT_TRUE(RunToEnd(Process::StartCommandLine("cat"), input, exit) == input);
+    EXPECT_EQ(exit, 0);
 }
 
-TEST(ProcessTest, ChildThatIgnoresItsInputIsNoError)
+TEST(ProcessTest, ChildThatStopsReadingIsNoErrorAndNoSigpipe)
 {
-    Process child = Process::Start({"/bin/true"});
-    ASSERT_TRUE(child.Started());
-    std::string out;
-    EXPECT_TRUE(child.Communicate(std::string(1024 * 1024, 'x'), out));
-    EXPECT_EQ(out, "");
-    EXPECT_EQ(child.Wait(), 0);
-}
+    int exit = -1;
+    EXPECT_EQ(RunToEnd(Process::Start({"/bin/true"}), std::string(1024 * 1024, 'x'), exit), "");
+    EXPECT_EQ(exit, 0);
 
-TEST(ProcessTest, WritingToAFinishedChildFailsWithoutSigpipe)
-{
     Process child = Process::Start({"/bin/true"});
-    ASSERT_TRUE(child.Started());
     EXPECT_EQ(child.Wait(), 0);
     errno = 0;
     EXPECT_FALSE(child.WriteInput("data nobody reads"));
@@ -71,112 +89,82 @@ TEST(ProcessTest, WritingToAFinishedChildFailsWithoutSigpipe)
     EXPECT_EQ(sigismember(&pending, SIGPIPE), 0);
 }
 
-TEST(ProcessTest, CommandLineIsSplitAndSearchedInPath)
+TEST(ProcessTest, OutputErrorOutputAndExitCodes)
 {
-    Process printf = Process::StartCommandLine("printf \"[%s]\" \"a b\" c\\\"d");
-    ASSERT_TRUE(printf.Started()) << printf.StartErrorText();
-    std::string out;
-    ASSERT_TRUE(printf.Communicate("", out));
-    EXPECT_EQ(out, "[a b][c\"d]");
-    EXPECT_EQ(printf.Wait(), 0);
-}
-
-TEST(ProcessTest, ErrorOutputIsMergedIntoOutput)
-{
-    Process ls = Process::Start({"ls", "/nonexistent-locmail-path"});
-    ASSERT_TRUE(ls.Started());
-    std::string out;
-    ASSERT_TRUE(ls.Communicate("", out));
-    EXPECT_NE(out.find("/nonexistent-locmail-path"), std::string::npos) << out;
-    EXPECT_EQ(ls.Wait(), 2);
-}
-
-TEST(ProcessTest, ExitCodesAndSignals)
-{
-    EXPECT_EQ(Process::Start({"/bin/false"}).Wait(), 1);
-    EXPECT_EQ(Process::Start({"/usr/bin/env", "true"}).Wait(), 0);
-
+    struct Case { Process process; std::string wantOutput; int wantExit; }; // output: a part of it
+    Case cases[] = {
+        {Process::StartCommandLine("printf \"[%s]\" \"a b\" c\\\"d"), "[a b][c\"d]", 0},
+        {Process::Start({"ls", "/nonexistent-locmail-path"}), "/nonexistent-locmail-path", 2},
+        {Process::Start({"/bin/false"}), "", 1},
+        {Process::Start({"/usr/bin/env", "true"}), "", 0},
+    };
+    for (Case& c : cases) {
+        int exit = -1;
+        std::string out = RunToEnd(std::move(c.process), "", exit);
+        EXPECT_NE(out.find(c.wantOutput), std::string::npos) << out;
+        EXPECT_EQ(exit, c.wantExit) << c.wantOutput;
+    }
     Process cat = Process::Start({"/bin/cat"});
-    ASSERT_TRUE(cat.Started());
     ASSERT_EQ(::kill(static_cast<pid_t>(cat.Pid()), SIGTERM), 0);
     EXPECT_EQ(cat.Wait(), 128 + SIGTERM);
 }
 
 TEST(ProcessTest, ChildInheritsEnvironmentButNoStrayDescriptors)
 {
+    int exit = -1;
     ::setenv("LOCMAIL_PROBE", "inherited", 1);
-    Process env = Process::Start({"/usr/bin/env"});
+    std::string out = RunToEnd(Process::Start({"/usr/bin/env"}), "", exit);
     ::unsetenv("LOCMAIL_PROBE");
-    std::string out;
-    ASSERT_TRUE(env.Communicate("", out));
     EXPECT_NE(out.find("LOCMAIL_PROBE=inherited\n"), std::string::npos);
 
     // A descriptor someone opened without close-on-exec still stays ours.
     locmail::UniqueFd devnull(::open("/dev/null", O_RDONLY));
     locmail::UniqueFd stray(::fcntl(devnull.get(), F_DUPFD, 200));
     ASSERT_GE(stray.get(), 200);
-    Process ls = Process::Start({"ls", "/proc/self/fd"});
-    out.clear();
-    ASSERT_TRUE(ls.Communicate("", out));
-    std::istringstream names(out);
+    std::istringstream names(RunToEnd(Process::Start({"ls", "/proc/self/fd"}), "", exit));
     for (std::string name; names >> name;)
         EXPECT_LE(std::atoi(name.c_str()), 3) << "child inherited descriptor " << name;
 }
 
 TEST(ProcessTest, ProgramsThatCannotStartAreErrorValues)
 {
-    struct Case {
-        Process process;
-        int error;
-    };
-    Case cases[] = {
+    std::pair<Process, int> cases[] = {
         {Process::Start({"/nonexistent/program"}), ENOENT},
         {Process::Start({"locmail-no-such-program"}), ENOENT},
         {Process::Start({"/dev/null"}), EACCES},
         {Process::StartCommandLine("  "), EINVAL},
         {Process::Start({}), EINVAL},
     };
-    for (Case& c : cases) {
-        EXPECT_FALSE(c.process.Started());
-        EXPECT_EQ(c.process.StartError(), c.error);
-        EXPECT_FALSE(c.process.StartErrorText().empty());
+    for (auto& [process, error] : cases) {
+        EXPECT_FALSE(process.Started());
+        EXPECT_EQ(process.StartError(), error);
+        EXPECT_FALSE(process.StartErrorText().empty());
         std::string out;
-        EXPECT_FALSE(c.process.WriteInput("x"));
-        EXPECT_FALSE(c.process.ReadOutput(out));
-        EXPECT_FALSE(c.process.Communicate("x", out));
-        EXPECT_EQ(c.process.Wait(), -1);
+        EXPECT_FALSE(process.WriteInput("x"));
+        EXPECT_FALSE(process.ReadOutput(out));
+        EXPECT_FALSE(process.Communicate("x", out));
+        EXPECT_EQ(process.Wait(), -1);
     }
 }
 
 // sleep ignores the end of its input: only a kill ends it in time.
-TEST(ProcessTest, DestructorKillsAndReapsARunningChild)
+TEST(ProcessTest, DestructorKillsAndReapsARunningChildAndLiveness)
 {
     long pid = 0;
     {
         Process sleeper = Process::Start({"sleep", "600"});
-        ASSERT_TRUE(sleeper.Started());
         pid = sleeper.Pid();
         EXPECT_TRUE(IsProcessAlive(pid));
         Process moved(std::move(sleeper));
-        EXPECT_EQ(sleeper.Pid(), 0);
         EXPECT_EQ(sleeper.Wait(), -1);
         EXPECT_EQ(moved.Pid(), pid);
     }
     EXPECT_FALSE(IsProcessAlive(pid)); // a zombie would still answer kill(pid, 0)
-}
 
-TEST(ProcessTest, Liveness)
-{
     EXPECT_TRUE(IsProcessAlive(::getpid()));
     EXPECT_TRUE(IsProcessAlive(1)); // init: not ours, EPERM or not, it is alive
-    EXPECT_FALSE(IsProcessAlive(0));
-    EXPECT_FALSE(IsProcessAlive(-1));
-    EXPECT_FALSE(IsProcessAlive(1L << 40));
-
-    Process child = Process::Start({"/bin/true"});
-    ASSERT_TRUE(child.Started());
-    EXPECT_EQ(child.Wait(), 0);
-    EXPECT_FALSE(IsProcessAlive(child.Pid()));
+    for (long never : {0L, -1L, 1L << 40})
+        EXPECT_FALSE(IsProcessAlive(never)) << never;
 }
 
 } // namespace

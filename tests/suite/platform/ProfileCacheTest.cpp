@@ -19,20 +19,13 @@
 namespace {
 
 using locmail::ProfileParseCount;
+using testsupport::WriteFile;
 
-std::string Value(const std::string& path, const char* section, const char* key,
-                  unsigned long size = 256)
+std::string Value(const std::string& path, const char* section, const char* key, unsigned long size = 256)
 {
     std::vector<char> out(size);
     unsigned long n = GetPrivateProfileStringA(section, key, "<default>", out.data(), size, path.c_str());
     return std::string(out.data(), n);
-}
-
-timespec MtimeOf(const std::string& path)
-{
-    struct stat st {};
-    EXPECT_EQ(::stat(path.c_str(), &st), 0);
-    return st.st_mtim;
 }
 
 void SetMtime(const std::string& path, timespec mtime)
@@ -43,13 +36,9 @@ void SetMtime(const std::string& path, timespec mtime)
 
 class ProfileCacheTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        path_ = dir_ / "cache.ini";
-        testsupport::WriteFile(path_, "[S]\nk=one\n");
-    }
+    void SetUp() override { WriteFile(path_, "[S]\nk=one\n"); }
     testsupport::TempDir dir_;
-    std::string path_;
+    std::string path_ = dir_ / "cache.ini";
 };
 
 TEST_F(ProfileCacheTest, UnchangedFileIsParsedOnce)
@@ -61,47 +50,32 @@ TEST_F(ProfileCacheTest, UnchangedFileIsParsedOnce)
     EXPECT_EQ(ProfileParseCount() - before, 1u);
 }
 
-TEST_F(ProfileCacheTest, SameSizeRewriteWithNewMtimeIsSeenAtOnce)
+// Each change keeps part of what a careless cache would compare: size, mtime or inode.
+TEST_F(ProfileCacheTest, ChangedFileIsSeenOnTheNextCall)
 {
-    timespec old = MtimeOf(path_);
-    EXPECT_EQ(Value(path_, "S", "k"), "one");
-    testsupport::WriteFile(path_, "[S]\nk=two\n");
-    SetMtime(path_, timespec{old.tv_sec, old.tv_nsec == 1 ? 2 : 1});
-    EXPECT_EQ(Value(path_, "S", "k"), "two");
-}
-
-TEST_F(ProfileCacheTest, SizeChangeIsSeenEvenWithTheOldMtime)
-{
-    timespec old = MtimeOf(path_);
-    EXPECT_EQ(Value(path_, "S", "k"), "one");
-    testsupport::WriteFile(path_, "[S]\nk=three\n");
-    SetMtime(path_, old);
-    EXPECT_EQ(Value(path_, "S", "k"), "three");
-}
-
-TEST_F(ProfileCacheTest, ReplacementByRenameIsSeenEvenWithSameSizeAndMtime)
-{
-    timespec old = MtimeOf(path_);
-    EXPECT_EQ(Value(path_, "S", "k"), "one");
-    std::string next = dir_ / "next.ini";
-    testsupport::WriteFile(next, "[S]\nk=six\n");
-    SetMtime(next, old);
-    ASSERT_EQ(std::rename(next.c_str(), path_.c_str()), 0);
-    EXPECT_EQ(Value(path_, "S", "k"), "six");
-}
-
-TEST_F(ProfileCacheTest, RemovedFileGivesDefaultsThenItsReturnIsSeen)
-{
+    struct Case { const char *text, *want; bool keepMtime, viaRename; };
+    const Case cases[] = {
+        {"[S]\nk=two\n", "two", false, false},    // same size, new mtime
+        {"[S]\nk=three\n", "three", true, false}, // new size, old mtime
+        {"[S]\nk=six\n", "six", true, true},      // same size and mtime, renamed over
+    };
+    for (const Case& c : cases) {
+        std::string path = dir_ / c.want, written = c.viaRename ? path + ".new" : path;
+        WriteFile(path, "[S]\nk=one\n");
+        struct stat st {};
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(Value(path, "S", "k"), "one");
+        WriteFile(written, c.text);
+        SetMtime(written, c.keepMtime ? st.st_mtim : timespec{st.st_mtim.tv_sec, st.st_mtim.tv_nsec == 1 ? 2 : 1});
+        ASSERT_EQ(std::rename(written.c_str(), path.c_str()), 0);
+        EXPECT_EQ(Value(path, "S", "k"), c.want);
+    }
     EXPECT_EQ(Value(path_, "S", "k"), "one");
     ASSERT_EQ(std::remove(path_.c_str()), 0);
     EXPECT_EQ(Value(path_, "S", "k"), "<default>");
-    testsupport::WriteFile(path_, "[S]\nk=back\n");
+    WriteFile(path_, "[S]\nk=back\n");
     EXPECT_EQ(Value(path_, "S", "k"), "back");
-}
-
-TEST_F(ProfileCacheTest, DirectoryIsAMissingFile)
-{
-    EXPECT_EQ(Value(dir_.path().string(), "S", "k"), "<default>");
+    EXPECT_EQ(Value(dir_.path().string(), "S", "k"), "<default>"); // a directory is no file
 }
 
 TEST_F(ProfileCacheTest, ConcurrentReadersSeeWholeVersionsWhileTheFileIsReplaced)
@@ -112,19 +86,16 @@ TEST_F(ProfileCacheTest, ConcurrentReadersSeeWholeVersionsWhileTheFileIsReplaced
     std::vector<std::thread> readers;
     for (int t = 0; t < 4; ++t)
         readers.emplace_back([&] {
-            while (!stop.load()) {
+            for (; !stop.load(); ++reads) {
                 std::string v = Value(path_, "S", "k");
-                if (v != "one" && v != "two")
-                    ++bad;
-                ++reads;
+                bad += v != "one" && v != "two";
             }
         });
     auto before = ProfileParseCount();
     for (int i = 0; i < 200; ++i)
         ASSERT_TRUE(locmail::WriteFileAtomic(path_, i % 2 ? "[S]\nk=one\n" : "[S]\nk=two\n"));
-    while (reads.load() < 1000) {
+    while (reads.load() < 1000)
         std::this_thread::yield();
-    }
     stop = true;
     for (auto& r : readers)
         r.join();
@@ -132,25 +103,18 @@ TEST_F(ProfileCacheTest, ConcurrentReadersSeeWholeVersionsWhileTheFileIsReplaced
     EXPECT_GT(ProfileParseCount(), before);
 }
 
-TEST_F(ProfileCacheTest, TenMegabyteFileIsReadWhole)
+TEST_F(ProfileCacheTest, HugeFilesAndLinesAreReadWithinTheBuffer)
 {
-    std::string text = "[Big]\n";
+    std::string text = "[Big]\nLine=" + std::string(1024 * 1024, 'x') + "\n";
     const std::string filler(90, 'v');
     for (int i = 0; i < 110000; ++i)
         text += "key" + std::to_string(i) + "=" + filler + std::to_string(i) + "\n";
     ASSERT_GT(text.size(), 10u * 1024 * 1024);
-    testsupport::WriteFile(path_, text);
+    WriteFile(path_, text);
     EXPECT_EQ(Value(path_, "Big", "key0"), filler + "0");
     EXPECT_EQ(Value(path_, "Big", "KEY109999"), filler + "109999");
-}
-
-TEST_F(ProfileCacheTest, MegabyteLineIsCutToTheBuffer)
-{
-    const std::string line(1024 * 1024, 'x');
-    testsupport::WriteFile(path_, "[Big]\nLine=" + line + "\nAfter=ok\n");
-    EXPECT_EQ(Value(path_, "Big", "Line", 256), line.substr(0, 255));
-    EXPECT_EQ(Value(path_, "Big", "Line", 2 * 1024 * 1024), line);
-    EXPECT_EQ(Value(path_, "Big", "After"), "ok");
+    EXPECT_EQ(Value(path_, "Big", "Line", 256), std::string(255, 'x'));
+    EXPECT_EQ(Value(path_, "Big", "Line", 2 * 1024 * 1024), std::string(1024 * 1024, 'x'));
 }
 
 TEST_F(ProfileCacheTest, BinaryGarbageParsesWithoutHarm)
@@ -159,15 +123,12 @@ TEST_F(ProfileCacheTest, BinaryGarbageParsesWithoutHarm)
     std::string garbage(1024 * 1024, '\0');
     for (char& c : garbage)
         c = static_cast<char>(random() & 0xFF);
-    garbage += "\n[tail]\nk=v\nnul=a";
-    garbage += '\0';
-    garbage += "b\n";
-    testsupport::WriteFile(path_, garbage);
+    garbage += std::string("\n[tail]\nk=v\nnul=a\0b\n", 20);
+    WriteFile(path_, garbage);
     EXPECT_EQ(Value(path_, "tail", "k"), "v");
     EXPECT_EQ(Value(path_, "tail", "nul"), "a");
     std::vector<char> out(1 << 16);
-    unsigned long n = GetPrivateProfileStringA(nullptr, nullptr, "", out.data(), out.size(), path_.c_str());
-    EXPECT_LE(n, out.size() - 2);
+    EXPECT_LE(GetPrivateProfileStringA(nullptr, nullptr, "", out.data(), out.size(), path_.c_str()), out.size() - 2);
     EXPECT_EQ(GetPrivateProfileIntA("tail", "k", 4, path_.c_str()), 4u);
 }
 

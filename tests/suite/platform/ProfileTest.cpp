@@ -34,30 +34,13 @@ const char* const kProfile =
     "AfterBroken=belongs to the section before\n"
     "[options]\n"
     "Late = merged\n"
-    "Dup = third\n"
-    "[Numbers]\n"
-    "Plain=42\n"
-    "Neg=-7\n"
-    "Plus=+5\n"
-    "Hex=0x1F\n"
-    "HexUpper=0XfF\n"
-    "Lead=12abc\n"
-    "Word=abc\n"
-    "Blank=\n"
-    "Wraps=4294967297\n"
-    "Quoted=\"17\"\n"
-    "ZeroX=0x\n"
-    "Spaced Sign=- 5\n";
+    "Dup = third\n";
 
 class ProfileTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        path_ = dir_ / "test.ini";
-        testsupport::WriteFile(path_, kProfile);
-    }
+    void SetUp() override { testsupport::WriteFile(path_, kProfile); }
 
-    // The text copied and the result, checked against each other.
+    // The text copied, checked against the result returned.
     std::string Get(const char* section, const char* key, const char* def, unsigned long size = 256)
     {
         std::vector<char> out(size + 1, '#');
@@ -68,11 +51,11 @@ protected:
         return text;
     }
 
-    // A double-NUL list as its names, with the result it came with.
-    std::vector<std::string> List(const char* section, unsigned long size, unsigned long* result)
+    // A double-NUL list as its names; RESULT gets what the call returned.
+    std::vector<std::string> List(const char* section, unsigned long size, unsigned long& result)
     {
         std::vector<char> out(size + 1, '#');
-        *result = GetPrivateProfileStringA(section, nullptr, "ignored", out.data(), size, path_.c_str());
+        result = GetPrivateProfileStringA(section, nullptr, "ignored", out.data(), size, path_.c_str());
         EXPECT_EQ(out[size], '#') << "wrote past SIZE";
         std::vector<std::string> names;
         for (const char* p = out.data(); *p != '\0'; p += names.back().size() + 1)
@@ -81,17 +64,12 @@ protected:
     }
 
     testsupport::TempDir dir_;
-    std::string path_;
+    std::string path_ = dir_ / "test.ini";
 };
 
 TEST_F(ProfileTest, StringLookups)
 {
-    struct Case {
-        const char* section;
-        const char* key;
-        const char* def;
-        std::string want;
-    };
+    struct Case { const char *section, *key, *def; std::string want; };
     const Case cases[] = {
         {"Options", "MailForInvalidLocalUser", "Bounce", "Postmaster"},
         {"OPTIONS", "mailforinvalidlocaluser", "Bounce", "Postmaster"},
@@ -115,10 +93,7 @@ TEST_F(ProfileTest, StringLookups)
     };
     for (const Case& c : cases)
         EXPECT_EQ(Get(c.section, c.key, c.def), c.want) << "[" << c.section << "] " << c.key;
-}
 
-TEST_F(ProfileTest, MissingFileGivesDefaults)
-{
     path_ = dir_ / "absent.ini";
     EXPECT_EQ(Get("Options", "MailForInvalidLocalUser", "Bounce"), "Bounce");
     EXPECT_EQ(GetPrivateProfileIntA("Numbers", "Plain", 15, path_.c_str()), 15u);
@@ -129,18 +104,10 @@ TEST_F(ProfileTest, MissingFileGivesDefaults)
 
 TEST_F(ProfileTest, TruncationCutsToSizeMinusOne)
 {
-    struct Case {
-        const char* key;
-        const char* def;
-        unsigned long size;
-        std::string want;
-    };
+    struct Case { const char *key, *def; unsigned long size; std::string want; };
     const Case cases[] = {
-        {"MailForInvalidLocalUser", "", 11, "Postmaster"},
-        {"MailForInvalidLocalUser", "", 10, "Postmaste"},
-        {"MailForInvalidLocalUser", "", 2, "P"},
-        {"MailForInvalidLocalUser", "", 1, ""},
-        {"Missing", "Bounce", 4, "Bou"},
+        {"MailForInvalidLocalUser", "", 11, "Postmaster"}, {"MailForInvalidLocalUser", "", 10, "Postmaste"},
+        {"MailForInvalidLocalUser", "", 1, ""},            {"Missing", "Bounce", 4, "Bou"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(Get("Options", c.key, c.def, c.size), c.want) << c.key << " size " << c.size;
@@ -153,92 +120,82 @@ TEST_F(ProfileTest, TruncationCutsToSizeMinusOne)
 
 TEST_F(ProfileTest, IntegerValues)
 {
-    struct Case {
-        const char* key;
-        int def;
-        unsigned int want;
+    const std::pair<const char*, unsigned int> cases[] = {
+        {"42", 42u},     {"-7", static_cast<unsigned int>(-7)}, {"+5", 5u},  {"0x1F", 31u},
+        {"0XfF", 255u},  {"12abc", 12u}, {"abc", 9u},          {"", 9u},    {"4294967297", 1u},
+        {"\"17\"", 17u}, {"0x", 0u},     {"- 5", 9u},
     };
-    const Case cases[] = {
-        {"Plain", 9, 42u},
-        {"Neg", 9, static_cast<unsigned int>(-7)},
-        {"Plus", 9, 5u},
-        {"Hex", 9, 31u},
-        {"HexUpper", 9, 255u},
-        {"Lead", 9, 12u},
-        {"Word", 9, 9u},
-        {"Blank", 9, 9u},
-        {"Wraps", 9, 1u},
-        {"Quoted", 9, 17u},
-        {"ZeroX", 9, 0u},
-        {"Spaced Sign", 9, 9u},
-        {"Missing", -1, static_cast<unsigned int>(-1)},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(GetPrivateProfileIntA("numbers", c.key, c.def, path_.c_str()), c.want) << c.key;
-    EXPECT_EQ(GetPrivateProfileIntA("Nowhere", "Plain", 15, path_.c_str()), 15u);
-    EXPECT_EQ(GetPrivateProfileIntA(nullptr, "Plain", 15, path_.c_str()), 15u);
+    std::string text = "[Numbers]\n";
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        text += "Key " + std::to_string(i) + "=" + cases[i].first + "\n";
+    path_ = dir_ / "numbers.ini";
+    testsupport::WriteFile(path_, text);
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        std::string key = "KEY " + std::to_string(i);
+        EXPECT_EQ(GetPrivateProfileIntA("numbers", key.c_str(), 9, path_.c_str()), cases[i].second)
+            << cases[i].first;
+    }
+    EXPECT_EQ(GetPrivateProfileIntA("Numbers", "Missing", -1, path_.c_str()), static_cast<unsigned int>(-1));
+    EXPECT_EQ(GetPrivateProfileIntA("Nowhere", "Key 0", 15, path_.c_str()), 15u);
+    EXPECT_EQ(GetPrivateProfileIntA(nullptr, "Key 0", 15, path_.c_str()), 15u);
     EXPECT_EQ(GetPrivateProfileIntA("Numbers", nullptr, 15, path_.c_str()), 15u);
 }
 
-TEST_F(ProfileTest, NullSectionListsSectionNamesOnce)
+TEST_F(ProfileTest, NullSectionOrKeyListsNamesOnceInFileOrder)
 {
     unsigned long result = 0;
-    auto names = List(nullptr, 4096, &result);
-    EXPECT_EQ(names, (std::vector<std::string>{"Options", "Spaced Section", "Numbers"}));
-    EXPECT_EQ(result, std::string("Options").size() + 1 + std::string("Spaced Section").size() + 1 +
-                          std::string("Numbers").size() + 1);
-}
-
-TEST_F(ProfileTest, NullKeyListsKeyNamesInFileOrder)
-{
-    unsigned long result = 0;
-    auto names = List("SPACED SECTION", 4096, &result);
-    EXPECT_EQ(names, (std::vector<std::string>{"Key", "AfterBroken"}));
+    EXPECT_EQ(List(nullptr, 4096, result), (std::vector<std::string>{"Options", "Spaced Section"}));
+    EXPECT_EQ(result, 8u + 15u);
+    EXPECT_EQ(List("SPACED SECTION", 4096, result), (std::vector<std::string>{"Key", "AfterBroken"}));
     EXPECT_EQ(result, 4u + 12u);
-
-    names = List("Options", 4096, &result);
+    auto names = List("Options", 4096, result);
     ASSERT_FALSE(names.empty());
     EXPECT_EQ(names.front(), "MailForInvalidLocalUser");
     EXPECT_EQ(std::count(names.begin(), names.end(), "Dup"), 1);
     EXPECT_EQ(names.back(), "Late");
-}
 
-TEST_F(ProfileTest, ListThatDoesNotFitEndsInTwoTerminators)
-{
-    // "Options\0Spaced Section\0..." cut to 12 characters: the second name loses its end.
+    // "Options\0Spaced Section\0" cut to 12 characters: the second name loses its end.
     std::vector<char> out(12, '#');
-    unsigned long n = GetPrivateProfileStringA(nullptr, nullptr, "", out.data(), 12, path_.c_str());
-    EXPECT_EQ(n, 10u);
+    EXPECT_EQ(GetPrivateProfileStringA(nullptr, nullptr, "", out.data(), 12, path_.c_str()), 10u);
     EXPECT_EQ(std::string(out.data(), 12), std::string("Options\0Sp\0\0", 12));
 
-    unsigned long result = 0;
-    EXPECT_TRUE(List("Missing", 16, &result).empty());
+    EXPECT_TRUE(List("Missing", 16, result).empty());
     EXPECT_EQ(result, 0u);
     path_ = dir_ / "absent.ini";
-    EXPECT_TRUE(List(nullptr, 16, &result).empty());
+    EXPECT_TRUE(List(nullptr, 16, result).empty());
     EXPECT_EQ(result, 0u);
 }
 
-TEST(ProfileResolveTest, BareNamesLiveBesideTheConfigurationFile)
+TEST(ConfigPathTest, EnvironmentThenOptionThenDefault)
+{
+    struct Case { const char *env, *option; std::string want; }; // env null: unset
+    const Case cases[] = {
+        {nullptr, "", "/etc/locmail/qxmta.ini"}, {nullptr, "/opt/opt.ini", "/opt/opt.ini"},
+        {"/env/env.ini", "/opt/opt.ini", "/env/env.ini"}, {"", "/opt/opt.ini", "/opt/opt.ini"},
+        {"", "", "/etc/locmail/qxmta.ini"},
+    };
+    for (const Case& c : cases) {
+        if (c.env)
+            ::setenv("LOCMAIL_CONFIG", c.env, 1);
+        else
+            ::unsetenv("LOCMAIL_CONFIG");
+        locmail::SetConfigOption(c.option);
+        EXPECT_EQ(locmail::ConfigFilePath(), c.want) << "env " << (c.env ? c.env : "(unset)") << ", option " << c.option;
+    }
+    locmail::SetConfigOption("");
+}
+
+TEST(ConfigPathTest, BareProfileNamesLiveBesideTheConfigurationFile)
 {
     testsupport::TempDir dir;
     std::string config = dir / "qxmta.ini";
     ::setenv("LOCMAIL_CONFIG", config.c_str(), 1);
-    struct Case {
-        const char* file;
-        std::string want;
+    const std::pair<const char*, std::string> cases[] = {
+        {"qxmta.ini", config}, {"QXMTA.INI", config}, {"other.ini", dir / "other.ini"},
+        {"/etc/abs.ini", "/etc/abs.ini"}, {"rel/x.ini", "rel/x.ini"}, {"", ""}, {nullptr, ""},
     };
-    const Case cases[] = {
-        {"qxmta.ini", config},
-        {"QXMTA.INI", config},
-        {"other.ini", dir / "other.ini"},
-        {"/etc/abs.ini", "/etc/abs.ini"},
-        {"rel/x.ini", "rel/x.ini"},
-        {"", ""},
-        {nullptr, ""},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(locmail::ResolveProfilePath(c.file), c.want) << (c.file ? c.file : "(null)");
+    for (const auto& [file, want] : cases)
+        EXPECT_EQ(locmail::ResolveProfilePath(file), want) << (file ? file : "(null)");
 
     testsupport::WriteFile(config, "[Gateway]\nQueueDirectory=/var/q\n");
     char out[64];

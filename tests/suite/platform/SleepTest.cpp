@@ -12,17 +12,12 @@ namespace {
 
 std::atomic<int> g_alarms{0};
 
-void CountAlarm(int)
-{
-    ++g_alarms;
-}
-
 // The lower bound is the contract; no upper bound is asserted.
 TEST(SleepTest, SignalDoesNotShortenTheWait)
 {
     struct sigaction action {};
     struct sigaction previous {};
-    action.sa_handler = CountAlarm; // no SA_RESTART: nanosleep sees EINTR
+    action.sa_handler = [](int) { ++g_alarms; }; // no SA_RESTART: nanosleep sees EINTR
     sigemptyset(&action.sa_mask);
     ASSERT_EQ(::sigaction(SIGALRM, &action, &previous), 0);
     itimerval timer{};
@@ -32,7 +27,6 @@ TEST(SleepTest, SignalDoesNotShortenTheWait)
     auto start = std::chrono::steady_clock::now();
     Sleep(40);
     auto elapsed = std::chrono::steady_clock::now() - start;
-
     ::sigaction(SIGALRM, &previous, nullptr);
     EXPECT_EQ(g_alarms.load(), 1);
     EXPECT_GE(elapsed, std::chrono::milliseconds(40));

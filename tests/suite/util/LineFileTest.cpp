@@ -12,7 +12,7 @@
 #include <vector>
 
 using locmail::UniqueLineFile;
-using testing::ElementsAreArray;
+using testsupport::ReadFile;
 
 namespace {
 
@@ -35,40 +35,24 @@ std::vector<std::string> ReadAllLines(const std::string& path)
 
 TEST(GetLine, SplitsAfterEachLineFeedKeepingTheLineEnd)
 {
-    struct Case {
-        const char* name;
-        std::string text;
-        std::vector<std::string> want;
-    };
-    const std::string nearBoundary(kBuffer - 1, 'a');
+    struct Case { const char* name; std::string text; std::vector<std::string> want; };
+    const std::string nearBoundary(kBuffer - 1, 'a'), megabyte = std::string(1 << 20, 'x') + "\r\n";
     const Case cases[] = {
         {"crlf", "To: x\r\n\r\nbody\r\n", {"To: x\r\n", "\r\n", "body\r\n"}},
         {"lf", "To: x\n\nbody\n", {"To: x\n", "\n", "body\n"}},
         {"last line without end", "a\r\nlast", {"a\r\n", "last"}},
-        {"only an empty line", "\r\n", {"\r\n"}},
         {"empty file", "", {}},
         {"lone carriage return is no line end", "a\rb\r\n", {"a\rb\r\n"}},
         {"nul bytes kept", std::string("x\0y\r\n\0\n", 7), {std::string("x\0y\r\n", 5), std::string("\0\n", 2)}},
         {"crlf split by the buffer", nearBoundary + "\r\nnext\n", {nearBoundary + "\r\n", "next\n"}},
         {"line feed last in the buffer", nearBoundary + "\nnext", {nearBoundary + "\n", "next"}},
+        {"one megabyte line", "Subject: s\r\n" + megabyte + "tail", {"Subject: s\r\n", megabyte, "tail"}},
     };
     testsupport::TempDir dir;
     for (const auto& c : cases) {
         testsupport::WriteFile(dir / "in", c.text);
-        EXPECT_THAT(ReadAllLines(dir / "in"), ElementsAreArray(c.want)) << c.name;
+        EXPECT_THAT(ReadAllLines(dir / "in"), testing::ElementsAreArray(c.want)) << c.name;
     }
-}
-
-TEST(GetLine, ReadsAOneMegabyteLine)
-{
-    testsupport::TempDir dir;
-    const std::string big = std::string(1 << 20, 'x') + "\r\n";
-    testsupport::WriteFile(dir / "in", "Subject: s\r\n" + big + "tail");
-    std::vector<std::string> lines = ReadAllLines(dir / "in");
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0], "Subject: s\r\n");
-    EXPECT_EQ(lines[1], big);
-    EXPECT_EQ(lines[2], "tail");
 }
 
 TEST(LineFile, CopyThroughPutLineIsByteIdentical)
@@ -77,8 +61,8 @@ TEST(LineFile, CopyThroughPutLineIsByteIdentical)
     std::string text;
     for (int i = 0; i < 5000; ++i)
         text += "Received: from host" + std::to_string(i) + " by relay\r\n";
-    text += std::string(kBuffer, 'm') + "\r\n";          // exactly the buffer plus its end
-    text += std::string(200 * 1024, 'w') + "\n\r\n";     // longer than the buffer
+    text += std::string(kBuffer, 'm') + "\r\n";      // exactly the buffer plus its end
+    text += std::string(200 * 1024, 'w') + "\n\r\n"; // longer than the buffer
     text += std::string("nul\0inside\r\n", 12) + "no end";
     testsupport::WriteFile(dir / "in", text);
 
@@ -89,38 +73,38 @@ TEST(LineFile, CopyThroughPutLineIsByteIdentical)
     while (GetLine(in.get(), line) == 1)
         ASSERT_EQ(PutLine(out.get(), line), 1);
     ASSERT_TRUE(out.Close());
-    EXPECT_EQ(testsupport::ReadFile(dir / "out"), text);
+    EXPECT_EQ(ReadFile(dir / "out"), text);
 }
 
-TEST(FileCreate, TruncatesOrCreatesAPrivateFileForPutLine)
+TEST(FileCreate, TruncatesOrCreatesAPrivateFileAndAnAbandonedHandleIsFlushed)
 {
     testsupport::TempDir dir;
     testsupport::WriteFile(dir / "old", "a much longer previous content\r\n");
     for (const std::string name : {"old", "new"}) {
         UniqueLineFile out(FileCreate((dir / name).c_str(), GENERIC_WRITE, 1));
-        ASSERT_TRUE(out) << name;
         ASSERT_EQ(PutLine(out.get(), "Subject: s\r\n"), 1);
         ASSERT_EQ(PutLine(out.get(), std::string("X-Spam-Status: YES\r\n")), 1);
         ASSERT_EQ(PutLine(out.get(), static_cast<const char*>(nullptr)), 0);
         ASSERT_TRUE(out.Close());
-        EXPECT_EQ(testsupport::ReadFile(dir / name), "Subject: s\r\nX-Spam-Status: YES\r\n") << name;
+        EXPECT_EQ(ReadFile(dir / name), "Subject: s\r\nX-Spam-Status: YES\r\n") << name;
     }
     struct stat st;
     ASSERT_EQ(::stat((dir / "new").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
+    {
+        UniqueLineFile out(FileCreate((dir / "out").c_str(), GENERIC_WRITE, 1));
+        ASSERT_EQ(PutLine(out.get(), "partial\r\n"), 1);
+        UniqueLineFile moved = std::move(out);
+        EXPECT_FALSE(out);
+    }
+    EXPECT_EQ(ReadFile(dir / "out"), "partial\r\n");
 }
 
 TEST(FileOpen, FailuresGiveNull)
 {
     testsupport::TempDir dir;
     testsupport::WriteFile(dir / "file", "x\r\n");
-    struct Case {
-        const char* name;
-        std::string path;
-        unsigned long access;
-        bool create;
-        int wantErrno;
-    };
+    struct Case { const char* name; std::string path; unsigned long access; bool create; int wantErrno; };
     const Case cases[] = {
         {"missing file", dir / "missing", GENERIC_READ, false, ENOENT},
         {"missing file for writing", dir / "missing", GENERIC_WRITE, false, ENOENT},
@@ -140,48 +124,24 @@ TEST(FileOpen, FailuresGiveNull)
     EXPECT_EQ(FileOpen(nullptr, GENERIC_READ, 1), nullptr);
 }
 
-TEST(LineFile, ReadErrorIsMinusOne)
+TEST(LineFile, ReadAndWriteErrorsAreSticky)
 {
     // Reading a process's memory at address 0 fails with EIO.
     UniqueLineFile in(FileOpen("/proc/self/mem", GENERIC_READ, 1));
-    ASSERT_TRUE(in);
     std::string line;
     EXPECT_EQ(GetLine(in.get(), line), -1);
-    EXPECT_EQ(GetLine(in.get(), line), -1) << "the error is sticky";
+    EXPECT_EQ(GetLine(in.get(), line), -1);
     EXPECT_FALSE(in.Close());
-}
 
-TEST(LineFile, FullDiskFailsAtTheFlushAndStaysFailed)
-{
-    // /dev/full refuses every write with ENOSPC.
-    {
-        UniqueLineFile out(FileCreate("/dev/full", GENERIC_WRITE, 1));
-        ASSERT_TRUE(out);
-        EXPECT_EQ(PutLine(out.get(), "buffered\r\n"), 1);
-        EXPECT_FALSE(out.Close()) << "the failed flush must show at the close";
-    }
-    {
-        UniqueLineFile out(FileCreate("/dev/full", GENERIC_WRITE, 1));
-        ASSERT_TRUE(out);
-        const std::string big(kBuffer + 1, 'x');
-        EXPECT_EQ(PutLine(out.get(), big), 0) << "a line larger than the buffer is written at once";
-        EXPECT_EQ(PutLine(out.get(), "small\r\n"), 0) << "a write error is sticky";
-        EXPECT_FALSE(out.Close());
-    }
-}
-
-TEST(UniqueLineFile, AbandonedHandleIsStillFlushed)
-{
-    testsupport::TempDir dir;
-    {
-        UniqueLineFile out(FileCreate((dir / "out").c_str(), GENERIC_WRITE, 1));
-        ASSERT_TRUE(out);
-        ASSERT_EQ(PutLine(out.get(), "partial\r\n"), 1);
-        UniqueLineFile moved = std::move(out);
-        EXPECT_FALSE(out);
-        EXPECT_TRUE(moved);
-    }
-    EXPECT_EQ(testsupport::ReadFile(dir / "out"), "partial\r\n");
+    // /dev/full refuses every write with ENOSPC: a buffered line fails at the close,
+    // a line larger than the buffer at once.
+    UniqueLineFile buffered(FileCreate("/dev/full", GENERIC_WRITE, 1));
+    EXPECT_EQ(PutLine(buffered.get(), "buffered\r\n"), 1);
+    EXPECT_FALSE(buffered.Close());
+    UniqueLineFile out(FileCreate("/dev/full", GENERIC_WRITE, 1));
+    EXPECT_EQ(PutLine(out.get(), std::string(kBuffer + 1, 'x')), 0);
+    EXPECT_EQ(PutLine(out.get(), "small\r\n"), 0);
+    EXPECT_FALSE(out.Close());
 }
 
 } // namespace

@@ -19,26 +19,17 @@ std::vector<std::string> Texts(const StringChain& chain)
     return out;
 }
 
-TEST(StringChain, AppendKeepsOrderAndCopiesTheText)
-{
-    StringChain chain;
-    char reason[] = "Please stop sending spam message to me.";
-    EXPECT_NE(appendString(chain, reason), 0);
-    reason[0] = 'X';
-    EXPECT_NE(appendString(chain, "second"), 0);
-    EXPECT_NE(appendString(chain, nullptr), 0);
-    EXPECT_NE(appendString(chain, "third"), 0);
-    EXPECT_THAT(Texts(chain), ElementsAre("Please stop sending spam message to me.", "second", "", "third"));
-    EXPECT_EQ(chain.Size(), 4u);
-    freeStringChain(chain);
-}
-
-TEST(StringChain, FreeEmptiesTheChainForReuse)
+TEST(StringChain, AppendKeepsOrderCopiesTheTextAndFreeingAllowsReuse)
 {
     StringChain chain;
     freeStringChain(chain); // an empty chain is fine
-    ASSERT_NE(appendString(chain, "a"), 0);
-    ASSERT_NE(appendString(chain, "b"), 0);
+    char reason[] = "Please stop sending spam message to me.";
+    EXPECT_NE(appendString(chain, reason), 0);
+    reason[0] = 'X';
+    for (const char* text : {"second", static_cast<const char*>(nullptr), "third"})
+        EXPECT_NE(appendString(chain, text), 0);
+    EXPECT_THAT(Texts(chain), ElementsAre("Please stop sending spam message to me.", "second", "", "third"));
+    EXPECT_EQ(chain.Size(), 4u);
     freeStringChain(chain);
     EXPECT_TRUE(chain.Empty());
     EXPECT_EQ(chain.Size(), 0u);
@@ -46,7 +37,7 @@ TEST(StringChain, FreeEmptiesTheChainForReuse)
     EXPECT_THAT(Texts(chain), ElementsAre("c"));
 }
 
-TEST(StringChain, MoveHandsOverTheLinks)
+TEST(StringChain, MoveHandsOverTheLinksAndLongChainsFreeWithoutRecursion)
 {
     StringChain from;
     ASSERT_NE(appendString(from, "a"), 0);
@@ -56,10 +47,7 @@ TEST(StringChain, MoveHandsOverTheLinks)
     EXPECT_TRUE(from.Empty());
     ASSERT_NE(appendString(to, "b"), 0);
     EXPECT_THAT(Texts(to), ElementsAre("a", "b"));
-}
 
-TEST(StringChain, LongChainIsReleasedWithoutRecursion)
-{
     StringChain chain;
     for (int i = 0; i < 200000; ++i)
         ASSERT_NE(appendString(chain, "line"), 0);

@@ -14,26 +14,19 @@ using testing::ElementsAre;
 
 namespace {
 
-TEST(CLogging, PrintLogMessageWritesUnderTheModuleName)
+TEST(CLogging, PrintLogMessageWritesUnderTheModuleNameAndExKeepsTheText)
 {
     CaptureLog log;
     CLogging logging("LocalMail");
     logging.PrintLogMessage(6, "Processed %ld recipient", 2L);
     logging.PrintLogMessage(9, "%s\n", "clamped");
     logging.PrintLog(2, "Message queue file not found or isempty");
-    EXPECT_THAT(log.Lines(), ElementsAre("6 LocalMail: Processed 2 recipient", "6 LocalMail: clamped",
-                                         "2 LocalMail: Message queue file not found or isempty"));
     EXPECT_STREQ(logging.GetLastErrorMsg(), "") << "PrintLogMessage must not touch the last-error message";
-}
-
-TEST(CLogging, PrintLogMessageExLogsAndKeepsTheText)
-{
-    CaptureLog log;
-    CLogging logging("LocalMail");
     logging.PrintLogMessageEx(1, "Cannot open %s", "/q/1.msg");
-    EXPECT_THAT(log.Lines(), ElementsAre("1 LocalMail: Cannot open /q/1.msg"));
     EXPECT_STREQ(logging.GetLastErrorMsg(), "Cannot open /q/1.msg");
-
+    EXPECT_THAT(log.Lines(), ElementsAre("6 LocalMail: Processed 2 recipient", "6 LocalMail: clamped",
+                                         "2 LocalMail: Message queue file not found or isempty",
+                                         "1 LocalMail: Cannot open /q/1.msg"));
     log.Clear();
     locmail::log::SetThreshold(1);
     logging.PrintLogMessageEx(5, "kept %d\r\n", 7);
@@ -53,13 +46,9 @@ TEST(CLogging, PrintLogOnAnExceptionLogsItsMessageUnderTheGivenModule)
     EXPECT_THAT(log.Lines(), ElementsAre("1 LocalMail: Cannot read file (Permission denied): /q/1.msg"));
 }
 
-TEST(CLogging, TextsLongerThanTheirFieldsAreCut)
+TEST(CLogging, TextsLongerThanTheirFieldsAreCutButReachTheLogWhole)
 {
-    struct Case {
-        std::size_t length;
-        std::size_t wantModule;
-        std::size_t wantMessage;
-    };
+    struct Case { std::size_t length, wantModule, wantMessage; };
     const Case cases[] = {{0, 0, 0}, {256, 256, 256}, {257, 256, 257}, {512, 256, 512}, {513, 256, 512}, {5000, 256, 512}};
     for (const auto& c : cases) {
         const std::string text(c.length, 'x');
@@ -68,23 +57,12 @@ TEST(CLogging, TextsLongerThanTheirFieldsAreCut)
         EXPECT_EQ(std::string(logging.GetModuleName()).size(), c.wantModule) << "length " << c.length;
         EXPECT_EQ(std::string(logging.GetLastErrorMsg()).size(), c.wantMessage) << "length " << c.length;
     }
-}
-
-TEST(CLogging, CutLastErrorMessageStillReachesTheLogWhole)
-{
     CaptureLog log;
     CLogging logging("M");
     const std::string text(1000, 'e');
     logging.PrintLogMessageEx(1, "%s", text.c_str());
     EXPECT_EQ(std::string(logging.GetLastErrorMsg()), text.substr(0, 512));
     EXPECT_THAT(log.Lines(), ElementsAre("1 M: " + text));
-}
-
-TEST(CFileUtilException, KeepsCodeAndMessageThroughACopy)
-{
-    CFileUtilException copy = CFileUtilException(21, "Cannot read file (Is a directory): /q");
-    EXPECT_EQ(copy.GetLastError(), 21);
-    EXPECT_STREQ(copy.GetLastErrorMsg(), "Cannot read file (Is a directory): /q");
 }
 
 } // namespace

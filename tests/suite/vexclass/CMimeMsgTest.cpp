@@ -30,12 +30,8 @@ class CMimeMsgTest : public mimetest::MailTest {};
 
 TEST_F(CMimeMsgTest, BounceReturnsTheOriginalInADeliveryStatusNotification)
 {
-    struct Case {
-        uint32_t flags;
-        std::string reason;   // the first line is what the text part must show
-        std::string status;
-        std::vector<std::string> finalRecipients;
-    };
+    // The first line of reason is what the text part must show.
+    struct Case { uint32_t flags; std::string reason, status; std::vector<std::string> finalRecipients; };
     const std::vector<Case> cases = {
         {0x80, "No existing mailbox for nobody@local.example\r\n\r\n", "5.1.1", {"nobody@local.example"}},
         {0, "\r\nMailbox error for FINE@local.example\r\n\r\n", "5.2.0", {"fine@local.example"}},
@@ -82,30 +78,30 @@ TEST_F(CMimeMsgTest, BounceToTheNullReversePathIsDroppedWithALogLine)
 TEST_F(CMimeMsgTest, MailGoesToItsRecipientsFromItsSender)
 {
     std::string queued = QueueOriginal(kOriginal, kSender, {"x@local.example"});
-    struct Case {
+    struct Case { // sender: the envelope's, "" for notices
         const char* name;
         char separator;
         std::function<void(CMimeMsg&)> send;
-        std::string sender;   // envelope; "" for notices
+        std::string sender;
         std::vector<std::string> recipients;
         bool attached;
     };
+    const std::string attachment = queued + ".msg";
+    auto toList = [&](const char* list, const char* attach) {
+        return [=](CMimeMsg& m) {
+            m.InitRecip(list);
+            m.InitMsgBody("Body\r\n");
+            if (attach)
+                m.InitAttachment(attach);
+            m.Send("pm@mail.example", "Unable to deliver mail");
+        };
+    };
     const std::vector<Case> cases = {
-        {"comma list with blanks and empty items", ',',
-         [](CMimeMsg& m) {
-             m.InitRecip(" a@x.example,b@y.example ,, , c ");
-             m.InitMsgBody("Body\r\n");
-             m.Send("pm@mail.example", "Unable to deliver mail");
-         },
+        {"comma list with blanks and empty items", ',', toList(" a@x.example,b@y.example ,, , c ", nullptr),
          "pm@mail.example", {"a@x.example", "b@y.example", "c@host.example"}, false},
         {"quote list with the queued message attached", kQuote,
-         [&](CMimeMsg& m) {
-             m.InitRecip("alice@remote.example\"pm@mail.example");
-             m.InitMsgBody("Body\r\n");
-             m.InitAttachment((queued + ".msg").c_str());
-             m.Send("pm@mail.example", "Unable to deliver mail");
-         },
-         "pm@mail.example", {"alice@remote.example", "pm@mail.example"}, true},
+         toList("alice@remote.example\"pm@mail.example", attachment.c_str()), "pm@mail.example",
+         {"alice@remote.example", "pm@mail.example"}, true},
         {"five-text send", ',',
          [](CMimeMsg& m) { m.Send("user@local.example", "alice@remote.example", "Away", "Body\r\n", nullptr); },
          "user@local.example", {"alice@remote.example"}, false},
