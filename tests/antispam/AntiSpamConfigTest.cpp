@@ -20,30 +20,21 @@ std::string Show(const char* text) { return text ? text : "<null>"; }
 
 Snapshot Take(const CAntiSpamConfig& c)
 {
-    return {
-        {"XScannerAction", std::to_string(c.XScannerAction)},
-        {"BayesianFilterAction", std::to_string(c.BayesianFilterAction)},
-        {"XBounceReason", Show(c.GetXBounceReason())},
-        {"BounceReason", Show(c.GetBounceReason())},
-        {"SpamSubject", Show(c.GetSpamSubject())},
-        {"SystemSpamFolder", Show(c.GetSystemSpamFolder())},
-        {"UserSpamFolder", Show(c.GetUserSpamFolder())},
-        {"UndeterminedFolder", Show(c.GetUndeterminedFolder())},
-    };
+    return {{"XScannerAction", std::to_string(c.XScannerAction)},
+            {"BayesianFilterAction", std::to_string(c.BayesianFilterAction)},
+            {"XBounceReason", Show(c.GetXBounceReason())},     {"BounceReason", Show(c.GetBounceReason())},
+            {"SpamSubject", Show(c.GetSpamSubject())},         {"SystemSpamFolder", Show(c.GetSystemSpamFolder())},
+            {"UserSpamFolder", Show(c.GetUserSpamFolder())},   {"UndeterminedFolder", Show(c.GetUndeterminedFolder())}};
 }
 
+// The settings of a file without any: the defaults, with CHANGES.
 Snapshot Defaults(Snapshot changes = {})
 {
-    Snapshot s{
-        {"XScannerAction", "0"},
-        {"BayesianFilterAction", "0"},
-        {"XBounceReason", "Please stop sending spam message to me."},
-        {"BounceReason", "Please stop sending spam message to me."},
-        {"SpamSubject", "***** SPAM MAIL REPORTED BY BAYESIAN FILTER *****"},
-        {"SystemSpamFolder", "system-spam"},
-        {"UserSpamFolder", "my-spam"},
-        {"UndeterminedFolder", "undetermined"},
-    };
+    const std::string reason = "Please stop sending spam message to me.";
+    Snapshot s{{"XScannerAction", "0"},          {"BayesianFilterAction", "0"},    {"XBounceReason", reason},
+               {"BounceReason", reason},         {"SystemSpamFolder", "system-spam"}, {"UserSpamFolder", "my-spam"},
+               {"UndeterminedFolder", "undetermined"},
+               {"SpamSubject", "***** SPAM MAIL REPORTED BY BAYESIAN FILTER *****"}};
     for (auto& [key, value] : changes)
         s[key] = value;
     return s;

@@ -5,75 +5,7 @@
 #include "suite/mq/NewEntry.h"
 #include "suite/vexclass/CMimeMsg.h"
 
-#include <cstring>
-
-namespace doubles {
-
-Queue& TheQueue()
-{
-    static Queue queue;
-    return queue;
-}
-
-Mime& TheMime()
-{
-    static Mime mime;
-    return mime;
-}
-
-void ScriptedStore::SetProfile(const char* address)
-{
-    m_profile = address;
-    calls.push_back("SetProfile " + m_profile);
-    if (onProfile)
-        onProfile(m_profile);
-}
-
-bool ScriptedStore::IsShared()
-{
-    if (!users.count(m_profile) && !shared.count(m_profile))
-        Fail(3);
-    return shared.count(m_profile) > 0;
-}
-
-void ScriptedStore::GetUserHomeDir(char* homeDir)
-{
-    calls.push_back("HomeDir");
-    std::strcpy(homeDir, ("/home/" + m_profile).c_str());
-}
-
-void ScriptedStore::File(const std::string& what)
-{
-    auto& codes = fileCodes[m_profile];
-    int code = codes.empty() ? 0 : codes.front();
-    if (!codes.empty())
-        codes.pop_front();
-    calls.push_back(what);
-    if (code != 0)
-        Fail(code);
-}
-
-void ScriptedStore::Fail(int code)
-{
-    SetLastError(code);
-    throw CMsgStoreException(code, ("store code " + std::to_string(code) + " for " + m_profile).c_str());
-}
-
-void ScriptedStore::AddUserMsg(const char* user, mail_bodystruct*, mail_envelope*, _msgstat*, const char*,
-                               unsigned long, const char* folder, bool, bool)
-{
-    File(std::string("AddUserMsg ") + user + " " + folder);
-}
-
-void ScriptedStore::AddSharedMsg(const char* mailbox, mail_bodystruct*, mail_envelope*, _msgstat*, const char*,
-                                 unsigned long, const char* folder, bool)
-{
-    File(std::string("AddSharedMsg ") + mailbox + " '" + folder + "'");
-}
-
-} // namespace doubles
-
-// ---- The queue library, scripted ----
+// The queue library, scripted.
 
 namespace {
 
@@ -146,7 +78,7 @@ bool RemoveMQChannel(MQContext* channel)
     return true;
 }
 
-// ---- The mail composer, recording ----
+// The mail composer, recording.
 
 struct CMimeMsg::State {};
 

@@ -11,6 +11,7 @@
 #include "suite/msgstore/CMsgStore.h"
 
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <functional>
 #include <map>
@@ -32,14 +33,22 @@ struct Queue {
     std::map<uint32_t, stEnvelope*> envelopes;
     Lines calls; // "First", "Next", "Remove 1", "Free 1", "Close", ...
 };
-Queue& TheQueue();
+inline Queue& TheQueue()
+{
+    static Queue queue;
+    return queue;
+}
 
 // Every CMimeMsg call as "Op arg|arg"; the operation named THROWON throws CMimeMsgException.
 struct Mime {
     Lines calls;
     std::string throwOn;
 };
-Mime& TheMime();
+inline Mime& TheMime()
+{
+    static Mime mime;
+    return mime;
+}
 
 // Unknown addresses fail with code 3; FILECODES scripts successive filings (0 = filed).
 class ScriptedStore : public CMsgStore {
@@ -49,18 +58,51 @@ public:
     std::function<void(const std::string&)> onProfile;
     Lines calls;
 
-    void SetProfile(const char* address) override;
-    bool IsShared() override;
+    void SetProfile(const char* address) override
+    {
+        calls.push_back("SetProfile " + (m_profile = address));
+        if (onProfile)
+            onProfile(m_profile);
+    }
+    bool IsShared() override
+    {
+        if (!users.count(m_profile) && !shared.count(m_profile))
+            Fail(3);
+        return shared.count(m_profile) > 0;
+    }
     void GetUserPermission(bool&, bool& mayReceive) override { mayReceive = !refused.count(m_profile); }
-    void GetUserHomeDir(char* homeDir) override;
+    void GetUserHomeDir(char* homeDir) override
+    {
+        calls.push_back("HomeDir");
+        std::strcpy(homeDir, ("/home/" + m_profile).c_str());
+    }
     void AddUserMsg(const char* user, mail_bodystruct*, mail_envelope*, _msgstat*, const char*, unsigned long,
-                    const char* folder, bool, bool) override;
+                    const char* folder, bool, bool) override
+    {
+        File(std::string("AddUserMsg ") + user + " " + folder);
+    }
     void AddSharedMsg(const char* mailbox, mail_bodystruct*, mail_envelope*, _msgstat*, const char*,
-                      unsigned long, const char* folder, bool) override;
+                      unsigned long, const char* folder, bool) override
+    {
+        File(std::string("AddSharedMsg ") + mailbox + " '" + folder + "'");
+    }
 
 private:
-    void File(const std::string& what);
-    [[noreturn]] void Fail(int code);
+    void File(const std::string& what)
+    {
+        auto& codes = fileCodes[m_profile];
+        const int code = codes.empty() ? 0 : codes.front();
+        if (!codes.empty())
+            codes.pop_front();
+        calls.push_back(what);
+        if (code != 0)
+            Fail(code);
+    }
+    [[noreturn]] void Fail(int code)
+    {
+        SetLastError(code);
+        throw CMsgStoreException(code, ("store code " + std::to_string(code) + " for " + m_profile).c_str());
+    }
     std::string m_profile;
 };
 

@@ -1,75 +1,62 @@
-// The locmail command end to end: init, inject and queue ls on real installations.
-#include "integration/LocmailCommand.h"
-#include "suite/mq/EntryId.h"
-#include "suite/mq/QueueListing.h"
+// The locmail command end to end: init, inject and queue ls on real
+// installations, and what every command says when part of one is missing.
+#include "integration/RunSupport.h"
+#include "suite/platform/Files.h"
 
 #include <gtest/gtest.h>
 
 #include <sysexits.h>
 
+#include <filesystem>
+#include <memory>
+
 namespace {
 
-using testsupport::Installation;
-using testsupport::ReadFile;
+using namespace testsupport;
 
 const std::string kMessage =
-    "From: Alice <alice@example.org>\r\n"
-    "To: bob@example.org\r\n"
-    "Subject: Lunch\r\n"
-    "\r\n"
-    "Noon?\r\n";
+    "From: Alice <alice@example.org>\r\nTo: bob@example.org\r\nSubject: Lunch\r\n\r\nNoon?\r\n";
 
-std::string QueuedText(const Installation& inst, uint32_t id)
-{
-    return ReadFile(inst.QueueDir() + "/entries/" + locmail::mq::EntryName(id) + ".msg");
-}
-
-TEST(InitCommand, MakesAWorkingInstallationAndKeepsItsConfigurationWhenRunAgain)
+TEST(InitCommand, MakesAWorkingInstallationAndKeepsConfigurationAndUsersWhenRunAgain)
 {
     Installation inst;
-    std::string config = ReadFile(inst.Config());
+    const std::string config = ReadFile(inst.Config());
     EXPECT_NE(config.find("QueueDirectory=" + inst.QueueDir()), std::string::npos);
     EXPECT_NE(config.find("MailForInvalidLocalUser=Bounce"), std::string::npos);
+    EXPECT_TRUE(locmail::FileExists(inst.Dir() + "/store/users.db")) << "and the rest of the store home";
 
-    testsupport::WriteFile(inst.Config(), config + "; edited by hand\n");
-    auto again = testsupport::RunLocmail({"init", inst.Dir()});
+    WriteFile(inst.Config(), config + "; edited by hand\n");
+    MustRun(inst, {"user", "add", "alice@example.org"});
+    auto again = RunLocmail({"init", inst.Dir()});
     EXPECT_EQ(again.exitCode, 0) << again.output;
     EXPECT_NE(ReadFile(inst.Config()).find("; edited by hand"), std::string::npos);
+    EXPECT_NE(inst.Run({"user", "list"}).output.find("alice@example.org"), std::string::npos);
 }
 
 TEST(InjectCommand, QueuesOneEntryOnLocalWithEveryRecipientAndTheTextByteForByte)
 {
     Installation inst;
-    auto run = inst.Run({"inject", "-f", "alice@example.org", "bob@example.org", "carol@example.org"}, kMessage);
-    ASSERT_EQ(run.exitCode, 0) << run.output;
-
-    auto listing = locmail::mq::ListEntries(inst.QueueDir());
-    ASSERT_TRUE(listing.readable) << listing.fault;
-    ASSERT_EQ(listing.entries.size(), 1u);
-    const auto& entry = listing.entries[0];
-    EXPECT_EQ(entry.sender, "alice@example.org");
-    EXPECT_EQ(entry.channels, std::vector<std::string>{"local"});
+    MustRun(inst, {"inject", "-f", "alice@example.org", "bob@example.org", "carol@example.org"}, kMessage);
+    const auto queued = OnChannel(inst, "local");
+    ASSERT_EQ(queued.size(), 1u);
+    EXPECT_EQ(queued[0].sender, "alice@example.org");
+    EXPECT_EQ(queued[0].channels, std::vector<std::string>{"local"});
     std::vector<locmail::mq::ListedRecipient> want{{"bob@example.org", "local"}, {"carol@example.org", "local"}};
-    EXPECT_EQ(entry.recipients, want);
-    EXPECT_EQ(entry.size, kMessage.size());
-    EXPECT_EQ(QueuedText(inst, entry.id), kMessage);
+    EXPECT_EQ(queued[0].recipients, want);
+    EXPECT_EQ(queued[0].size, kMessage.size());
+    EXPECT_EQ(EntryText(inst, queued[0].id), kMessage);
 
     auto ls = inst.Run({"queue", "ls"});
     EXPECT_EQ(ls.exitCode, 0);
     EXPECT_NE(ls.output.find("bob@example.org (local), carol@example.org (local)"), std::string::npos) << ls.output;
     EXPECT_NE(ls.output.find("1 message(s)"), std::string::npos) << ls.output;
-}
 
-TEST(InjectCommand, GivesBareLineFeedsTheirCarriageReturnsAndKeepsNulBytes)
-{
-    Installation inst;
-    std::string text("Subject: x\n\nbody\0with nul\n", 27);
-    ASSERT_EQ(inst.Run({"inject", "-f", "", "bob@example.org"}, text).exitCode, 0);
-
-    auto listing = locmail::mq::ListEntries(inst.QueueDir());
-    ASSERT_EQ(listing.entries.size(), 1u);
-    EXPECT_EQ(listing.entries[0].sender, "");
-    EXPECT_EQ(QueuedText(inst, listing.entries[0].id), std::string("Subject: x\r\n\r\nbody\0with nul\r\n", 30));
+    // Bare line feeds get their carriage returns; NUL bytes stay.
+    MustRun(inst, {"inject", "-f", "", "bob@example.org"}, std::string("Subject: x\n\nbody\0with nul\n", 27));
+    const auto both = OnChannel(inst, "local");
+    ASSERT_EQ(both.size(), 2u);
+    EXPECT_EQ(both[1].sender, "");
+    EXPECT_EQ(EntryText(inst, both[1].id), std::string("Subject: x\r\n\r\nbody\0with nul\r\n", 30));
     EXPECT_NE(ReadFile(inst.LogFile()).find("contains NUL bytes"), std::string::npos);
 }
 
@@ -96,18 +83,34 @@ TEST(InjectCommand, RefusesBadInputWithTheRightStatusAndQueuesNothing)
     EXPECT_TRUE(locmail::mq::ListEntries(inst.QueueDir()).entries.empty());
 }
 
-TEST(InjectCommand, ExplainsAMissingConfigurationOrQueue)
+TEST(Commands, SayWhatIsMissingFromAnInstallation)
 {
-    testsupport::TempDir temp;
-    auto noConfig = testsupport::RunLocmail({"--config", temp / "none.ini", "inject", "-f", "a@x", "b@y"}, kMessage);
-    EXPECT_EQ(noConfig.exitCode, EX_CONFIG);
-    EXPECT_NE(noConfig.output.find("locmail init"), std::string::npos) << noConfig.output;
-
-    Installation inst;
-    std::filesystem::remove_all(inst.QueueDir());
-    auto noQueue = inst.Run({"inject", "-f", "a@x", "b@y"}, kMessage);
-    EXPECT_EQ(noQueue.exitCode, EX_TEMPFAIL) << noQueue.output;
-    EXPECT_EQ(inst.Run({"queue", "ls"}).exitCode, EX_UNAVAILABLE);
+    const std::vector<std::string> inject{"inject", "-f", "a@x", "b@y"}, run{"run", "--once"};
+    struct Case {
+        std::string removed;
+        std::vector<std::string> args;
+        int status;
+        const char* says;
+    } cases[] = {
+        {"qxmta.ini", inject, EX_CONFIG, "locmail init"},
+        {"qxmta.ini", {"user", "list"}, EX_CONFIG, "locmail init"},
+        {"qxmta.ini", {"shared", "list"}, EX_CONFIG, "locmail init"},
+        {"qxmta.ini", run, EX_CONFIG, "locmail init"},
+        {"queue", inject, EX_TEMPFAIL, "locmail init"},
+        {"queue", {"queue", "ls"}, EX_UNAVAILABLE, ""},
+        {"queue", run, EX_UNAVAILABLE, "locmail init"},
+        {"store", run, EX_UNAVAILABLE, "locmail init"},
+    };
+    std::unique_ptr<Installation> inst;
+    for (const auto& c : cases) {
+        if (!inst || std::filesystem::exists(inst->Dir() + "/" + c.removed)) { // a fresh one per part removed
+            inst = std::make_unique<Installation>();
+            std::filesystem::remove_all(inst->Dir() + "/" + c.removed);
+        }
+        auto result = inst->Run(c.args, kMessage);
+        EXPECT_EQ(result.exitCode, c.status) << c.removed << ", " << c.args[0] << ": " << result.output;
+        EXPECT_NE(result.output.find(c.says), std::string::npos) << result.output;
+    }
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 #include <stdexcept>
@@ -46,6 +47,12 @@ void QueueDirectly(const Installation& inst, uint32_t id, const std::string& sen
     WriteFile(paths.Marker("local", id), "");
 }
 
+std::string ReportedHome(const std::string& output)
+{
+    const auto at = output.find(", home ");
+    return at == std::string::npos ? "" : output.substr(at + 7, output.find_first_of(" ;\n", at + 7) - at - 7);
+}
+
 std::string Filed(const Installation& inst, const std::string& address, unsigned uid)
 {
     auto run = inst.Run({"store", "show", address, "inbox", std::to_string(uid)});
@@ -72,12 +79,8 @@ std::vector<locmail::mq::ListedEntry> OnChannel(const Installation& inst, const 
 {
     std::vector<locmail::mq::ListedEntry> found;
     for (auto& entry : locmail::mq::ListEntries(inst.QueueDir()).entries) {
-        for (const auto& name : entry.channels) {
-            if (name == channel) {
-                found.push_back(entry);
-                break;
-            }
-        }
+        if (std::find(entry.channels.begin(), entry.channels.end(), channel) != entry.channels.end())
+            found.push_back(entry);
     }
     return found;
 }

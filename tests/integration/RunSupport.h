@@ -24,6 +24,9 @@ void SetConfig(const Installation& inst, const std::string& key, const std::stri
 void QueueDirectly(const Installation& inst, uint32_t id, const std::string& sender,
                    const std::vector<std::string>& recipients, const std::string& text);
 
+// The home directory `user add` or `shared add` reported in OUTPUT ("..., home PATH").
+std::string ReportedHome(const std::string& output);
+
 // `store show ADDRESS inbox UID`: the text as filed, or "" when the command fails.
 std::string Filed(const Installation& inst, const std::string& address, unsigned uid);
 

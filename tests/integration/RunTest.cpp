@@ -1,27 +1,46 @@
-// `locmail run --once` end to end: mailboxes, returned mail, the log, a store
-// that fails in the middle of the queue, and installations that are not there.
+// `locmail run` end to end: with --once, mailboxes, returned mail, the log and
+// a store that fails in the middle of the queue; as a service, new entries
+// picked up while it idles and SIGTERM in a long queue, across its restarts.
 #include "integration/RunSupport.h"
 #include "suite/cclient/Accessors.h"
 #include "suite/cclient/MessageParser.h"
 #include "suite/cclient/PartAccess.h"
+#include "suite/platform/Process.h"
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sysexits.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <map>
 
 namespace {
 
 using namespace testsupport;
+using namespace std::chrono_literals;
 
 const std::string kLunch = "From: Alice <alice@example.org>\r\nTo: bob@example.org\r\nSubject: Lunch\r\n"
                            "Date: Sun, 6 Dec 2026 12:00:00 +0100\r\n\r\nNoon?\r\n";
 const std::string kMinutes = "From: Alice <alice@example.org>\r\nTo: bob@example.org, carol@example.org\r\n"
                              "Subject: Minutes\r\n\r\nThe minutes.\r\n\r\n-- \r\nAlice\r\n";
 const std::string kOrder = "From: dave@example.net\r\nTo: sales@example.org\r\nSubject: Order\r\n\r\n3 boxes\r\n";
+
+locmail::Process StartRun(const Installation& inst)
+{
+    ::unsetenv("LOCMAIL_CONFIG");
+    return locmail::Process::Start({LOCMAIL_BINARY, "--config", inst.Config(), "run"});
+}
+
+// How many of MODULE's log lines start with PREFIX.
+long CountLogged(const Installation& inst, const std::string& module, const std::string& prefix)
+{
+    auto lines = LogLines(inst, module);
+    return std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.starts_with(prefix); });
+}
 
 std::string WithoutHome(std::string line)
 {
@@ -139,9 +158,7 @@ TEST(RunOnce, ReturnsUndeliverableMailAsThePolicySays)
         auto returned = OnChannel(inst, "localout");
         if (c.returnedTo.empty()) {
             EXPECT_TRUE(returned.empty());
-            auto log = LogLines(inst, "LocalMail");
-            EXPECT_NE(std::find(log.begin(), log.end(), "6 LocalMail: Message for Invalid user deleted successfully"),
-                      log.end());
+            EXPECT_EQ(CountLogged(inst, "LocalMail", "6 LocalMail: Message for Invalid user deleted successfully"), 1);
             continue;
         }
         ASSERT_EQ(returned.size(), 1u);
@@ -171,23 +188,13 @@ void BreakMailbox(const std::string& home, bool broken)
     }
 }
 
-// The home as `user list` shows it, relative to the store.
-std::string HomeOf(const Installation& inst, const std::string& address)
-{
-    auto list = inst.Run({"user", "list"});
-    std::size_t end = list.output.find('\n', list.output.find(address));
-    std::size_t start = list.output.rfind(' ', end);
-    return inst.Dir() + "/store/" + list.output.substr(start + 1, end - start - 1);
-}
-
 TEST(RunOnce, AStoreFailureInTheMiddleKeepsTheRestQueuedForTheNextRun)
 {
     Installation inst;
     MustRun(inst, {"user", "add", "alice@example.org"});
-    MustRun(inst, {"user", "add", "bob@example.org"});
+    const std::string bobHome = ReportedHome(inst.Run({"user", "add", "bob@example.org"}).output);
     for (const char* rcpt : {"alice@example.org", "bob@example.org", "alice@example.org"})
-        MustRun(inst, {"inject", "-f", "carol@example.org", rcpt}, "Subject: to " + std::string(rcpt) + "\r\n\r\nhi\r\n");
-    const std::string bobHome = HomeOf(inst, "bob@example.org");
+        MustRun(inst, {"inject", "-f", "carol@example.org", rcpt}, "Subject: to " + std::string(rcpt) + "\r\n\r\n");
     ASSERT_TRUE(std::filesystem::is_regular_file(bobHome + "/mailbox.db")) << bobHome;
 
     BreakMailbox(bobHome, true);
@@ -205,17 +212,63 @@ TEST(RunOnce, AStoreFailureInTheMiddleKeepsTheRestQueuedForTheNextRun)
     EXPECT_TRUE(OnChannel(inst, "local").empty());
 }
 
-TEST(RunOnce, SaysWhatIsMissingFromAnInstallation)
+TEST(RunService, PicksUpAnArrivingMessageAndStopsOnTerm)
 {
-    const std::pair<std::string, int> cases[] = {
-        {"qxmta.ini", EX_CONFIG}, {"queue", EX_UNAVAILABLE}, {"store", EX_UNAVAILABLE}};
-    for (const auto& [removed, status] : cases) {
-        Installation inst;
-        std::filesystem::remove_all(inst.Dir() + "/" + removed);
-        auto run = inst.Run({"run", "--once"});
-        EXPECT_EQ(run.exitCode, status) << removed << ": " << run.output;
-        EXPECT_NE(run.output.find("locmail init"), std::string::npos) << run.output;
+    Installation inst;
+    MustRun(inst, {"user", "add", "bob@example.org"});
+    auto run = StartRun(inst);
+    ASSERT_TRUE(Eventually([&] { return CountLogged(inst, "LocalMail", "5 LocalMail: OK") > 0; }, 10s));
+
+    const std::string text = "Subject: late\r\n\r\nhere now\r\n";
+    MustRun(inst, {"inject", "-f", "alice@example.org", "bob@example.org"}, text);
+    EXPECT_TRUE(Eventually([&] { return Filed(inst, "bob@example.org", 1) == text; }, 10s));
+
+    ASSERT_EQ(::kill(static_cast<pid_t>(run.Pid()), SIGTERM), 0);
+    EXPECT_EQ(run.Wait(), 0);
+    auto lines = LogLines(inst, "Run");
+    ASSERT_FALSE(lines.empty());
+    EXPECT_TRUE(lines.back().starts_with("5 Run: Delivery run ends (stop requested), status 0")) << lines.back();
+}
+
+TEST(RunService, TermDuringALongQueueDeliversEachMessageOnceOrLeavesItQueued)
+{
+    constexpr int kMessages = 5000;
+    constexpr int kUsers = 5;
+    Installation inst;
+    for (int u = 0; u < kUsers; ++u)
+        MustRun(inst, {"user", "add", "u" + std::to_string(u) + "@example.org"});
+    for (int i = 0; i < kMessages; ++i) {
+        const std::string n = std::to_string(i);
+        QueueDirectly(inst, static_cast<uint32_t>(i + 1), "alice@example.org",
+                      {"u" + std::to_string(i % kUsers) + "@example.org"},
+                      "Subject: m" + n + "\r\n\r\nnumber " + n + "\r\n");
     }
+
+    auto run = StartRun(inst);
+    // Past the first restart (after 2002 messages), so the signal meets a restarted process.
+    const std::string processed = "5 LocalMail: Processed 1 recipient";
+    ASSERT_TRUE(Eventually([&] { return CountLogged(inst, "LocalMail", processed) > 2100; }, 120s));
+    ASSERT_EQ(::kill(static_cast<pid_t>(run.Pid()), SIGTERM), 0);
+    EXPECT_EQ(run.Wait(), 0);
+    EXPECT_EQ(CountLogged(inst, "Run", "5 Run: Restarting after"),
+              CountLogged(inst, "Run", "5 Run: Delivery run starts") - 1);
+    auto runLines = LogLines(inst, "Run");
+    EXPECT_TRUE(runLines.back().starts_with("5 Run: Delivery run ends (stop requested), status 0")) << runLines.back();
+
+    std::map<std::string, int> seen;
+    for (int u = 0; u < kUsers; ++u) {
+        for (const auto& subject : InboxSubjects(inst, "u" + std::to_string(u) + "@example.org"))
+            ++seen[subject];
+    }
+    const long delivered = static_cast<long>(seen.size());
+    for (const auto& entry : OnChannel(inst, "local")) {
+        std::string text = EntryText(inst, entry.id);
+        ++seen[text.substr(9, text.find("\r\n") - 9)]; // "Subject: mN"
+    }
+    EXPECT_GT(delivered, 2100);
+    ASSERT_EQ(seen.size(), static_cast<std::size_t>(kMessages));
+    for (const auto& [subject, times] : seen)
+        EXPECT_EQ(times, 1) << subject << " delivered or queued more than once";
 }
 
 } // namespace

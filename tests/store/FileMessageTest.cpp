@@ -3,7 +3,7 @@
 // with CMsgStore::AddUserMsg from another process.
 #include "store/FileMessage.h"
 
-#include "suite/cclient/MessageParser.h"
+#include "suite/msgstore/AgentMessage.h"
 #include "suite/log/CaptureLog.h"
 #include "suite/msgstore/Accounts.h"
 #include "suite/msgstore/CMsgStore.h"
@@ -97,7 +97,8 @@ TEST_F(FileMessageTest, MissingFolderIsMadeAndEachMessageRecordsItsHeaderSplit)
         EXPECT_EQ(st.size, c.text.size()) << uid;
         EXPECT_EQ(Stored("my-spam", uid), c.text);
         if (uid == 1) {
-            EXPECT_EQ(testsupport::ReadFile(home + "/my-spam6D792D7370616D/1"), std::string(ms::kMessagePrefix) + kText);
+            EXPECT_EQ(testsupport::ReadFile(home + "/my-spam6D792D7370616D/1"),
+                      std::string(ms::kMessagePrefix) + kText);
             const mbxstat made = View("my-spam").stat;
             EXPECT_EQ((std::vector<std::uint32_t>{made.uidNext, made.totalMsgs, made.recentMsgs, made.unseenMsgs}),
                       (std::vector<std::uint32_t>{2, 1, 1, 1}));
@@ -170,16 +171,11 @@ TEST_F(FileMessageTest, RacingAddUserMsgFromAnotherProcess)
             const std::string text = "Subject: " + std::to_string(p) + "-" + std::to_string(i) + "\r\n\r\nx\r\n";
             if (p == 0 && !FileMessage(home.c_str(), Message(text, "p0.msg").c_str(), "Junk"))
                 _exit(1);
-            if (p == 1) {
-                const std::size_t h = text.find("\r\n\r\n") + 2;
-                auto parsed = locmail::cclient::ParseMessage(text.data(), h, text.data() + h, text.size() - h);
-                _msgstat st{};
-                try {
-                    store.AddUserMsg("ann@example.org", parsed.body.get(), parsed.envelope.get(), &st, text.data(),
-                                     text.size(), "Junk", false, false);
-                } catch (const CMsgStoreException&) {
-                    _exit(1);
-                }
+            try {
+                if (p == 1)
+                    storetest::AgentMessage(text).FileFor(store, "ann@example.org", "Junk");
+            } catch (const CMsgStoreException&) {
+                _exit(1);
             }
         }
         _exit(0);

@@ -37,7 +37,8 @@ TEST_F(Rewriting, ChangeSubjectReplacesEveryHeaderSubjectField)
         {"From: a\r\nSUBJECT: Hello\r\n  world\r\n\tmore\r\nTo: b\r\n\r\nbody\r\n", banner.c_str(),
          "From: a\r\nSubject: " + banner + "\r\nTo: b\r\n\r\nbody\r\n"},
         {"Subject: one\r\nTo: b\r\nsubject:two\r\n\r\n", "S", "Subject: S\r\nTo: b\r\nSubject: S\r\n\r\n"},
-        {"From: a\r\n\r\nSubject: body\r\n\r\n  x\r\n", "S", "From: a\r\nSubject: S\r\n\r\nSubject: body\r\n\r\n  x\r\n"},
+        {"From: a\r\n\r\nSubject: body\r\n\r\n  x\r\n", "S",
+         "From: a\r\nSubject: S\r\n\r\nSubject: body\r\n\r\n  x\r\n"},
         {"Subject: x\r\n\r\n  body\r\n", "", "Subject: \r\n\r\n  body\r\n"},
         {"Subject: x\r\n\r\n", nullptr, "Subject: \r\n\r\n"},
         {"From: a\r\nTo: b", "S", "From: a\r\nTo: b"}, // no empty line: nothing added

@@ -12,11 +12,16 @@ namespace {
 
 using dbtest::notes;
 
-int Count(notes& rel)
+// The first column of the first row of SQL; -1 (or "") when there is none.
+int Query(notes& rel, const char* sql, std::string* text = nullptr)
 {
-    sqlite3_stmt* s = rel.connection()->Statement("SELECT count(*) FROM notes");
+    sqlite3_stmt* s = rel.connection()->Statement(sql);
     locmail::db::StatementUse use(s);
-    return s != nullptr && sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int(s, 0) : -1;
+    if (s == nullptr || sqlite3_step(s) != SQLITE_ROW)
+        return -1;
+    if (text != nullptr)
+        *text = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
+    return sqlite3_column_int(s, 0);
 }
 
 bool Insert(notes& rel, int k)
@@ -29,6 +34,7 @@ bool Insert(notes& rel, int k)
 
 class ConnectionTest : public ::testing::Test {
 protected:
+    void SetUp() override { diamondBase::CloseAll(); }
     void TearDown() override
     {
         diamondBase::SetCacheCapacity(0);
@@ -37,36 +43,25 @@ protected:
     testsupport::TempDir tmp;
 };
 
-TEST_F(ConnectionTest, RelationObjectsReuseOneConnectionAndItsStatements)
+TEST_F(ConnectionTest, RelationObjectsReuseOneWalConnectionAndItsStatements)
 {
-    diamondBase::CloseAll();
     const auto before = diamondBase::OpenCount();
     sqlite3_stmt* first = nullptr;
     for (int i = 0; i < 10; ++i) {
         diamondBase base; // a new handle per use, as a filing makes one
         notes rel(&base, tmp.path());
-        ASSERT_TRUE(rel.isOpen()) << rel.lastError();
-        ASSERT_TRUE(Insert(rel, i));
+        ASSERT_TRUE(Insert(rel, i)) << rel.lastError();
         sqlite3_stmt* s = rel.connection()->Statement("INSERT INTO notes VALUES(?, 'x')");
-        if (first == nullptr)
-            first = s;
+        first = first ? first : s;
         EXPECT_EQ(s, first);
     }
     EXPECT_EQ(diamondBase::OpenCount() - before, 1u);
     diamondBase base;
     notes rel(&base, tmp.path());
-    EXPECT_EQ(Count(rel), 10);
-}
-
-TEST_F(ConnectionTest, NewFileIsSetUpInWalMode)
-{
-    diamondBase base;
-    notes rel(&base, tmp.path());
-    ASSERT_TRUE(rel.isOpen());
-    sqlite3_stmt* s = rel.connection()->Statement("PRAGMA journal_mode");
-    locmail::db::StatementUse use(s);
-    ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
-    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)), "wal");
+    EXPECT_EQ(Query(rel, "SELECT count(*) FROM notes"), 10);
+    std::string mode;
+    Query(rel, "PRAGMA journal_mode", &mode);
+    EXPECT_EQ(mode, "wal");
 }
 
 TEST_F(ConnectionTest, ReplacedFileIsOpenedAfreshNotWrittenThroughTheOldHandle)
@@ -74,31 +69,25 @@ TEST_F(ConnectionTest, ReplacedFileIsOpenedAfreshNotWrittenThroughTheOldHandle)
     const std::string dir = tmp / "folder";
     std::filesystem::create_directory(dir);
     diamondBase base;
-    {
-        notes rel(&base, dir);
-        ASSERT_TRUE(Insert(rel, 1));
-    }
+    ASSERT_TRUE(Insert(*std::make_unique<notes>(&base, dir), 1));
     std::filesystem::remove_all(dir); // the folder is removed and made again
     std::filesystem::create_directory(dir);
     const auto before = diamondBase::OpenCount();
     notes rel(&base, dir);
-    ASSERT_TRUE(rel.isOpen());
     EXPECT_EQ(diamondBase::OpenCount() - before, 1u);
-    EXPECT_EQ(Count(rel), 0);
+    EXPECT_EQ(Query(rel, "SELECT count(*) FROM notes"), 0);
     ASSERT_TRUE(Insert(rel, 2));
     EXPECT_TRUE(std::filesystem::exists(dir + "/notes.db"));
 }
 
 TEST_F(ConnectionTest, CacheStaysWithinItsBoundAndKeepsConnectionsInUse)
 {
-    diamondBase::CloseAll();
     diamondBase::SetCacheCapacity(2);
     diamondBase base;
     std::vector<std::unique_ptr<notes>> rels;
     for (const char* name : {"a", "b", "c"}) {
         std::filesystem::create_directory(tmp / name);
         rels.push_back(std::make_unique<notes>(&base, tmp / name));
-        ASSERT_TRUE(rels.back()->isOpen());
     }
     EXPECT_EQ(diamondBase::CachedCount(), 2u);
     EXPECT_TRUE(Insert(*rels[0], 1)) << "evicted from the cache, still open for its user";
@@ -106,47 +95,37 @@ TEST_F(ConnectionTest, CacheStaysWithinItsBoundAndKeepsConnectionsInUse)
 
 TEST_F(ConnectionTest, FileOfAnotherKindIsRefused)
 {
-    struct Case {
-        const char* name;
-        std::string contents;
-    } cases[] = {
-        {"garbage", std::string(4096, 'x')},
-        {"other relation", ""},
-    };
-    const locmail::db::Schema other{"others", 1, "CREATE TABLE o(x)"};
-    for (const auto& c : cases) {
-        testsupport::TempDir dir;
-        if (c.contents.empty()) {
-            diamondBase base;
-            diaRel made(&base, dir.path().c_str(), "notes", other);
-            ASSERT_TRUE(made.isOpen()) << c.name;
-            diamondBase::CloseAll();
-        } else {
-            testsupport::WriteFile(dir / "notes.db", c.contents);
-        }
+    testsupport::TempDir garbage, other;
+    testsupport::WriteFile(garbage / "notes.db", std::string(4096, 'x'));
+    {
         diamondBase base;
-        notes rel(&base, dir.path());
-        EXPECT_FALSE(rel.isOpen()) << c.name;
-        EXPECT_NE(std::string(rel.lastError()).find("notes.db"), std::string::npos) << rel.lastError();
+        diaRel made(&base, other.path().c_str(), "notes", locmail::db::Schema{"others", 1, "CREATE TABLE o(x)"});
+        ASSERT_TRUE(made.isOpen());
     }
+    diamondBase::CloseAll();
+    for (const auto* dir : {&garbage, &other}) {
+        diamondBase base;
+        notes rel(&base, dir->path());
+        EXPECT_FALSE(rel.isOpen());
+        EXPECT_NE(std::string(rel.lastError()).find(*dir / "notes.db"), std::string::npos) << rel.lastError();
+    }
+    diamondBase base;
+    EXPECT_NE(std::string(notes(&base, other.path()).lastError()).find("not a notes relation"), std::string::npos);
 }
 
 TEST_F(ConnectionTest, TransactionRollsBackUnlessCommitted)
 {
     diamondBase base;
     notes rel(&base, tmp.path());
-    {
+    for (bool commit : {false, true}) {
         locmail::db::Transaction tx(rel.connection()->handle());
         ASSERT_TRUE(tx.began());
         ASSERT_TRUE(Insert(rel, 1));
+        if (commit) {
+            ASSERT_TRUE(tx.commit());
+        }
     }
-    EXPECT_EQ(Count(rel), 0);
-    {
-        locmail::db::Transaction tx(rel.connection()->handle());
-        ASSERT_TRUE(Insert(rel, 1));
-        ASSERT_TRUE(tx.commit());
-    }
-    EXPECT_EQ(Count(rel), 1);
+    EXPECT_EQ(Query(rel, "SELECT count(*) FROM notes"), 1);
 }
 
 } // namespace

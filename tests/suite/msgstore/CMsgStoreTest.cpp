@@ -1,6 +1,7 @@
 // CMsgStore over a real store home: profiles, permissions, and filing through
 // AddUserMsg and AddSharedMsg with the codes the agent branches on.
-#include "suite/cclient/MessageParser.h"
+#include "AgentMessage.h"
+
 #include "suite/msgstore/Accounts.h"
 #include "suite/msgstore/CMsgStore.h"
 #include "suite/msgstore/FolderPath.h"
@@ -15,7 +16,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 
@@ -24,27 +24,7 @@ namespace {
 namespace ms = locmail::msgstore;
 namespace fs = std::filesystem;
 
-// A message as the agent holds it: text, parse and status record.
-struct Message {
-    explicit Message(std::string t, std::uint32_t systemFlags = 0) : text(std::move(t))
-    {
-        const std::size_t header = text.find("\r\n\r\n") + 2;
-        parsed = locmail::cclient::ParseMessage(text.data(), header, text.data() + header + 2,
-                                                text.size() - header - 2);
-        stat.day = 6;
-        stat.month = 12;
-        stat.year = 56;
-        stat.size = static_cast<std::uint32_t>(text.size());
-        stat.headerSize = static_cast<std::uint32_t>(header);
-        stat.systemFlags = systemFlags;
-    }
-    mail_bodystruct* body() { return parsed.body.get(); }
-    mail_envelope* envelope() { return parsed.envelope.get(); }
-
-    std::string text;
-    locmail::cclient::ParsedMessage parsed;
-    _msgstat stat{};
-};
+using Message = storetest::AgentMessage;
 
 Message Sample(const std::string& subject, std::uint32_t systemFlags = 0)
 {
@@ -119,13 +99,6 @@ protected:
         return st;
     }
 
-    void FileFor(const char* user, Message& m, const char* folder = "inbox", bool ownFlags = false,
-                 bool makeFolder = false)
-    {
-        store.AddUserMsg(user, m.body(), m.envelope(), &m.stat, m.text.data(), m.text.size(), folder, ownFlags,
-                         makeFolder);
-    }
-
     testsupport::TempDir tmp;
     std::string storeHome = tmp / "store";
     std::unique_ptr<ms::UsersDirectory> users;
@@ -136,67 +109,61 @@ protected:
 TEST_F(CMsgStoreTest, FilingIntoTheInboxGivesUidOneThenTwo)
 {
     Message first = Sample("first");
-    FileFor("Alice@Example.org", first);
+    first.FileFor(store, "Alice@Example.org");
 
     EXPECT_EQ(testsupport::ReadFile(StoredFile("alice@example.org", "inbox", 1)),
               std::string("\x11\x00\x00\x00\x0D\x0A", 6) + first.text);
-    mbxstat st = Stat("alice@example.org", "inbox");
-    EXPECT_EQ(st.totalMsgs, 1u);
-    EXPECT_EQ(st.recentMsgs, 1u);
-    EXPECT_EQ(st.unseenMsgs, 1u);
-    EXPECT_EQ(st.uidNext, 2u);
+    const mbxstat st = Stat("alice@example.org", "inbox");
+    EXPECT_EQ((std::vector<std::uint32_t>{st.totalMsgs, st.recentMsgs, st.unseenMsgs, st.uidNext}),
+              (std::vector<std::uint32_t>{1, 1, 1, 2}));
 
     const std::string dir = *ms::FolderDirectory(HomeOf("alice@example.org"), "inbox");
     msgenv env(&base, dir.c_str(), "msgenv");
     std::string envelope;
     ASSERT_EQ(ms::GetMsgEnv(env, idxkey{1, 0}, envelope), ms::kOk);
     EXPECT_NE(envelope.find("\"first\""), std::string::npos) << envelope;
+    msgbody body(&base, dir.c_str(), "msgbody");
+    ASSERT_EQ(ms::GetMsgBody(body, idxkey{1, 0}, envelope), ms::kOk);
+    EXPECT_EQ(envelope.rfind("(\"TEXT\" \"PLAIN\"", 0), 0u) << envelope;
     EXPECT_EQ(StoredStat("alice@example.org", "inbox", 1).headerSize, first.stat.headerSize);
 
     // The second filing reuses every database the first one opened.
     const auto opened = diamondBase::OpenCount();
     Message second = Sample("second");
-    FileFor("alice@example.org", second);
+    second.FileFor(store, "alice@example.org");
     EXPECT_EQ(diamondBase::OpenCount(), opened);
-    EXPECT_EQ(ms::ReadMessageFile(StoredFile("alice@example.org", "inbox", 2), second.text), true);
+    std::string text;
+    ASSERT_TRUE(ms::ReadMessageFile(StoredFile("alice@example.org", "inbox", 2), text));
+    EXPECT_EQ(text, second.text);
     EXPECT_EQ(Stat("alice@example.org", "inbox").uidNext, 3u);
     EXPECT_EQ(store.GetLastError(), 0);
 }
 
-TEST_F(CMsgStoreTest, ProfileSelectsTheRecipientInAnyCase)
-{
-    char home[1024];
-    for (const char* spelling : {"alice@example.org", "ALICE@EXAMPLE.ORG", "Alice@Example.Org"}) {
-        store.SetProfile(spelling);
-        EXPECT_EQ(store.GetLastError(), 0) << spelling;
-        EXPECT_FALSE(store.IsShared());
-        store.GetUserHomeDir(home);
-        EXPECT_EQ(std::string(home), HomeOf("alice@example.org"));
-    }
-    Message m = Sample("case");
-    FileFor("ALICE@example.ORG", m);
-    EXPECT_EQ(Stat("alice@example.org", "inbox").uidNext, 2u);
-}
-
-TEST_F(CMsgStoreTest, PermissionsFollowTheUsersDirectory)
+TEST_F(CMsgStoreTest, ProfilesAreFoundInAnyCaseWithTheirPermissions)
 {
     struct Case {
         const char* address;
         bool shared, mayLogin, mayReceive;
     } cases[] = {
         {"alice@example.org", false, true, true},
+        {"ALICE@EXAMPLE.ORG", false, true, true},
         {"bob@example.org", false, true, false},
         {"Support@Example.org", true, false, true},
         {"support", true, false, true}, // a shared mailbox also by its local part
     };
     for (const auto& c : cases) {
         store.SetProfile(c.address);
+        EXPECT_EQ(store.GetLastError(), 0) << c.address;
         bool mayLogin = true, mayReceive = true;
         store.GetUserPermission(mayLogin, mayReceive);
-        EXPECT_EQ(store.IsShared(), c.shared) << c.address;
-        EXPECT_EQ(mayLogin, c.mayLogin) << c.address;
-        EXPECT_EQ(mayReceive, c.mayReceive) << c.address;
+        EXPECT_EQ((std::vector<bool>{store.IsShared(), mayLogin, mayReceive}),
+                  (std::vector<bool>{c.shared, c.mayLogin, c.mayReceive}))
+            << c.address;
     }
+    char home[1024];
+    store.SetProfile("Alice@Example.Org");
+    store.GetUserHomeDir(home);
+    EXPECT_EQ(std::string(home), HomeOf("alice@example.org"));
 }
 
 TEST_F(CMsgStoreTest, EveryFailureThrowsItsCodeAndKeepsItAsLastError)
@@ -204,14 +171,8 @@ TEST_F(CMsgStoreTest, EveryFailureThrowsItsCodeAndKeepsItAsLastError)
     AddAccount("gone@example.org", false, true);
     fs::remove_all(HomeOf("gone@example.org"));
     Message m = Sample("fails");
-    auto user = [&](const char* who, const char* folder) {
-        return [&, who, folder] { FileFor(who, m, folder); };
-    };
-    auto shared = [&](const char* box, const char* folder) {
-        return [&, box, folder] {
-            store.AddSharedMsg(box, m.body(), m.envelope(), &m.stat, m.text.data(), m.text.size(), folder, false);
-        };
-    };
+    auto user = [&](const char* who, const char* to) { return [&, who, to] { m.FileFor(store, who, to); }; };
+    auto shared = [&](const char* box, const char* to) { return [&, box, to] { m.FileShared(store, box, to); }; };
     struct Case {
         const char* name;
         std::function<void()> call;
@@ -243,22 +204,16 @@ TEST_F(CMsgStoreTest, EveryFailureThrowsItsCodeAndKeepsItAsLastError)
 
 TEST_F(CMsgStoreTest, AnUnknownProfileMakesItsCallsThrowTheLookupCode)
 {
-    struct Case {
-        const char* address;
-        int code;
-    } cases[] = {
-        {"nobody@example.org", ms::kCodeUnknownRecipient},
-        {nullptr, ms::kCodeBadAddress},
-        {"", ms::kCodeBadAddress},
-    };
-    for (const auto& c : cases) {
-        store.SetProfile(c.address);
-        EXPECT_EQ(store.GetLastError(), c.code);
-        bool a = true, b = true;
-        char home[1024] = "unchanged";
-        EXPECT_EQ(CodeOf([&] { store.IsShared(); }), c.code);
-        EXPECT_EQ(CodeOf([&] { store.GetUserPermission(a, b); }), c.code);
-        EXPECT_EQ(CodeOf([&] { store.GetUserHomeDir(home); }), c.code);
+    const std::pair<const char*, int> cases[] = {
+        {"nobody@example.org", ms::kCodeUnknownRecipient}, {nullptr, ms::kCodeBadAddress}, {"", ms::kCodeBadAddress}};
+    bool a = true, b = true;
+    char home[1024] = "unchanged";
+    for (const auto& [address, code] : cases) {
+        store.SetProfile(address);
+        EXPECT_EQ(store.GetLastError(), code);
+        EXPECT_EQ(CodeOf([&] { store.IsShared(); }), code);
+        EXPECT_EQ(CodeOf([&] { store.GetUserPermission(a, b); }), code);
+        EXPECT_EQ(CodeOf([&] { store.GetUserHomeDir(home); }), code);
     }
     store.SetProfile(std::string(1024, 'a').c_str());
     EXPECT_EQ(store.GetLastError(), ms::kCodeBadAddress) << "longer than an address field";
@@ -278,12 +233,7 @@ TEST_F(CMsgStoreTest, AStoreThatCannotBeOpenedIsCodeFour)
         broken.SetProfile("alice@example.org");
         EXPECT_EQ(broken.GetLastError(), ms::kCodeStoreUnavailable) << home;
         EXPECT_EQ(CodeOf([&] { broken.IsShared(); }), ms::kCodeStoreUnavailable) << home;
-        EXPECT_EQ(CodeOf([&] {
-                      broken.AddUserMsg("alice@example.org", m.body(), m.envelope(), &m.stat, m.text.data(),
-                                        m.text.size(), "inbox", false, false);
-                  }),
-                  ms::kCodeStoreUnavailable)
-            << home;
+        EXPECT_EQ(CodeOf([&] { m.FileFor(broken, "alice@example.org"); }), ms::kCodeStoreUnavailable) << home;
         EXPECT_NE(std::string(broken.GetLastErrorMsg()).find("unavailable"), std::string::npos)
             << broken.GetLastErrorMsg();
     }
@@ -293,7 +243,7 @@ TEST_F(CMsgStoreTest, AStoreThatCannotBeOpenedIsCodeFour)
     fs::remove(alice + "/mailbox.db");
     fs::create_directory(alice + "/mailbox.db");
     diamondBase::CloseAll();
-    EXPECT_EQ(CodeOf([&] { FileFor("alice@example.org", m); }), ms::kCodeStoreUnavailable);
+    EXPECT_EQ(CodeOf([&] { m.FileFor(store, "alice@example.org"); }), ms::kCodeStoreUnavailable);
 }
 
 TEST_F(CMsgStoreTest, ADamagedRelationIsCodeSixAndHoldsUpNobodyElse)
@@ -315,39 +265,29 @@ TEST_F(CMsgStoreTest, ADamagedRelationIsCodeSixAndHoldsUpNobodyElse)
         fs::rename(c.relation, saved);
         testsupport::WriteFile(c.relation, std::string(4096, 'x'));
         std::string text;
-        EXPECT_EQ(CodeOf([&] { FileFor("alice@example.org", m, "inbox", false, c.makeFolder); }, &text),
+        EXPECT_EQ(CodeOf([&] { m.FileFor(store, "alice@example.org", "inbox", false, c.makeFolder); }, &text),
                   ms::kCodeMailboxDamaged);
         EXPECT_NE(text.find(c.relation), std::string::npos) << text;
         diamondBase::CloseAll();
         fs::rename(saved, c.relation);
     }
-    FileFor("bob@example.org", m);
-    FileFor("alice@example.org", m);
+    m.FileFor(store, "bob@example.org");
+    m.FileFor(store, "alice@example.org");
     EXPECT_EQ(Stat("alice@example.org", "inbox").uidNext, 2u) << "the repaired mailbox takes mail again";
 }
 
 TEST_F(CMsgStoreTest, SharedMailboxesFileIntoTheirInboxAndRulesMayMakeFolders)
 {
-    Message delivered = Sample("to support");
-    store.SetProfile("Support@Example.org");
-    ASSERT_TRUE(store.IsShared());
-    store.AddSharedMsg("Support@Example.org", delivered.body(), delivered.envelope(), &delivered.stat,
-                       delivered.text.data(), delivered.text.size(), "", false);
+    Message delivered = Sample("to support"), moved = Sample("moved by a rule"), copied = Sample("copied");
+    delivered.FileShared(store, "Support@Example.org", "");
+    moved.FileShared(store, "Support", "Open", true);
+    copied.FileShared(store, "support", nullptr, true);
     std::string text;
     ASSERT_TRUE(ms::ReadMessageFile(StoredFile("support@example.org", "inbox", 1), text));
     EXPECT_EQ(text, delivered.text);
-
-    Message moved = Sample("moved by a rule");
-    store.AddSharedMsg("Support", moved.body(), moved.envelope(), &moved.stat, moved.text.data(), moved.text.size(),
-                       "Open", true);
     ASSERT_TRUE(ms::ReadMessageFile(StoredFile("support@example.org", "Open", 1), text));
     EXPECT_EQ(text, moved.text);
-
-    Message copied = Sample("copied by a rule");
-    store.AddSharedMsg("support", copied.body(), copied.envelope(), &copied.stat, copied.text.data(),
-                       copied.text.size(), nullptr, true);
     EXPECT_EQ(Stat("support@example.org", "inbox").uidNext, 3u) << "a null folder is the inbox";
-    EXPECT_EQ(Stat("support@example.org", "Open").totalMsgs, 1u);
 }
 
 TEST_F(CMsgStoreTest, MigrationMakesFoldersAndKeepsTheFlagsOnlyWhenAskedTo)
@@ -368,7 +308,8 @@ TEST_F(CMsgStoreTest, MigrationMakesFoldersAndKeepsTheFlagsOnlyWhenAskedTo)
     std::uint32_t uid = 0;
     for (const auto& c : cases) {
         Message m = Sample(c.folder, kSeen);
-        EXPECT_EQ(CodeOf([&] { FileFor("alice@example.org", m, c.folder, c.ownFlags, c.makeFolder); }), c.code)
+        EXPECT_EQ(CodeOf([&] { m.FileFor(store, "alice@example.org", c.folder, c.ownFlags, c.makeFolder); }),
+                  c.code)
             << c.folder;
         if (c.code != 0)
             continue;
@@ -387,7 +328,7 @@ TEST_F(CMsgStoreTest, AnUnsafeAddressCannotLeaveTheStore)
     store.SetProfile("../../etc@x");
     char home[1024];
     store.GetUserHomeDir(home);
-    FileFor("../../etc@x", m);
+    m.FileFor(store, "../../etc@x");
 
     const fs::path file = fs::canonical(StoredFile("../../etc@x", "inbox", 1));
     const fs::path users = fs::canonical(storeHome + "/users");
@@ -395,24 +336,6 @@ TEST_F(CMsgStoreTest, AnUnsafeAddressCannotLeaveTheStore)
     EXPECT_EQ(file.string().rfind(users.string() + "/", 0), 0u) << file;
     EXPECT_FALSE(fs::exists(tmp / "etc@x"));
     EXPECT_FALSE(fs::exists(tmp.path().parent_path() / "etc@x"));
-}
-
-TEST_F(CMsgStoreTest, TheDefaultStoreIsTheConfiguredHomeDir)
-{
-    const std::string config = tmp / "qxmta.ini";
-    testsupport::WriteFile(config, "[MsgStore]\nHomeDir = " + storeHome + "\n");
-    const char* saved = std::getenv("LOCMAIL_CONFIG");
-    const std::string previous = saved ? saved : "";
-    ::setenv("LOCMAIL_CONFIG", config.c_str(), 1);
-    CMsgStore configured;
-    if (saved)
-        ::setenv("LOCMAIL_CONFIG", previous.c_str(), 1);
-    else
-        ::unsetenv("LOCMAIL_CONFIG");
-
-    configured.SetProfile("bob@example.org");
-    EXPECT_EQ(configured.GetLastError(), 0);
-    EXPECT_STREQ(configured.GetModuleName(), "MsgStore");
 }
 
 } // namespace

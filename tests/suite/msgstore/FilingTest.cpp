@@ -1,9 +1,9 @@
 #include "StoreFixture.h"
 
-#include "suite/cclient/MessageParser.h"
 #include "suite/db/FileLock.h"
 #include "suite/msgstore/StoreCodes.h"
 
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,14 +18,17 @@ namespace ms = locmail::msgstore;
 
 using FilingTest = StoreFixture;
 
-// Fails the one step it is given.
-class FailAt : public ms::FilingProbe {
-public:
-    explicit FailAt(ms::FilingStep step) : step_(step) {}
-    bool Reached(ms::FilingStep step) override { return step != step_; }
-
-private:
-    ms::FilingStep step_;
+// Fails the one step it is given, or dies there as kill -9 would take it.
+struct StepProbe : ms::FilingProbe {
+    StepProbe(ms::FilingStep s, bool die = false) : step(s), die(die) {}
+    bool Reached(ms::FilingStep reached) override
+    {
+        if (reached == step && die)
+            ::raise(SIGKILL);
+        return reached != step;
+    }
+    ms::FilingStep step;
+    bool die;
 };
 
 bool LockIsFree(const std::string& lockPath)
@@ -40,61 +43,26 @@ bool LockIsFree(const std::string& lockPath)
     return rc == 0;
 }
 
-TEST_F(FilingTest, FirstMessageGetsUidOneAndItsFileHoldsPrefixAndText)
+TEST_F(FilingTest, FirstMessageGetsUidOneAndKeepsTheFolderFlagsAndBirth)
 {
     MakeFolder("my-spam", 0xFB);
     const std::string text = Message("one");
     ms::FilingResult r = File("my-spam", text);
     ASSERT_TRUE(r.ok()) << r.detail;
     EXPECT_EQ(r.uid, 1u);
-
-    const std::string file = home + "/my-spam6D792D7370616D/1";
-    EXPECT_EQ(testsupport::ReadFile(file), std::string("\x11\x00\x00\x00\x0D\x0A", 6) + text);
-    mbxstat st = Stat("my-spam");
-    EXPECT_EQ(st.uidNext, 2u);
-    EXPECT_EQ(st.totalMsgs, 1u);
-    EXPECT_EQ(st.recentMsgs, 1u);
-    EXPECT_EQ(st.unseenMsgs, 1u);
+    EXPECT_EQ(testsupport::ReadFile(home + "/my-spam6D792D7370616D/1"), std::string(ms::kMessagePrefix) + text);
+    const mbxstat st = Stat("my-spam");
     EXPECT_EQ(st.flags, 0x07) << "bits 3-7 cleared, bit 2 set, bits 0-1 kept";
     EXPECT_EQ(st.createTime, 1700000000) << "never changed by a filing";
 
-    const std::string dir = *ms::FolderDirectory(home, "my-spam");
-    msgstat stat(&base, dir.c_str(), "msgstat");
+    msgstat stat(&base, FolderDir("my-spam").c_str(), "msgstat");
     _msgstat record{};
     ASSERT_EQ(ms::GetMsgStat(stat, 1, record), ms::kOk);
-    EXPECT_EQ(record.size, text.size());
-    EXPECT_EQ(record.headerSize, text.find("\r\n\r\n") + 2);
-    EXPECT_EQ(record.day, 6);
-
-    ms::FilingResult second = File("my-spam", Message("two"));
-    ASSERT_TRUE(second.ok()) << second.detail;
-    EXPECT_EQ(second.uid, 2u);
+    EXPECT_EQ((std::vector<std::uint32_t>{record.size, record.headerSize, record.day}),
+              (std::vector<std::uint32_t>{std::uint32_t(text.size()), std::uint32_t(text.find("\r\n\r\n") + 2), 6}));
+    ASSERT_EQ(File("my-spam", Message("two")).uid, 2u);
     EXPECT_EQ(CheckFolder("my-spam").size(), 2u);
     EXPECT_TRUE(LockIsFree(home + "/mailbox.id0"));
-}
-
-TEST_F(FilingTest, ParsedMessageIsKeptInImapSyntax)
-{
-    MakeFolder("inbox");
-    const std::string text = "From: Alice <alice@example.org>\r\nSubject: Quarterly \"report\"\r\n"
-                             "Message-ID: <q1@example.org>\r\n\r\nFigures.\r\n";
-    const std::size_t headerSize = text.find("\r\n\r\n") + 2;
-    auto parsed = locmail::cclient::ParseMessage(text.data(), headerSize, text.data() + headerSize,
-                                                 text.size() - headerSize);
-    ms::FilingRequest req = Request("inbox", text);
-    req.Describe(parsed.envelope.get(), parsed.body.get());
-    ms::FilingResult r = ms::FileIntoFolder(base, req);
-    ASSERT_TRUE(r.ok()) << r.detail;
-
-    const std::string dir = *ms::FolderDirectory(home, "inbox");
-    msgenv env(&base, dir.c_str(), "msgenv");
-    msgbody body(&base, dir.c_str(), "msgbody");
-    std::string envelope, structure;
-    ASSERT_EQ(ms::GetMsgEnv(env, idxkey{r.uid, 0}, envelope), ms::kOk);
-    ASSERT_EQ(ms::GetMsgBody(body, idxkey{r.uid, 0}, structure), ms::kOk);
-    EXPECT_NE(envelope.find("\"Quarterly \\\"report\\\"\""), std::string::npos) << envelope;
-    EXPECT_NE(envelope.find("\"alice\" \"example.org\""), std::string::npos) << envelope;
-    EXPECT_EQ(structure.rfind("(\"TEXT\" \"PLAIN\"", 0), 0u) << structure;
 }
 
 TEST_F(FilingTest, FailedStepIsUndoneAndTheNextFilingGetsTheSameUid)
@@ -112,17 +80,16 @@ TEST_F(FilingTest, FailedStepIsUndoneAndTheNextFilingGetsTheSameUid)
     };
     MakeFolder("inbox");
     ASSERT_TRUE(File("inbox", Message("kept")).ok());
-    const std::string dir = *ms::FolderDirectory(home, "inbox");
+    const std::string dir = FolderDir("inbox");
     for (const auto& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.step));
         const mbxstat before = Stat("inbox");
-        FailAt probe(c.step);
+        StepProbe probe(c.step);
         ms::FilingResult r = File("inbox", Message("lost"), &probe);
         EXPECT_EQ(r.status, c.want) << ms::FilingStatusName(r.status);
         EXPECT_NE(ms::StoreExceptionCode(r.status), ms::kCodeNoSuchFolder);
 
-        const mbxstat after = Stat("inbox");
-        EXPECT_EQ(after, before) << "statistics as they were";
+        EXPECT_EQ(Stat("inbox"), before) << "statistics as they were";
         msgstat stat(&base, dir.c_str(), "msgstat");
         msgenv env(&base, dir.c_str(), "msgenv");
         msgbody body(&base, dir.c_str(), "msgbody");
@@ -144,14 +111,12 @@ TEST_F(FilingTest, FailedStepIsUndoneAndTheNextFilingGetsTheSameUid)
 TEST_F(FilingTest, MessageFileThatCannotBeWrittenReportsTheSystemError)
 {
     MakeFolder("inbox");
-    const std::string dir = *ms::FolderDirectory(home, "inbox");
-    std::filesystem::create_directory(dir + "/1"); // something in the way of file 1
+    std::filesystem::create_directory(FileOf("inbox", 1)); // something in the way of file 1
     ms::FilingResult r = File("inbox", Message("blocked"));
     EXPECT_EQ(r.status, ms::FilingStatus::MessageFileFailed);
     EXPECT_EQ(r.error, EISDIR);
-    EXPECT_NE(r.detail.find(dir + "/1"), std::string::npos) << r.detail;
-    EXPECT_EQ(Stat("inbox").uidNext, 1u);
-    EXPECT_TRUE(CheckFolder("inbox").empty());
+    EXPECT_NE(r.detail.find(FileOf("inbox", 1)), std::string::npos) << r.detail;
+    EXPECT_TRUE(CheckFolder("inbox").empty()) << "and uidNext still 1";
 }
 
 TEST_F(FilingTest, RefusalsBeforeAnythingIsWritten)
@@ -163,10 +128,10 @@ TEST_F(FilingTest, RefusalsBeforeAnythingIsWritten)
         st.uidNext = 0xFFFFFFFF;
         ASSERT_EQ(UpdateMbxStat(mbx, "full", st, ms::kUpdateUidNext), ms::kOk);
     }
-    std::filesystem::create_directories(*ms::FolderDirectory(home, "norecord"));
+    std::filesystem::create_directories(FolderDir("norecord"));
     MakeFolder("nodir");
     diamondBase::CloseAll();
-    std::filesystem::remove_all(*ms::FolderDirectory(home, "nodir"));
+    std::filesystem::remove_all(FolderDir("nodir"));
     struct Case {
         std::string folder, home;
         ms::FilingStatus want;
@@ -188,7 +153,7 @@ TEST_F(FilingTest, RefusalsBeforeAnythingIsWritten)
         EXPECT_EQ(ms::StoreExceptionCode(r.status), c.code) << c.folder;
         EXPECT_FALSE(r.detail.empty()) << c.folder;
     }
-    EXPECT_FALSE(locmail::FileExists(*ms::FolderDirectory(home, "norecord") + "/1"));
+    EXPECT_FALSE(locmail::FileExists(FolderDir("norecord") + "/1"));
     EXPECT_TRUE(LockIsFree(home + "/mailbox.id0"));
 }
 
@@ -215,9 +180,8 @@ TEST_F(FilingTest, TwoProcessesFilingAtOnceNeverShareAUid)
         if (children[p] == 0) {
             diamondBase own;
             for (int i = 0; i < kPerProcess; ++i) {
-                const std::string text = Message("p" + std::to_string(p) + " m" + std::to_string(i));
-                ms::FilingRequest req = Request("inbox", text);
-                if (!ms::FileIntoFolder(own, req).ok())
+                const std::string tag = std::to_string(p) + "/" + std::to_string(i);
+                if (!ms::FileIntoFolder(own, Request("inbox", Message(tag))).ok())
                     _exit(1);
             }
             _exit(0);
@@ -234,7 +198,45 @@ TEST_F(FilingTest, TwoProcessesFilingAtOnceNeverShareAUid)
     for (const auto& [uid, text] : filed)
         texts.insert(text);
     EXPECT_EQ(texts.size(), 2u * kPerProcess) << "every message exactly once";
-    EXPECT_EQ(Stat("inbox").totalMsgs, 2u * kPerProcess);
+}
+
+// A filer killed at each point of the transaction leaves a folder the next
+// filing can use, with no visible record without its complete file and no UID
+// given twice.
+TEST_F(FilingTest, KilledFilerLeavesAFolderTheNextFilingCanUse)
+{
+    const ms::FilingStep steps[] = {
+        ms::FilingStep::StatsRead,         ms::FilingStep::AddMsgStat,      ms::FilingStep::AddMsgEnv,
+        ms::FilingStep::AddMsgBody,        ms::FilingStep::MessageFileCreate, ms::FilingStep::MessageFileText,
+        ms::FilingStep::StatsUpdate,       ms::FilingStep::Unlock,
+    };
+    MakeFolder("inbox");
+    std::map<std::uint32_t, std::string> expected;
+    for (ms::FilingStep step : steps) {
+        SCOPED_TRACE(static_cast<int>(step));
+        const std::string doomed = Message("doomed at " + std::to_string(static_cast<int>(step)));
+        diamondBase::CloseAll();
+        pid_t pid = fork();
+        if (pid == 0) {
+            diamondBase own;
+            StepProbe probe(step, true);
+            (void)ms::FileIntoFolder(own, Request("inbox", doomed), &probe);
+            _exit(0); // not reached: the probe kills the process
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+
+        if (step == ms::FilingStep::Unlock) // killed after the commit: the message is filed
+            expected[static_cast<std::uint32_t>(expected.size() + 1)] = doomed;
+        EXPECT_EQ(CheckFolder("inbox"), expected);
+
+        const std::string next = Message("after " + std::to_string(static_cast<int>(step)));
+        ms::FilingResult r = File("inbox", next);
+        ASSERT_TRUE(r.ok()) << r.detail;
+        expected[r.uid] = next;
+        EXPECT_EQ(CheckFolder("inbox"), expected);
+    }
 }
 
 } // namespace

@@ -61,10 +61,12 @@ protected:
         ASSERT_TRUE(ms::WriteStoreTemplates(templates, error)) << error;
     }
 
+    std::string FolderDir(const std::string& folder) { return *ms::FolderDirectory(home, folder); }
+
     // What CreateMbx does for one level, without the settings file.
     void MakeFolder(const std::string& folder, std::uint8_t flags = 0)
     {
-        const std::string dir = *ms::FolderDirectory(home, folder);
+        const std::string dir = FolderDir(folder);
         std::filesystem::create_directories(dir);
         for (const char* name : ms::kTemplateFiles)
             ASSERT_TRUE(locmail::CopyFileOver(locmail::PathJoin(templates, name), locmail::PathJoin(dir, name)));
@@ -106,7 +108,7 @@ protected:
 
     std::string FileOf(const std::string& folder, std::uint32_t uid)
     {
-        return ms::MessageFilePath(*ms::FolderDirectory(home, folder), uid);
+        return ms::MessageFilePath(FolderDir(folder), uid);
     }
 
     // Checks every invariant a reader relies on and returns uid -> text.
@@ -121,10 +123,10 @@ protected:
             EXPECT_TRUE(ms::ReadMessageFile(FileOf(folder, uid), text)) << "uid " << uid;
             out[uid] = text;
         }
-        EXPECT_EQ(view.stat.totalMsgs, view.uids.size());
-        EXPECT_EQ(view.stat.recentMsgs, view.uids.size());
-        EXPECT_EQ(view.stat.unseenMsgs, view.uids.size());
-        EXPECT_EQ(view.stat.uidNext, view.uids.empty() ? 1u : view.uids.back() + 1);
+        const std::uint32_t n = static_cast<std::uint32_t>(view.uids.size());
+        EXPECT_EQ((std::vector<std::uint32_t>{view.stat.totalMsgs, view.stat.recentMsgs, view.stat.unseenMsgs,
+                                              view.stat.uidNext}),
+                  (std::vector<std::uint32_t>{n, n, n, n + 1}));
         for (std::size_t i = 0; i < view.uids.size(); ++i)
             EXPECT_EQ(view.uids[i], i + 1) << "UIDs are dense when nothing was expunged";
         return out;
