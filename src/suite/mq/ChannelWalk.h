@@ -21,6 +21,7 @@
 // std::bad_alloc.
 #pragma once
 
+#include "suite/mq/EntryId.h"
 #include "suite/mq/EnvelopeFormat.h"
 #include "suite/mq/QueueLayout.h"
 #include "suite/platform/UniqueFd.h"
@@ -41,6 +42,11 @@ public:
     uint32_t Next();
     // The claimed entry, or kNoMessage.
     uint32_t Current() const { return current_; }
+    // The envelope the claim checked, when ID is the claimed entry; else null.
+    const EnvelopeData* ClaimedEnvelope(uint32_t id) const
+    {
+        return id == current_ && IsValidEntryId(id) ? &currentEnvelope_ : nullptr;
+    }
     // False when nothing is claimed.
     bool RemoveCurrent();
     void Release();

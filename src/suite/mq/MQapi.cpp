@@ -10,7 +10,10 @@
 #include "suite/platform/Files.h"
 #include "suite/platform/Profile.h"
 
+#include <algorithm>
+#include <mutex>
 #include <string>
+#include <vector>
 
 using namespace locmail::mq;
 
@@ -40,6 +43,33 @@ std::string ResolveQueueDirectory(const std::string& queueName, const std::strin
 bool IsEntry(const MQContext* context) { return context != nullptr && context->entry != nullptr; }
 bool IsChannel(const MQContext* context) { return context != nullptr && context->walk != nullptr; }
 
+// The open walks, so that GetMQEnvelope can hand out the envelope a claim has just
+// read and checked instead of reading and parsing the file again.
+std::mutex g_walksMutex;
+std::vector<const MQContext*> g_walks;
+
+void RegisterWalk(const MQContext* context)
+{
+    std::lock_guard lock(g_walksMutex);
+    g_walks.push_back(context);
+}
+
+void UnregisterWalk(const MQContext* context)
+{
+    std::lock_guard lock(g_walksMutex);
+    g_walks.erase(std::remove(g_walks.begin(), g_walks.end(), context), g_walks.end());
+}
+
+stEnvelope* ClaimedEnvelopeCopy(uint32_t id)
+{
+    std::lock_guard lock(g_walksMutex);
+    for (const MQContext* context : g_walks) {
+        if (const EnvelopeData* data = context->walk->ClaimedEnvelope(id))
+            return NewOwnedEnvelope(*data);
+    }
+    return nullptr;
+}
+
 uint32_t Publish(MQContext* channel, uint32_t id)
 {
     channel->msgNumber = channel->walk->Current();
@@ -49,7 +79,11 @@ uint32_t Publish(MQContext* channel, uint32_t id)
 } // namespace
 
 MQContext::MQContext() : msgNumber(kNoMessage) {}
-MQContext::~MQContext() = default;
+MQContext::~MQContext()
+{
+    if (walk)
+        UnregisterWalk(this);
+}
 
 bool MQInit(const char* queueName, const char* moduleName)
 {
@@ -84,6 +118,7 @@ MQContext* OpenMQChannel(const char* channel)
     }
     auto context = std::make_unique<MQContext>();
     context->walk = std::make_unique<ChannelWalk>(std::move(paths), std::move(*name), queue.module);
+    RegisterWalk(context.get());
     return context.release();
 }
 
@@ -131,6 +166,8 @@ stEnvelope* GetMQEnvelope(uint32_t id)
     QueueSettings queue = CurrentQueue();
     if (queue.dir.empty())
         return nullptr;
+    if (stEnvelope* claimed = ClaimedEnvelopeCopy(id))
+        return claimed;
     ParsedEnvelope parsed = ReadEntryEnvelope(QueuePaths(queue.dir), id);
     if (!parsed.ok) {
         QueueLog(queue.module, 2, "Queue entry %08X: %s", static_cast<unsigned>(id), parsed.fault.c_str());

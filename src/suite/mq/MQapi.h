@@ -22,7 +22,8 @@
 //    ("" gives the base, ".msg" the text); the pointer is to a per-thread buffer
 //    that the next call overwrites, so callers copy it at once. Null before a
 //    successful MQInit.
-//  - GetMQEnvelope(id): the entry's envelope, owned by the caller until
+//  - GetMQEnvelope(id): the entry's envelope (the copy a walk's claim has just
+//    checked, when one of this process's walks holds ID), owned by the caller until
 //    FreeMQEnvelope; null when it cannot be read or is damaged.
 //  - RemoveMQChannel(channel): takes the current entry off the channel; the
 //    entry is deleted when no channel keeps it. True when there was one.
