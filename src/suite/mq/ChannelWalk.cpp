@@ -5,13 +5,18 @@
 #include "suite/mq/EntryId.h"
 #include "suite/mq/FileLock.h"
 #include "suite/mq/Quarantine.h"
+#include "suite/mq/QueueClock.h"
+#include "suite/mq/QueueState.h"
 #include "suite/mq/Recovery.h"
+#include "suite/mq/RetryPolicy.h"
+#include "suite/mq/WalkControl.h"
 #include "suite/platform/Files.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace locmail::mq {
 
@@ -20,14 +25,38 @@ ChannelWalk::ChannelWalk(QueuePaths paths, std::string channel, std::string modu
 {
 }
 
-bool ChannelWalk::QueueReadable() const { return IsDirectory(paths_.Entries()); }
-
-uint32_t ChannelWalk::First()
+ChannelWalk::~ChannelWalk()
 {
     Release();
+    (void)FinishPending();
+}
+
+bool ChannelWalk::QueueReadable() const { return IsDirectory(paths_.Entries()); }
+
+uint32_t ChannelWalk::First() { return Step(true); }
+
+uint32_t ChannelWalk::Next() { return Step(!started_); }
+
+uint32_t ChannelWalk::Step(bool restart)
+{
+    Release();
+    ActiveWalkControl active = CurrentWalkControl();
+    if (active.control != nullptr)
+        active.control->BetweenMessages();
+    if (batch_.Due(active.limits, QueueNowMs()))
+        (void)FinishPending();
+    uint32_t id = restart ? Restart() : QueueReadable() ? ClaimNext() : kQueueUnreachable;
+    if (!IsValidEntryId(id))
+        (void)FinishPending();
+    return id;
+}
+
+uint32_t ChannelWalk::Restart()
+{
     started_ = true;
     listing_.clear();
     position_ = 0;
+    earliestDeferred_ = 0;
     if (!QueueReadable())
         return kQueueUnreachable;
     RecoverQueue(paths_, module_);
@@ -35,16 +64,6 @@ uint32_t ChannelWalk::First()
         // A channel folder removed by hand is an empty channel; a queue that went away is not.
         return errno == ENOENT && QueueReadable() ? kNoMessage : kQueueUnreachable;
     }
-    return ClaimNext();
-}
-
-uint32_t ChannelWalk::Next()
-{
-    if (!started_)
-        return First();
-    Release();
-    if (!QueueReadable())
-        return kQueueUnreachable;
     return ClaimNext();
 }
 
@@ -60,7 +79,12 @@ uint32_t ChannelWalk::ClaimNext()
             Release();
             continue;
         }
+        if (DueLater(check.envelope)) {
+            Release();
+            continue;
+        }
         currentEnvelope_ = std::move(check.envelope);
+        deferred_.assign(currentEnvelope_.recipients.size(), false);
         return current_;
     }
     return kNoMessage;
@@ -77,25 +101,85 @@ bool ChannelWalk::Claim(uint32_t id)
     return true;
 }
 
+bool ChannelWalk::DueLater(const EnvelopeData& envelope)
+{
+    const ChannelDeferral* deferral = FindDeferral(envelope, channel_);
+    if (deferral == nullptr || deferral->nextAttempt <= QueueNowSeconds())
+        return false;
+    NoteDeferred(deferral->nextAttempt);
+    return true;
+}
+
+void ChannelWalk::NoteDeferred(int64_t nextAttempt)
+{
+    if (nextAttempt != 0 && (earliestDeferred_ == 0 || nextAttempt < earliestDeferred_))
+        earliestDeferred_ = static_cast<std::time_t>(nextAttempt);
+}
+
+bool ChannelWalk::Defer(unsigned index)
+{
+    if (!claim_ || index >= deferred_.size())
+        return false;
+    if (OutlivedLifetime(ReadRetryPolicy(), currentEnvelope_.arrived, QueueNowSeconds()))
+        return false;
+    deferred_[index] = true;
+    return true;
+}
+
+FinishedEntry ChannelWalk::TakeFinished()
+{
+    FinishedEntry done;
+    done.id = current_;
+    done.claim = std::move(claim_);
+    for (const auto& route : currentEnvelope_.channels)
+        if (route.name != channel_)
+            done.otherChannels.push_back(route.name);
+    unsigned ordinal = 0;
+    for (std::size_t i = 0; i < currentEnvelope_.recipients.size(); ++i) {
+        if (!RecipientOnChannel(currentEnvelope_.recipients[i], channel_))
+            continue;
+        if (deferred_[i])
+            done.deferred.push_back(ordinal);
+        ++ordinal;
+    }
+    deferred_.clear();
+    return done;
+}
+
 bool ChannelWalk::RemoveCurrent()
 {
     if (!claim_)
         return false;
-    UniqueFd envelope(::open(paths_.EntryFile(current_, ".env").c_str(), O_RDONLY | O_CLOEXEC));
-    // Held so that the recovery sweep cannot take the entry for one that lost its markers.
-    if (envelope)
-        (void)LockExclusive(envelope.get());
-    ::unlink(paths_.Marker(channel_, current_).c_str());
-    bool elsewhere = false;
-    for (const auto& route : currentEnvelope_.channels)
-        if (route.name != channel_ && FileExists(paths_.Marker(route.name, current_)))
-            elsewhere = true;
-    if (!elsewhere) {
-        ::unlink(paths_.EntryFile(current_, ".msg").c_str());
-        ::unlink(paths_.EntryFile(current_, ".env").c_str());
+    FinishedEntry done = TakeFinished();
+    ActiveWalkControl active = CurrentWalkControl();
+    if (active.control == nullptr) {
+        NoteDeferred(FinishEntry(paths_, module_, channel_, done, ReadRetryPolicy(), QueueNowSeconds()));
+        return true;
     }
-    claim_.reset();
+    batch_.Add(std::move(done), QueueNowMs());
+    if (batch_.Due(active.limits, QueueNowMs()))
+        (void)FinishPending();
     return true;
+}
+
+bool ChannelWalk::FinishPending()
+{
+    if (batch_.Empty())
+        return true;
+    WalkControl* control = CurrentWalkControl().control;
+    return ConcludeBatch(control != nullptr ? control->MakeDurable() : ECANCELED);
+}
+
+bool ChannelWalk::ConcludeBatch(int error)
+{
+    if (error == 0) {
+        NoteDeferred(batch_.Apply(paths_, module_, channel_));
+        return true;
+    }
+    QueueLog(module_, 1, "Deliveries of %zu queue entries on %s could not be made durable (%s); they stay queued",
+             batch_.Size(), channel_.c_str(), std::strerror(error));
+    batch_.Release();
+    return false;
 }
 
 void ChannelWalk::Release()
@@ -103,6 +187,7 @@ void ChannelWalk::Release()
     claim_.reset();
     current_ = kNoMessage;
     currentEnvelope_ = EnvelopeData();
+    deferred_.clear();
 }
 
 } // namespace locmail::mq

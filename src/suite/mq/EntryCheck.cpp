@@ -1,7 +1,10 @@
 #include "suite/mq/EntryCheck.h"
 
+#include "suite/mq/DeliveryKey.h"
 #include "suite/platform/Files.h"
+#include "suite/platform/UniqueFd.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -29,18 +32,23 @@ ParsedEnvelope Unreadable(int err)
 
 ParsedEnvelope ReadEntryEnvelope(const QueuePaths& paths, uint32_t id)
 {
-    std::string path = paths.EntryFile(id, ".env");
+    UniqueFd fd(::open(paths.EntryFile(id, ".env").c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st;
-    if (::stat(path.c_str(), &st) != 0)
+    if (!fd || ::fstat(fd.get(), &st) != 0)
         return Unreadable(errno);
     if (st.st_size > kMaxEnvelopeBytes)
         return Fault("envelope is too large (" + std::to_string(st.st_size) + " bytes)");
     std::string text;
-    if (!ReadWholeFile(path, text))
+    if (!ReadAllFrom(fd.get(), text))
         return Unreadable(errno);
     ParsedEnvelope parsed = ParseEnvelopeFile(text);
-    if (!parsed.ok)
+    if (!parsed.ok) {
         parsed.fault = "envelope: " + parsed.fault;
+    } else if (parsed.data.key.empty()) {
+        // Version 1: the file itself stands for the key and the arrival.
+        parsed.data.key = DerivedDeliveryKey(id, st);
+        parsed.data.arrived = st.st_mtim.tv_sec;
+    }
     return parsed;
 }
 

@@ -25,7 +25,8 @@ struct EntryCheck {
 
 EntryCheck CheckEntry(const QueuePaths& paths, uint32_t id);
 
-// Reads and parses entries/ID.env alone (no size check).
+// Reads and parses entries/ID.env alone (no size check). A version-1 envelope
+// gets its derived key and, as its arrival, the file's modification time.
 ParsedEnvelope ReadEntryEnvelope(const QueuePaths& paths, uint32_t id);
 
 } // namespace locmail::mq

@@ -1,5 +1,9 @@
 #include "suite/mq/EnvelopeFormat.h"
 
+#include "suite/mq/DeliveryKey.h"
+#include "suite/mq/QueueLayout.h"
+
+#include <algorithm>
 #include <charconv>
 #include <optional>
 
@@ -138,16 +142,24 @@ bool AllPresent(const std::vector<std::string_view>& fields)
     return true;
 }
 
-// One line of the body, by keyword; false when it is not valid.
+// One line of the body, by keyword; false when it is not valid in VERSION.
 class LineReader {
 public:
-    explicit LineReader(EnvelopeData& out) : out_(out) {}
+    LineReader(EnvelopeData& out, int version) : out_(out), version_(version) {}
 
     bool Read(std::string_view line)
     {
         auto f = SplitFields(line);
         if (!AllPresent(f))
             return false;
+        if (version_ >= 2) {
+            if (f[0] == "key")
+                return ReadKey(f);
+            if (f[0] == "arrived")
+                return ReadArrived(f);
+            if (f[0] == "deferred")
+                return ReadDeferral(f);
+        }
         if (f[0] == "size")
             return ReadSize(f);
         if (f[0] == "channel")
@@ -159,9 +171,59 @@ public:
         return false;
     }
 
-    bool SawSize() const { return sawSize_; }
+    // Empty when the lines read make a whole envelope, else what is missing.
+    std::string Missing() const
+    {
+        if (!sawSize_)
+            return "no size line";
+        if (version_ >= 2 && out_.key.empty())
+            return "no key line";
+        if (version_ >= 2 && !sawArrived_)
+            return "no arrived line";
+        if (out_.channels.empty())
+            return "no channel line";
+        for (const auto& deferral : out_.deferrals)
+            if (std::none_of(out_.channels.begin(), out_.channels.end(),
+                             [&](const ChannelRoute& route) { return route.name == deferral.channel; }))
+                return "deferred on " + deferral.channel + ", which is not a channel of the entry";
+        return {};
+    }
 
 private:
+    bool ReadKey(const std::vector<std::string_view>& f)
+    {
+        if (f.size() != 2 || !out_.key.empty() || !IsDeliveryKey(f[1]))
+            return false;
+        out_.key = f[1];
+        return true;
+    }
+
+    bool ReadArrived(const std::vector<std::string_view>& f)
+    {
+        if (f.size() != 2 || sawArrived_)
+            return false;
+        auto arrived = DecodeNumber<int64_t>(f[1]);
+        if (!arrived || *arrived < 0)
+            return false;
+        out_.arrived = *arrived;
+        sawArrived_ = true;
+        return true;
+    }
+
+    bool ReadDeferral(const std::vector<std::string_view>& f)
+    {
+        if (f.size() != 4)
+            return false;
+        auto channel = DecodeField(f[1]);
+        auto attempts = DecodeNumber<uint32_t>(f[2]);
+        auto next = DecodeNumber<int64_t>(f[3]);
+        if (!channel || channel->empty() || !attempts || *attempts == 0 || !next || *next < 0 ||
+            FindDeferral(out_, *channel) != nullptr)
+            return false;
+        out_.deferrals.push_back({std::move(*channel), *attempts, *next});
+        return true;
+    }
+
     bool ReadSize(const std::vector<std::string_view>& f)
     {
         if (f.size() != 2 || sawSize_)
@@ -215,7 +277,9 @@ private:
     }
 
     EnvelopeData& out_;
+    const int version_;
     bool sawSize_ = false;
+    bool sawArrived_ = false;
 };
 
 ParsedEnvelope Fail(std::string fault)
@@ -227,16 +291,45 @@ ParsedEnvelope Fail(std::string fault)
 
 } // namespace
 
+const ChannelDeferral* FindDeferral(const EnvelopeData& envelope, std::string_view channel)
+{
+    for (const auto& deferral : envelope.deferrals)
+        if (deferral.channel == channel)
+            return &deferral;
+    return nullptr;
+}
+
+bool RecipientOnChannel(const RecipientRecord& recipient, std::string_view channel)
+{
+    auto name = NormaliseChannelName(recipient.channel);
+    return name && *name == channel;
+}
+
 std::string FormatEnvelopeFile(const EnvelopeData& envelope)
 {
-    std::string out(kEnvelopeMagic);
-    out += "\nsize";
+    const bool keyed = !envelope.key.empty();
+    std::string out(keyed ? kEnvelopeMagic : kEnvelopeMagicV1);
+    out += '\n';
+    if (keyed) {
+        out += "key " + envelope.key + "\narrived";
+        AppendNumber(out, envelope.arrived);
+        out += '\n';
+    }
+    out += "size";
     AppendNumber(out, static_cast<long long>(envelope.messageSize));
     out += '\n';
     for (const auto& route : envelope.channels) {
         out += "channel";
         AppendNumber(out, route.priority);
         AppendField(out, route.name);
+        out += '\n';
+    }
+    for (std::size_t i = 0; keyed && i < envelope.deferrals.size(); ++i) {
+        const ChannelDeferral& deferral = envelope.deferrals[i];
+        out += "deferred";
+        AppendField(out, deferral.channel);
+        AppendNumber(out, deferral.attempts);
+        AppendNumber(out, deferral.nextAttempt);
         out += '\n';
     }
     for (const auto& s : envelope.senders) {
@@ -259,7 +352,13 @@ std::string FormatEnvelopeFile(const EnvelopeData& envelope)
 ParsedEnvelope ParseEnvelopeFile(std::string_view text)
 {
     ParsedEnvelope result;
-    LineReader reader(result.data);
+    if (text.empty())
+        return Fail("envelope is empty");
+    std::string_view first = text.substr(0, text.find('\n'));
+    const int version = first == kEnvelopeMagic ? 2 : first == kEnvelopeMagicV1 ? 1 : 0;
+    if (version == 0)
+        return Fail("line 1 is not \"" + std::string(kEnvelopeMagic) + "\"");
+    LineReader reader(result.data, version);
     std::size_t lineNo = 0;
     bool ended = false;
     while (!text.empty()) {
@@ -271,11 +370,8 @@ ParsedEnvelope ParseEnvelopeFile(std::string_view text)
         text.remove_prefix(lf + 1);
         if (ended)
             return Fail("text after the end line");
-        if (lineNo == 1) {
-            if (line != kEnvelopeMagic)
-                return Fail("line 1 is not \"" + std::string(kEnvelopeMagic) + "\"");
+        if (lineNo == 1)
             continue;
-        }
         if (line == "end") {
             ended = true;
             continue;
@@ -283,14 +379,10 @@ ParsedEnvelope ParseEnvelopeFile(std::string_view text)
         if (!reader.Read(line))
             return Fail("line " + std::to_string(lineNo) + " is not valid");
     }
-    if (lineNo == 0)
-        return Fail("envelope is empty");
     if (!ended)
         return Fail("no end line (truncated)");
-    if (!reader.SawSize())
-        return Fail("no size line");
-    if (result.data.channels.empty())
-        return Fail("no channel line");
+    if (std::string missing = reader.Missing(); !missing.empty())
+        return Fail(std::move(missing));
     result.ok = true;
     return result;
 }

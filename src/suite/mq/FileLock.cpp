@@ -1,5 +1,6 @@
 #include "suite/mq/FileLock.h"
 
+#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 
@@ -33,6 +34,19 @@ bool StillLinkedAt(int fd, const std::string& path)
     if (::stat(path.c_str(), &named) != 0)
         return false;
     return open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
+UniqueFd LockLinkedFile(const std::string& path)
+{
+    for (;;) {
+        UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        if (!fd || !LockExclusive(fd.get()))
+            return UniqueFd();
+        if (StillLinkedAt(fd.get(), path))
+            return fd;
+        if (errno == ENOENT)
+            return UniqueFd();
+    }
 }
 
 } // namespace locmail::mq

@@ -6,8 +6,14 @@
 // waits, resuming after signals. StillLinkedAt is true when PATH names the very
 // file open on FD, which a locker checks after getting the lock, since the
 // file may have been removed or renamed while it waited.
-// Failure modes: false results (errno set); nothing throws.
+// LockLinkedFile opens PATH and waits for its lock; when the file was
+// replaced under PATH meanwhile (an envelope rewrite renames a new file over
+// the old one) it starts again on the new file.
+// Failure modes: false results or an empty descriptor (errno set); nothing
+// throws but std::bad_alloc.
 #pragma once
+
+#include "suite/platform/UniqueFd.h"
 
 #include <string>
 
@@ -16,5 +22,6 @@ namespace locmail::mq {
 [[nodiscard]] bool TryLockExclusive(int fd);
 [[nodiscard]] bool LockExclusive(int fd);
 [[nodiscard]] bool StillLinkedAt(int fd, const std::string& path);
+UniqueFd LockLinkedFile(const std::string& path);
 
 } // namespace locmail::mq

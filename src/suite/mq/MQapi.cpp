@@ -1,19 +1,17 @@
 #include "suite/mq/MQapi.h"
 
 #include "suite/mq/ChannelWalk.h"
+#include "suite/mq/DirectoryScan.h"
 #include "suite/mq/EnvelopeConvert.h"
 #include "suite/mq/EntryCheck.h"
 #include "suite/mq/NewEntry.h"
 #include "suite/mq/QueueLayout.h"
 #include "suite/mq/QueueState.h"
-#include "suite/mq/StepObserver.h"
+#include "suite/mq/WalkRegistry.h"
 #include "suite/platform/Files.h"
 #include "suite/platform/Profile.h"
 
-#include <algorithm>
-#include <mutex>
 #include <string>
-#include <vector>
 
 using namespace locmail::mq;
 
@@ -43,33 +41,6 @@ std::string ResolveQueueDirectory(const std::string& queueName, const std::strin
 bool IsEntry(const MQContext* context) { return context != nullptr && context->entry != nullptr; }
 bool IsChannel(const MQContext* context) { return context != nullptr && context->walk != nullptr; }
 
-// The open walks, so that GetMQEnvelope can hand out the envelope a claim has just
-// read and checked instead of reading and parsing the file again.
-std::mutex g_walksMutex;
-std::vector<const MQContext*> g_walks;
-
-void RegisterWalk(const MQContext* context)
-{
-    std::lock_guard lock(g_walksMutex);
-    g_walks.push_back(context);
-}
-
-void UnregisterWalk(const MQContext* context)
-{
-    std::lock_guard lock(g_walksMutex);
-    g_walks.erase(std::remove(g_walks.begin(), g_walks.end(), context), g_walks.end());
-}
-
-stEnvelope* ClaimedEnvelopeCopy(uint32_t id)
-{
-    std::lock_guard lock(g_walksMutex);
-    for (const MQContext* context : g_walks) {
-        if (const EnvelopeData* data = context->walk->ClaimedEnvelope(id))
-            return NewOwnedEnvelope(*data);
-    }
-    return nullptr;
-}
-
 uint32_t Publish(MQContext* channel, uint32_t id)
 {
     channel->msgNumber = channel->walk->Current();
@@ -82,7 +53,7 @@ MQContext::MQContext() : msgNumber(kNoMessage) {}
 MQContext::~MQContext()
 {
     if (walk)
-        UnregisterWalk(this);
+        UnregisterWalk(walk.get());
 }
 
 bool MQInit(const char* queueName, const char* moduleName)
@@ -118,7 +89,7 @@ MQContext* OpenMQChannel(const char* channel)
     }
     auto context = std::make_unique<MQContext>();
     context->walk = std::make_unique<ChannelWalk>(std::move(paths), std::move(*name), queue.module);
-    RegisterWalk(context.get());
+    RegisterWalk(context->walk.get());
     return context.release();
 }
 
@@ -130,7 +101,6 @@ bool CloseMQChannel(MQContext* context)
 
 uint32_t GetFirstMessage(MQContext* channel, bool)
 {
-    NotifyStep("walk");
     if (!IsChannel(channel))
         return kQueueUnreachable;
     return Publish(channel, channel->walk->First());
@@ -138,7 +108,6 @@ uint32_t GetFirstMessage(MQContext* channel, bool)
 
 uint32_t GetNextMessage(MQContext* channel, bool)
 {
-    NotifyStep("walk");
     if (!IsChannel(channel))
         return kQueueUnreachable;
     return Publish(channel, channel->walk->Next());
@@ -181,6 +150,30 @@ void FreeMQEnvelope(stEnvelope* envelope) { DeleteOwnedEnvelope(envelope); }
 bool RemoveMQChannel(MQContext* channel)
 {
     return IsChannel(channel) && channel->walk->RemoveCurrent();
+}
+
+const char* GetMQDeliveryKey(MQContext* channel)
+{
+    return IsChannel(channel) ? channel->walk->DeliveryKey() : nullptr;
+}
+
+bool DeferMQRecipient(MQContext* channel, unsigned index)
+{
+    return IsChannel(channel) && channel->walk->Defer(index);
+}
+
+std::time_t EarliestDeferredAttempt() { return EarliestDeferredOfWalks(); }
+
+bool FlushFinishedEntries() { return FinishEveryPendingBatch(); }
+
+std::vector<uint32_t> QueuedEntryIds(const char* channel)
+{
+    std::vector<uint32_t> ids;
+    std::string dir = QueueDirectory();
+    auto name = NormaliseChannelName(channel ? channel : "");
+    if (dir.empty() || !name || !ListEntryIds(QueuePaths(dir).Channel(*name), "", ids))
+        ids.clear();
+    return ids;
 }
 
 MQContext* CreateMQEntry()

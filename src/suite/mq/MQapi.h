@@ -12,7 +12,8 @@
 //  - OpenMQChannel(name): a walk context for the channel (names are
 //    case-insensitive; the channel folder is created when missing); null when
 //    MQInit has not succeeded or the name is not valid. CloseMQChannel frees
-//    any context (a new entry not yet committed is discarded).
+//    any context (a new entry not yet committed is discarded, a walk's
+//    pending batch is finished first).
 //  - GetFirstMessage/GetNextMessage(channel, reserved): the next claimed
 //    entry id in id order; kNoMessage (-1) at the end; kQueueUnreachable (-2)
 //    when the queue directory cannot be read or the context is not a channel.
@@ -25,8 +26,28 @@
 //  - GetMQEnvelope(id): the entry's envelope (the copy a walk's claim has just
 //    checked, when one of this process's walks holds ID), owned by the caller until
 //    FreeMQEnvelope; null when it cannot be read or is damaged.
-//  - RemoveMQChannel(channel): takes the current entry off the channel; the
-//    entry is deleted when no channel keeps it. True when there was one.
+//  - GetMQDeliveryKey(channel): the delivery key of the entry the walk handed
+//    out last (DeliveryKey.h), valid until the next call on the context; null
+//    when there is none.
+//  - DeferMQRecipient(channel, index): marks the recipient at INDEX of that
+//    entry's envelope (0-based, every recipient counted) as "not delivered
+//    now, try again later". False, marking nothing, when the entry has
+//    outlived [Queue] MaxLifetimeSeconds (the caller returns the mail
+//    instead), nothing is claimed, or INDEX is out of range.
+//  - RemoveMQChannel(channel): the current entry is done on the channel. With
+//    no deferred recipient it is taken off the channel and deleted when no
+//    channel keeps it; otherwise its envelope is rewritten to keep only the
+//    deferred recipients of this channel (and every other channel's), with
+//    the next attempt after a growing wait (RetryPolicy.h), and the marker
+//    stays. With a walk control set this happens in a batch after
+//    MakeDurable (WalkControl.h); the entry stays claimed meanwhile. True when
+//    there was an entry.
+//  - EarliestDeferredAttempt(): the earliest next attempt among the entries
+//    the open walks' last listings skipped or deferred (unix seconds); 0 none.
+//  - FlushFinishedEntries(): finishes the pending batches of every open walk
+//    of the process with one MakeDurable; true when nothing was held back.
+//  - QueuedEntryIds(channel): the ids on the channel now (its markers,
+//    sorted); empty when there are none or they cannot be read.
 //  - CreateMQEntry(): a new entry (in tmp/, invisible to walks), null on
 //    failure. GetMQPathName(entry, ".msg") is where the caller writes the
 //    text (the pointer stays valid until the next call on that entry).
@@ -43,7 +64,9 @@
 #include "suite/mq/EntryId.h"
 
 #include <cstdint>
+#include <ctime>
 #include <memory>
+#include <vector>
 
 namespace locmail::mq {
 class ChannelWalk;
@@ -77,10 +100,22 @@ const char* GetMQPathName(MQContext* entry, const char* ext);
 stEnvelope* GetMQEnvelope(uint32_t id);
 void FreeMQEnvelope(stEnvelope* envelope);
 
+const char* GetMQDeliveryKey(MQContext* channel);
+bool DeferMQRecipient(MQContext* channel, unsigned index);
 bool RemoveMQChannel(MQContext* channel);
+std::time_t EarliestDeferredAttempt();
+bool FlushFinishedEntries();
+std::vector<uint32_t> QueuedEntryIds(const char* channel);
 
 MQContext* CreateMQEntry();
 bool InsertMQChannel(MQContext* entry, const char* channel, int priority);
 bool PutMQEnvelope(MQContext* entry, const stEnvelope* envelope);
 bool CloseMQEntry(MQContext* entry);
 void DiscardMQEntry(MQContext* entry);
+
+// The host's code also reaches these as mq::NAME.
+namespace locmail::mq {
+using ::EarliestDeferredAttempt;
+using ::FlushFinishedEntries;
+using ::QueuedEntryIds;
+} // namespace locmail::mq

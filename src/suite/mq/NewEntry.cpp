@@ -1,8 +1,10 @@
 #include "suite/mq/NewEntry.h"
 
+#include "suite/mq/DeliveryKey.h"
 #include "suite/mq/EntryId.h"
 #include "suite/mq/EnvelopeConvert.h"
 #include "suite/mq/IdAllocator.h"
+#include "suite/mq/QueueClock.h"
 #include "suite/mq/QueueState.h"
 #include "suite/mq/StepObserver.h"
 #include "suite/platform/Files.h"
@@ -123,6 +125,9 @@ bool NewEntry::SyncText()
 
 bool NewEntry::WriteEnvelope()
 {
+    if (!NewDeliveryKey(envelope_.key))
+        return Fail("cannot draw a delivery key", errno);
+    envelope_.arrived = QueueNowSeconds();
     std::string text = FormatEnvelopeFile(envelope_);
     int fd = envelopeFd_.get();
     if (::ftruncate(fd, 0) != 0 || ::lseek(fd, 0, SEEK_SET) != 0 || !WriteAll(fd, text))

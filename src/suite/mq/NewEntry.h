@@ -3,8 +3,8 @@
 // Commit (CloseMQEntry) or dropped by Discard (DiscardMQEntry).
 //
 // Contract: while it is built, the entry lives in tmp/ and no walk can see it.
-// Commit: the text and the envelope (which records the text's size and the
-// channels) are fsynced in tmp/, the text and then the envelope are renamed
+// Commit: the text and the envelope (which records the text's size, the
+// channels, a new delivery key and the arrival time) are fsynced in tmp/, the text and then the envelope are renamed
 // into entries/ (the envelope's rename is the commit point), entries/ is
 // fsynced, and the channel markers are created. The entry's lock on its
 // envelope is held until the markers exist; a process that dies after the

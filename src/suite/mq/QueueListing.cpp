@@ -29,15 +29,29 @@ std::map<uint32_t, std::vector<std::string>> ChannelsById(const QueuePaths& path
     return byId;
 }
 
+ListedDeferral DescribeDeferral(const ChannelDeferral& deferral, const EnvelopeData& envelope)
+{
+    ListedDeferral listed{deferral.channel, deferral.attempts, deferral.nextAttempt, {}};
+    for (const auto& r : envelope.recipients)
+        if (RecipientOnChannel(r, deferral.channel))
+            listed.waiting.push_back(r.address);
+    return listed;
+}
+
 ListedEntry Describe(uint32_t id, const EnvelopeData& envelope, std::vector<std::string> channels)
 {
     ListedEntry entry;
     entry.id = id;
+    entry.arrived = envelope.arrived;
     entry.size = envelope.messageSize;
     if (!envelope.senders.empty())
         entry.sender = envelope.senders.front().address;
     for (const auto& r : envelope.recipients)
         entry.recipients.push_back({r.address, r.channel});
+    // A channel that has since delivered its deferred recipients has no marker left; its line is history.
+    for (const auto& deferral : envelope.deferrals)
+        if (std::find(channels.begin(), channels.end(), deferral.channel) != channels.end())
+            entry.deferrals.push_back(DescribeDeferral(deferral, envelope));
     entry.channels = std::move(channels);
     return entry;
 }

@@ -33,6 +33,23 @@ UniqueFd LockAbandoned(const std::string& path)
     return fd;
 }
 
+// A rewrite holds the entry's envelope lock from before it creates tmp/ID.new until after the rename.
+void SweepRewrites(const QueuePaths& paths, const std::string& module)
+{
+    std::vector<uint32_t> ids;
+    if (!ListEntryIds(paths.Tmp(), ".new", ids))
+        return;
+    for (uint32_t id : ids) {
+        std::string envelope = paths.EntryFile(id, ".env");
+        UniqueFd unused = LockAbandoned(envelope);
+        if (!unused && FileExists(envelope))
+            continue;
+        ::unlink(paths.TmpFile(id, ".new").c_str());
+        QueueLog(module, 2, "Queue entry %08X left an unfinished envelope rewrite in tmp/; removed",
+                 static_cast<unsigned>(id));
+    }
+}
+
 void SweepTmp(const QueuePaths& paths, const std::string& module)
 {
     UniqueFd seq = SeqLock(paths);
@@ -122,6 +139,7 @@ void SweepEntries(const QueuePaths& paths, const std::string& module)
 void RecoverQueue(const QueuePaths& paths, const std::string& module)
 {
     SweepTmp(paths, module);
+    SweepRewrites(paths, module);
     SweepEntries(paths, module);
 }
 

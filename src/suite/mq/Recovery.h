@@ -8,6 +8,9 @@
 //    entries/ID.env), tmp/ID.msg and tmp/ID.env are removed. This part runs
 //    under the seq lock, so a reservation is never seen before it is locked.
 //  - tmp/ID.msg without tmp/ID.env (a discard cut short): removed.
+//  - tmp/ID.new while nobody holds the lock of entries/ID.env (an envelope
+//    rewrite cut short before its rename, EntryFinish.h): removed; the old
+//    envelope stands.
 //  - entries/ID.env on no channel at all and not locked (a builder died after
 //    the commit point, before its markers existed; or a removal was cut short
 //    after dropping the last marker): when the entry checks out whole
@@ -21,7 +24,8 @@
 //    the text before the envelope, and a builder keeps its envelope in tmp/
 //    until the text is in entries/).
 // Each repair logs one line (level 2; level 1 for what goes to corrupt/).
-// Live entries (locked envelopes) are never touched.
+// Live entries (locked envelopes) are never touched, nor are entries that a
+// walk's pending batch holds: they keep their markers until finished.
 // Limitation: an entry routed to several channels whose builder died between
 // creating two of its markers stays on the channels it reached.
 // Failure modes: none reported; what cannot be read is left for the next sweep.

@@ -5,8 +5,7 @@
 // Steps, in order: "reserved" (CreateMQEntry), "text-synced",
 // "envelope-synced", "text-renamed", "envelope-renamed" (the commit point),
 // "entries-synced", "marker-created" (once per channel), "committed".
-// Walks add "walk" at every GetFirstMessage/GetNextMessage: the point between
-// two messages, where the host looks at its stop requests and sync points.
+// (The point between two messages of a walk is WalkControl::BetweenMessages.)
 // Failure modes: none.
 #pragma once
 

@@ -11,11 +11,16 @@ using locmail::mq::EnvelopeData;
 using locmail::mq::FormatEnvelopeFile;
 using locmail::mq::ParseEnvelopeFile;
 
+const std::string kKey = "0123456789abcdef0123456789abcdef";
+
 EnvelopeData Sample()
 {
     EnvelopeData e;
+    e.key = kKey;
+    e.arrived = 1700000000;
     e.messageSize = 1234;
     e.channels = {{"local", 255}, {"localout", -3}};
+    e.deferrals = {{"local", 2, 1700000120}};
     e.senders = {{"alice@example.org", "", 0x80, 7, "", "localout"}};
     e.recipients = {{"bob@example.org", "", 0, "", "local"}, {"carol@example.org", "x", 3, "y", "LOCAL"}};
     return e;
@@ -23,14 +28,27 @@ EnvelopeData Sample()
 
 TEST(EnvelopeFormat, EveryRecordIsOneLineEndingInEndAndAwkwardTextsRoundTrip)
 {
-    EXPECT_EQ(FormatEnvelopeFile(Sample()), "locmail-envelope 1\n"
-                                            "size 1234\n"
-                                            "channel 255 local\n"
-                                            "channel -3 localout\n"
-                                            "from 128 7 alice@example.org - - localout\n"
-                                            "rcpt 0 bob@example.org - - local\n"
-                                            "rcpt 3 carol@example.org x y LOCAL\n"
-                                            "end\n");
+    const std::string records = "channel 255 local\n"
+                                "channel -3 localout\n";
+    const std::string people = "from 128 7 alice@example.org - - localout\n"
+                               "rcpt 0 bob@example.org - - local\n"
+                               "rcpt 3 carol@example.org x y LOCAL\n"
+                               "end\n";
+    EXPECT_EQ(FormatEnvelopeFile(Sample()), "locmail-envelope 2\nkey " + kKey + "\narrived 1700000000\nsize 1234\n" +
+                                                records + "deferred local 2 1700000120\n" + people);
+    // Without a key it is the first version, which tools that predate keys still write.
+    EnvelopeData keyless = Sample();
+    keyless.key.clear();
+    keyless.arrived = 0;
+    keyless.deferrals.clear();
+    EXPECT_EQ(FormatEnvelopeFile(keyless), "locmail-envelope 1\nsize 1234\n" + records + people);
+    auto v1 = ParseEnvelopeFile(FormatEnvelopeFile(keyless));
+    ASSERT_TRUE(v1.ok) << v1.fault;
+    EXPECT_EQ(v1.data, keyless);
+    // The key a version-1 entry was given from its file is kept when it is rewritten.
+    EnvelopeData derived = Sample();
+    derived.key = "v1-0000002A-123-1700000000000000001";
+    EXPECT_EQ(ParseEnvelopeFile(FormatEnvelopeFile(derived)).data, derived);
     const std::string texts[] = {"", "-", "--", "a b", "100%", "%41", "tab\there", "\"Name, Last\" <n@x>", "trail ",
                                  " lead", "caf\xC3\xA9@example.org", "del\x7F", std::string("nul\0in", 6)};
     for (const auto& text : texts) {
@@ -47,15 +65,17 @@ TEST(EnvelopeFormat, RejectsDamage)
 {
     const std::string good = FormatEnvelopeFile(Sample()), open = good.substr(0, good.size() - 4);
     const std::string head = "locmail-envelope 1\nsize 1\nchannel 1 a\n";
+    const std::string v2 = "locmail-envelope 2\nkey " + kKey + "\narrived 5\n", v2head = v2 + "size 1\nchannel 1 a\n";
     const std::pair<std::string, std::string> cases[] = { // text, fault
         {"", "envelope is empty"},
         {open, "no end line (truncated)"},
         {"locmail-envelope 1\nsize 3\n\x01\x02\x03\nend\n", "line 3 is not valid"},
         {good + "rcpt 0 x - - local\n", "text after the end line"},
-        {"envelope 2\n" + good.substr(good.find('\n') + 1), "line 1 is not \"locmail-envelope 1\""},
-        {"locmail-envelope 1\r\nsize 1\nchannel 1 a\nend\n", "line 1 is not \"locmail-envelope 1\""},
+        {"envelope 2\n" + good.substr(good.find('\n') + 1), "line 1 is not \"locmail-envelope 2\""},
+        {"locmail-envelope 1\r\nsize 1\nchannel 1 a\nend\n", "line 1 is not \"locmail-envelope 2\""},
+        {"locmail-envelope 3\nsize 1\nchannel 1 a\nend\n", "line 1 is not \"locmail-envelope 2\""},
         {"locmail-envelope 1\nchannel 1 a\nend\n", "no size line"},
-        {open + "size 5\nend\n", "line 8 is not valid"},
+        {open + "size 5\nend\n", "line 11 is not valid"},
         {"locmail-envelope 1\nsize -1\nchannel 1 a\nend\n", "line 2 is not valid"},
         {"locmail-envelope 1\nsize 1\nfrom 0 0 a - - b\nend\n", "no channel line"},
         {head + "rcpt 0 x - local\nend\n", "line 4 is not valid"},     // a field missing
@@ -64,6 +84,23 @@ TEST(EnvelopeFormat, RejectsDamage)
         {head + "rcpt 0 x%0A - - local\nend\n", "line 4 is not valid"},
         {head + "rcpt x0 x - - local\nend\n", "line 4 is not valid"},
         {"locmail-envelope 1\nsize 1\n\nchannel 1 a\nend\n", "line 3 is not valid"},
+        // Each version has its own lines, each once.
+        {"locmail-envelope 1\nkey " + kKey + "\nsize 1\nchannel 1 a\nend\n", "line 2 is not valid"},
+        {head + "deferred a 1 9\nend\n", "line 4 is not valid"},
+        {"locmail-envelope 2\narrived 5\nsize 1\nchannel 1 a\nend\n", "no key line"},
+        {"locmail-envelope 2\nkey " + kKey + "\nsize 1\nchannel 1 a\nend\n", "no arrived line"},
+        {v2 + "key " + kKey + "\nsize 1\nchannel 1 a\nend\n", "line 4 is not valid"},
+        {v2 + "arrived 6\nsize 1\nchannel 1 a\nend\n", "line 4 is not valid"},
+        {"locmail-envelope 2\nkey 0123456789ABCDEF0123456789abcdef\narrived 5\nsize 1\nchannel 1 a\nend\n",
+         "line 2 is not valid"},
+        {"locmail-envelope 2\nkey 0123\narrived 5\nsize 1\nchannel 1 a\nend\n", "line 2 is not valid"},
+        {"locmail-envelope 2\nkey v1-0000002A-123\narrived 5\nsize 1\nchannel 1 a\nend\n", "line 2 is not valid"},
+        {"locmail-envelope 2\nkey v1-0000002a-1-2\narrived 5\nsize 1\nchannel 1 a\nend\n", "line 2 is not valid"},
+        {"locmail-envelope 2\nkey " + kKey + "\narrived -5\nsize 1\nchannel 1 a\nend\n", "line 3 is not valid"},
+        {v2head + "deferred a 0 9\nend\n", "line 6 is not valid"},
+        {v2head + "deferred a 1 9\ndeferred a 2 9\nend\n", "line 7 is not valid"},
+        {v2head + "deferred a 1\nend\n", "line 6 is not valid"},
+        {v2head + "deferred b 1 9\nend\n", "deferred on b, which is not a channel of the entry"},
     };
     for (const auto& [text, fault] : cases) {
         auto parsed = ParseEnvelopeFile(text);

@@ -1,6 +1,7 @@
 #include "QueueFixture.h"
 
 #include "suite/log/CaptureLog.h"
+#include "suite/mq/DeliveryKey.h"
 #include "suite/mq/QueueListing.h"
 #include "suite/mq/QueueState.h"
 
@@ -51,6 +52,8 @@ TEST_F(QueueTest, InjectedEntryIsListedOnLocalWithBothRecipients)
     EXPECT_THAT(e.recipients, ElementsAre(locmail::mq::ListedRecipient{"b@example.org", "local"},
                                           locmail::mq::ListedRecipient{"c d@example.org", "local"}));
     EXPECT_THAT(e.channels, ElementsAre("local"));
+    EXPECT_EQ(e.arrived, kStartSeconds);
+    EXPECT_THAT(e.deferrals, IsEmpty());
     EXPECT_EQ(testsupport::ReadFile(GetMQPathName(id, ".msg")), kText);
     EXPECT_EQ(std::string(GetMQPathName(id, "")), Path("entries/" + EntryName(id)));
     EXPECT_THAT(Names(Path("tmp")), IsEmpty());
@@ -81,6 +84,9 @@ TEST_F(QueueTest, WalkGivesIdsInOrderThenNone)
         seen.push_back(id);
     }
     EXPECT_EQ(seen, injected);
+    EXPECT_EQ(QueuedEntryIds("Local"), injected);
+    EXPECT_THAT(QueuedEntryIds("nochannel"), IsEmpty());
+    EXPECT_THAT(QueuedEntryIds("../entries"), IsEmpty());
     EXPECT_EQ(ctx->msgNumber, kNoMessage);
     EXPECT_EQ(GetNextMessage(ctx, false), kNoMessage);
     CloseMQChannel(ctx);
@@ -205,7 +211,7 @@ TEST_F(QueueTest, AddressesWithLineBreaksAreRefused)
     EXPECT_THAT(Names(Path("entries")), IsEmpty());
 }
 
-TEST_F(QueueTest, IdsNeverCollideWhenTheSeqFileLosesItsUpdates)
+TEST_F(QueueTest, IdsNeverCollideWhenTheSeqFileLosesItsUpdatesAndKeysNeverRepeat)
 {
     std::set<uint32_t> ids = {InjectOne(), InjectOne()};
     for (const char* stale : {"", "00000000\n", "garbage", "FFFFFFFD\n"}) {
@@ -216,6 +222,24 @@ TEST_F(QueueTest, IdsNeverCollideWhenTheSeqFileLosesItsUpdates)
     }
     auto walked = Walk();
     EXPECT_EQ(std::set<uint32_t>(walked.begin(), walked.end()), ids);
+
+    // A delivered entry's id comes round again once a crash took the seq file back; its key does not.
+    std::set<std::string> keys;
+    for (uint32_t id : ids)
+        keys.insert(OnDisk(id).key);
+    MQContext* ctx = OpenMQChannel("local");
+    EXPECT_EQ(GetMQDeliveryKey(ctx), nullptr);
+    uint32_t first = GetFirstMessage(ctx, false);
+    ASSERT_NE(GetMQDeliveryKey(ctx), nullptr);
+    EXPECT_EQ(GetMQDeliveryKey(ctx), OnDisk(first).key);
+    ASSERT_TRUE(RemoveMQChannel(ctx));
+    CloseMQChannel(ctx);
+    testsupport::WriteFile(Path("seq"), EntryName(first - 1) + "\n");
+    ASSERT_EQ(InjectOne(), first);
+    keys.insert(OnDisk(first).key);
+    EXPECT_EQ(keys.size(), ids.size() + 1);
+    for (const auto& key : keys)
+        EXPECT_TRUE(locmail::mq::IsDeliveryKey(key)) << key;
 }
 
 TEST_F(QueueTest, AClaimedEntryIsNotOfferedToAnotherWalkerUntilReleased)

@@ -40,7 +40,7 @@ TEST_F(QueueTest, DamagedEntriesAreSetAsideWithOneLineAndTheWalkGoesOn)
     const Damage damages[] = {
         {[](auto& b) { fs::resize_file(b + ".msg", 10); },
          "message text is 10 bytes, the envelope records " + std::to_string(kText.size()), {".env", ".msg"}},
-        {[](auto& b) { Replace(b + ".env", "end\n", "rcpt what\nend\n"); }, "envelope: line 6 is not valid", {".env", ".msg"}},
+        {[](auto& b) { Replace(b + ".env", "end\n", "rcpt what\nend\n"); }, "envelope: line 8 is not valid", {".env", ".msg"}},
         {[](auto& b) { Replace(b + ".env", "end\n", ""); }, "envelope: no end line (truncated)", {".env", ".msg"}},
         {[](auto& b) { fs::resize_file(b + ".env", fs::file_size(b + ".env") - 7); }, "envelope: no end line (truncated)",
          {".env", ".msg"}},

@@ -1,21 +1,29 @@
-// A fresh queue directory per test, initialised for the process, and the
-// host's inject sequence.
+// A fresh queue directory per test, initialised for the process, a queue
+// clock that only the test moves, and the host's inject sequence.
 #pragma once
 
+#include "suite/mq/EntryCheck.h"
 #include "suite/mq/EnvelopeBuilder.h"
 #include "suite/mq/MQapi.h"
+#include "suite/mq/QueueClock.h"
 #include "suite/mq/QueueLayout.h"
+#include "suite/mq/WalkControl.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 namespace mqtest {
+
+inline int64_t g_nowMs = 0;
+inline constexpr int64_t kStartSeconds = 1'700'000'000;
+inline int64_t NowSeconds() { return g_nowMs / 1000; }
 
 struct Recipient { std::string address, channel; };
 
@@ -53,9 +61,34 @@ class QueueTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        g_nowMs = kStartSeconds * 1000;
+        locmail::mq::SetQueueClock([] { return g_nowMs; });
         queue_ = tmp_ / "queue";
         ASSERT_TRUE(locmail::mq::CreateQueueDirectory(queue_));
         ASSERT_TRUE(MQInit(queue_.c_str(), "Queue"));
+    }
+
+    void TearDown() override
+    {
+        locmail::mq::SetWalkControl(nullptr);
+        locmail::mq::SetQueueClock(nullptr);
+        ::unsetenv("LOCMAIL_CONFIG");
+    }
+
+    // A qxmta.ini with these [Queue] lines, used from now on.
+    void QueueSettings(const std::string& lines)
+    {
+        std::string config = tmp_ / "qxmta.ini";
+        testsupport::WriteFile(config, "[Queue]\n" + lines);
+        ::setenv("LOCMAIL_CONFIG", config.c_str(), 1);
+    }
+
+    // The entry's envelope as it is on disk now.
+    locmail::mq::EnvelopeData OnDisk(uint32_t id) const
+    {
+        auto parsed = locmail::mq::ReadEntryEnvelope(locmail::mq::QueuePaths(queue_), id);
+        EXPECT_TRUE(parsed.ok) << parsed.fault;
+        return parsed.data;
     }
 
     // Every id a fresh walk of CHANNEL hands out, removing none.

@@ -1,0 +1,32 @@
+#include "suite/mq/RetryPolicy.h"
+
+#include "suite/platform/Profile.h"
+
+#include <algorithm>
+
+namespace locmail::mq {
+
+RetryPolicy ReadRetryPolicy()
+{
+    RetryPolicy defaults;
+    auto read = [](const char* key, int64_t def) {
+        return static_cast<int64_t>(GetPrivateProfileIntA("Queue", key, static_cast<int>(def), "qxmta.ini"));
+    };
+    return {read("RetryMinSeconds", defaults.minSeconds), read("RetryMaxSeconds", defaults.maxSeconds),
+            read("MaxLifetimeSeconds", defaults.maxLifetimeSeconds)};
+}
+
+int64_t RetryWaitSeconds(const RetryPolicy& policy, uint32_t attempts)
+{
+    int64_t wait = policy.minSeconds;
+    for (uint32_t n = 1; n < attempts && wait > 0 && wait < policy.maxSeconds; ++n)
+        wait *= 2;
+    return std::min(wait, policy.maxSeconds);
+}
+
+bool OutlivedLifetime(const RetryPolicy& policy, int64_t arrived, int64_t now)
+{
+    return now - arrived >= policy.maxLifetimeSeconds;
+}
+
+} // namespace locmail::mq
