@@ -1,6 +1,7 @@
 #include "QueueFixture.h"
 
 #include "suite/log/CaptureLog.h"
+#include "suite/mq/ArrivalWatch.h"
 #include "suite/mq/DeliveryKey.h"
 #include "suite/mq/QueueListing.h"
 #include "suite/mq/QueueState.h"
@@ -268,6 +269,31 @@ TEST_F(QueueTest, ChannelNamesAreCaseInsensitiveAndConfined)
     EXPECT_THAT(Names(Path("channels")), ElementsAre("localout"));
     ASSERT_EQ(log.Lines().size(), 5u);
     EXPECT_EQ(log.Lines()[0], "1 Queue: \"../entries\" is not a valid queue channel name");
+}
+
+// A walk starts for new entries only: taking entries off, or deferring them, makes no event.
+TEST_F(QueueTest, ArrivalWatchWakesOnNewEntriesOnly)
+{
+    const int noStop = -1; // poll ignores a negative descriptor
+    EXPECT_FALSE(locmail::mq::ArrivalWatch("../x").Ok());
+    locmail::mq::ArrivalWatch watch("Local");
+    ASSERT_TRUE(watch.Ok());
+    EXPECT_EQ(watch.Wait(0, noStop), locmail::mq::ArrivalWatch::Wake::Timeout);
+    uint32_t a = Inject(kText, "s@x", {{"r@x", "local"}, {"q@x", "local"}});
+    ASSERT_NE(InjectOne(), 0u);
+    EXPECT_EQ(watch.Wait(0, noStop), locmail::mq::ArrivalWatch::Wake::Arrival);
+    watch.Drain();
+
+    QueueSettings("RetryMinSeconds=0\n");
+    MQContext* ctx = OpenMQChannel("local");
+    EXPECT_EQ(GetFirstMessage(ctx, false), a);
+    ASSERT_TRUE(DeferMQRecipient(ctx, 1));
+    ASSERT_TRUE(RemoveMQChannel(ctx));
+    EXPECT_NE(GetNextMessage(ctx, false), kNoMessage);
+    ASSERT_TRUE(RemoveMQChannel(ctx));
+    CloseMQChannel(ctx);
+    EXPECT_EQ(Walk(), std::vector<uint32_t>{a});
+    EXPECT_EQ(watch.Wait(0, noStop), locmail::mq::ArrivalWatch::Wake::Timeout);
 }
 
 } // namespace
