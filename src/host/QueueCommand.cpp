@@ -1,4 +1,5 @@
-// locmail queue ls: the queued messages with their senders, recipients and channels.
+// locmail queue ls: the queued messages with their age, senders, recipients and
+// channels, and for deferred ones the attempts, the next attempt and who waits.
 #include "host/Commands.h"
 #include "host/Settings.h"
 #include "suite/mq/QueueListing.h"
@@ -8,6 +9,7 @@
 #include <sysexits.h>
 
 #include <cstdio>
+#include <ctime>
 #include <iostream>
 
 namespace locmail::host {
@@ -32,6 +34,31 @@ std::string Channels(const mq::ListedEntry& entry)
     return out.empty() ? "-" : out;
 }
 
+// A span of seconds in its largest whole unit: "45s", "3m", "2h", "4d".
+std::string Span(long long seconds)
+{
+    if (seconds < 0)
+        seconds = 0;
+    if (seconds < 60)
+        return std::to_string(seconds) + "s";
+    if (seconds < 3600)
+        return std::to_string(seconds / 60) + "m";
+    if (seconds < 86400)
+        return std::to_string(seconds / 3600) + "h";
+    return std::to_string(seconds / 86400) + "d";
+}
+
+std::string Deferral(const mq::ListedDeferral& deferral, std::time_t now)
+{
+    std::string out = "deferred on " + deferral.channel + ": " + std::to_string(deferral.attempts) +
+                      (deferral.attempts == 1 ? " attempt" : " attempts") + ", next " +
+                      (deferral.nextAttempt > now ? "in " + Span(deferral.nextAttempt - now) : std::string("now"));
+    std::string waiting;
+    for (const auto& address : deferral.waiting)
+        waiting += (waiting.empty() ? "" : ", ") + address;
+    return out + "; waiting: " + (waiting.empty() ? "-" : waiting);
+}
+
 int RunList()
 {
     Settings settings = ReadSettings();
@@ -40,11 +67,15 @@ int RunList()
         Complain("cannot read the queue in " + settings.queueDir + ": " + listing.fault);
         return EX_UNAVAILABLE;
     }
-    std::printf("%-8s %9s  %-12s %-28s %s\n", "ID", "SIZE", "CHANNELS", "SENDER", "RECIPIENTS");
+    const std::time_t now = std::time(nullptr);
+    std::printf("%-8s %5s %9s  %-12s %-28s %s\n", "ID", "AGE", "SIZE", "CHANNELS", "SENDER", "RECIPIENTS");
     for (const auto& entry : listing.entries) {
         std::string sender = entry.sender.empty() ? "<>" : entry.sender;
-        std::printf("%08X %9llu  %-12s %-28s %s\n", entry.id, static_cast<unsigned long long>(entry.size),
-                    Channels(entry).c_str(), sender.c_str(), Recipients(entry).c_str());
+        std::printf("%08X %5s %9llu  %-12s %-28s %s\n", entry.id, Span(now - entry.arrived).c_str(),
+                    static_cast<unsigned long long>(entry.size), Channels(entry).c_str(), sender.c_str(),
+                    Recipients(entry).c_str());
+        for (const auto& deferral : entry.deferrals)
+            std::printf("         %s\n", Deferral(deferral, now).c_str());
     }
     for (const auto& note : listing.notes)
         std::printf("note: %s\n", note.c_str());
