@@ -20,14 +20,10 @@ CLocalMail::CLocalMail(CMsgStore& msgStore, const char* queueName, const char* m
       m_bufferLen(0),
       m_hdrSize(0),
       m_mqId(0),
-      m_msgBody(nullptr),
-      m_msgBuffer(nullptr),
-      m_msgEnv(nullptr),
       m_mqChannel(nullptr),
       m_msgStore(msgStore),
       m_recipient{},
-      m_sender{},
-      m_heldEnvelope(nullptr)
+      m_sender{}
 {
     // The Bayesian filter object is built here, before the channel opens.
     InitMQChannel(queueName);
@@ -37,14 +33,14 @@ CLocalMail::CLocalMail(CMsgStore& msgStore, const char* queueName, const char* m
     // The X Scanner is created here and loads its RBL settings from the directory.
 }
 
+// The message members release themselves; the channel closes last, once.
 CLocalMail::~CLocalMail()
 {
-    DeinitBuffer();
-    DeinitEnvBody();
-    if (m_heldEnvelope != nullptr)
-        FreeMQEnvelope(m_heldEnvelope);
+    ReleaseHeldMessage();
     CloseMQChannel(m_mqChannel);
 }
+
+void CLocalMail::QueueEnvelopeFree::operator()(stEnvelope* envelope) const noexcept { FreeMQEnvelope(envelope); }
 
 void CLocalMail::InitMQChannel(const char* queueName)
 {
@@ -57,9 +53,13 @@ void CLocalMail::InitMQChannel(const char* queueName)
     PrintLogMessage(5, "OK");
 }
 
-const char* CLocalMail::GetEnvDateTime() const { return locmail::cclient::EnvelopeDate(m_msgEnv); }
+const char* CLocalMail::GetEnvDateTime() const { return locmail::cclient::EnvelopeDate(m_msgEnv.get()); }
 
-void CLocalMail::SetBuffer(const char* buffer) { m_msgBuffer = const_cast<char*>(buffer); }
+void CLocalMail::SetBuffer(const char* buffer)
+{
+    (void)m_msgBuffer.release();
+    m_msgBuffer.reset(const_cast<char*>(buffer));
+}
 
 void CLocalMail::SetBufferLen(unsigned long length) { m_bufferLen = static_cast<uint32_t>(length); }
 

@@ -10,6 +10,10 @@
 // One thread at a time per agent. Every message member below is empty between
 // messages, except after a stop or an escaping exception, when the message
 // stays loaded until the next message or the destructor releases it.
+// Each recipient's filing carries the entry's delivery key, so a message offered
+// again after a crash is recognised by the store instead of filed twice; a
+// recipient whose own mailbox cannot take mail now (store code 17) is left
+// queued for a later attempt while the other recipients and messages go on.
 //
 // Failure modes: the constructor throws CLocalMailException 4 ("Could not
 // initialize message queue") or 5 ("Could not open message queue") and no
@@ -24,11 +28,15 @@
 #pragma once
 
 #include "delivery/CLocalMailException.h"
+#include "suite/cclient/Owners.h"
 #include "suite/msgstore/Records.h"
 #include "suite/platform/Export.h"
 #include "suite/vexclass/CLogging.h"
 
 #include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_set>
 
 class CMsgStore;
 class CMsgStoreException;
@@ -54,9 +62,9 @@ public:
     unsigned long GetBufferLen() const { return m_bufferLen; }
     unsigned long GetHdrSize() const { return m_hdrSize; }
     unsigned long GetMQId() const { return m_mqId; }
-    mail_envelope* GetMsgEnv() const { return m_msgEnv; }
-    mail_bodystruct* GetMsgBody() const { return m_msgBody; }
-    char* GetMsgBuffer() const { return m_msgBuffer; }
+    mail_envelope* GetMsgEnv() const { return m_msgEnv.get(); }
+    mail_bodystruct* GetMsgBody() const { return m_msgBody.get(); }
+    char* GetMsgBuffer() const { return m_msgBuffer.get(); }
     _msgstat* GetMsgStat() { return &m_msgStat; }
     CMsgStore& GetMsgStore() const { return m_msgStore; }
     char* GetRecipient() { return m_recipient; }
@@ -66,7 +74,8 @@ private:
     MQContext* GetMQChannel() const { return m_mqChannel; }
     // The Date field of the parsed envelope; requires one.
     const char* GetEnvDateTime() const;
-    // Takes the pointer as it is: no copy, and the text held before is not released.
+    // Takes BUFFER as the message text, without a copy; the text held before is
+    // let go unfreed (whoever set it owns it).
     void SetBuffer(const char* buffer);
     void SetBufferLen(unsigned long length);
     void SetMsgId(unsigned long id);
@@ -80,10 +89,14 @@ private:
     // The queue walk (QueueLoop.cpp).
     void ProcessQueuedMessage(uint32_t id, bool& stop);
     long DeliverToLocalRecipients(uint32_t id, stEnvelope& envelope, const char* path, bool& stop);
+    void DeliverToRecipient(unsigned index, _envFrom* sender, const char* path, bool& stop, bool& walkEnds);
     void TakeSenderAddress(const char* address);
     [[nodiscard]] bool TakeRecipientAddress(const char* address);
     // True when the recipient walk must end (codes 4 and 10).
-    [[nodiscard]] bool HandleStoreException(const CMsgStoreException& error, _envFrom* sender, bool& stop);
+    [[nodiscard]] bool HandleStoreException(const CMsgStoreException& error, _envFrom* sender, unsigned index,
+                                            bool& stop);
+    // Leaves recipient INDEX queued for a later attempt; false when the entry is past its lifetime.
+    [[nodiscard]] bool DeferRecipient(unsigned index, const char* why);
     void RefileAfterMissingFolder();
     void ApplyInvalidRecipientPolicy(_envFrom* sender);
     void ReleaseHeldMessage();
@@ -108,13 +121,17 @@ private:
     void DeliverToUser(const char* path);
     void DefaultDelivery();
 
+    struct QueueEnvelopeFree {
+        void operator()(stEnvelope* envelope) const noexcept;
+    };
+
     _msgstat m_msgStat;
     uint32_t m_bufferLen;
     uint32_t m_hdrSize;
     uint32_t m_mqId;
-    mail_bodystruct* m_msgBody;
-    char* m_msgBuffer;
-    mail_envelope* m_msgEnv;
+    locmail::cclient::BodyPtr m_msgBody;
+    std::unique_ptr<char[]> m_msgBuffer;
+    locmail::cclient::EnvelopePtr m_msgEnv;
     MQContext* m_mqChannel;
     CMsgStore& m_msgStore;
     char m_recipient[kAddressSize];
@@ -122,7 +139,10 @@ private:
     // The X Scanner (m_xScanner), the Bayesian filter (m_bayesFilter) and its
     // working copy of the message members take their places here.
 
-    // The queue envelope of a message kept loaded after a stop or an escaping
-    // exception; released with the message by ReleaseHeldMessage.
-    stEnvelope* m_heldEnvelope;
+    // The queue envelope of the message in hand; kept with the message after a
+    // stop or an escaping exception, released with it by ReleaseHeldMessage.
+    std::unique_ptr<stEnvelope, QueueEnvelopeFree> m_heldEnvelope;
+    // Recipients (folded addresses) whose mailbox could not take mail during
+    // this walk: their other messages wait too, without another try.
+    std::unordered_set<std::string> m_unavailableMailboxes;
 };

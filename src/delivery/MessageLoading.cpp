@@ -51,19 +51,18 @@ bool CLocalMail::InitBuffer(const char* path)
         PrintLogMessageEx(1, "Message queue file too large (%lu bytes): %s", length, path);
         return false;
     }
-    m_msgBuffer = buffer;
+    m_msgBuffer.reset(buffer);
     m_bufferLen = static_cast<uint32_t>(length);
     return true;
 }
 
 void CLocalMail::DeinitBuffer()
 {
-    delete[] m_msgBuffer;
-    m_msgBuffer = nullptr;
+    m_msgBuffer.reset();
     m_bufferLen = 0;
 }
 
-void CLocalMail::InitHdrSize() { m_hdrSize = locmail::delivery::HeaderSize(m_msgBuffer, m_bufferLen); }
+void CLocalMail::InitHdrSize() { m_hdrSize = locmail::delivery::HeaderSize(m_msgBuffer.get(), m_bufferLen); }
 
 bool CLocalMail::InitEnvBody()
 {
@@ -72,7 +71,8 @@ bool CLocalMail::InitEnvBody()
         PrintLogMessageEx(1, "Message header is invalid");
         return false;
     }
-    auto parsed = locmail::cclient::ParseMessage(m_msgBuffer, m_hdrSize, m_msgBuffer + m_hdrSize,
+    const char* text = m_msgBuffer.get();
+    auto parsed = locmail::cclient::ParseMessage(text, m_hdrSize, text + m_hdrSize,
                                                  m_bufferLen - m_hdrSize, locmail::cclient::kMissingHostName, 0, 0);
     if (!parsed.envelope) {
         SetLastError(kEnvelopeInvalid);
@@ -84,15 +84,15 @@ bool CLocalMail::InitEnvBody()
         PrintLogMessageEx(1, "Message body is invalid");
         return false;
     }
-    m_msgEnv = parsed.envelope.release();
-    m_msgBody = parsed.body.release();
+    m_msgEnv = std::move(parsed.envelope);
+    m_msgBody = std::move(parsed.body);
     return true;
 }
 
 void CLocalMail::DeinitEnvBody()
 {
-    locmail::cclient::FreeEnvelope(m_msgEnv);
-    locmail::cclient::FreeBody(m_msgBody);
+    m_msgEnv.reset();
+    m_msgBody.reset();
 }
 
 void CLocalMail::InitMsgStat()

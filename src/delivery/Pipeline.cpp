@@ -37,14 +37,15 @@ void CLocalMail::DeliverToMsgStore(const char* path)
 void CLocalMail::DeliverToShared()
 {
     PrintLogMessage(5, "Delivering message to shared mailbox <%s>", m_recipient);
-    m_msgStore.AddSharedMsg(m_recipient, m_msgBody, m_msgEnv, &m_msgStat, m_msgBuffer, m_bufferLen, "", false);
+    m_msgStore.AddSharedMsg(m_recipient, m_msgBody.get(), m_msgEnv.get(), &m_msgStat, m_msgBuffer.get(), m_bufferLen,
+                            "", false);
     PrintLogMessage(5, "Message delivered successfully");
 }
 
 void CLocalMail::DefaultDelivery()
 {
-    m_msgStore.AddUserMsg(m_recipient, m_msgBody, m_msgEnv, &m_msgStat, m_msgBuffer, m_bufferLen, "inbox", false,
-                          false);
+    m_msgStore.AddUserMsg(m_recipient, m_msgBody.get(), m_msgEnv.get(), &m_msgStat, m_msgBuffer.get(), m_bufferLen,
+                          "inbox", false, false);
 }
 
 void CLocalMail::DeliverToUser([[maybe_unused]] const char* path)

@@ -6,6 +6,8 @@
 #include "delivery/InvalidRecipientPolicy.h"
 #include "suite/mq/MQapi.h"
 #include "suite/msgstore/CMsgStore.h"
+#include "suite/msgstore/DeliveryScope.h"
+#include "suite/msgstore/HomeName.h"
 #include "suite/msgstore/StoreCodes.h"
 #include "suite/platform/Bounded.h"
 
@@ -38,6 +40,8 @@ bool IsStopCode(int code) { return code == codes::kCodeStoreUnavailable || code 
 
 void CLocalMail::DeliverMessage(bool& stop)
 {
+    // A mailbox that failed in an earlier walk gets a new try in this one.
+    m_unavailableMailboxes.clear();
     // The next id is fetched before the stop flag is looked at.
     for (uint32_t id = GetFirstMessage(m_mqChannel, false);; id = GetNextMessage(m_mqChannel, false)) {
         if (id == locmail::mq::kNoMessage)
@@ -70,23 +74,19 @@ void CLocalMail::ProcessQueuedMessage(uint32_t id, bool& stop)
         return;
     }
     InitMsgStat();
-    stEnvelope* envelope = GetMQEnvelope(m_mqChannel->msgNumber);
-    if (envelope == nullptr) {
+    m_heldEnvelope.reset(GetMQEnvelope(m_mqChannel->msgNumber));
+    if (!m_heldEnvelope) {
         DeinitEnvBody();
         DeinitBuffer();
         RemoveMQChannel(m_mqChannel);
         PrintLogMessage(1, "Message envelope invalid");
         return;
     }
-    m_heldEnvelope = envelope;
 
-    const long recipients = DeliverToLocalRecipients(id, *envelope, path.c_str(), stop);
+    const long recipients = DeliverToLocalRecipients(id, *m_heldEnvelope, path.c_str(), stop);
     PrintLogMessage(5, "Processed %ld recipient", recipients);
     if (!stop) {
-        DeinitEnvBody();
-        DeinitBuffer();
-        FreeMQEnvelope(envelope);
-        m_heldEnvelope = nullptr;
+        ReleaseHeldMessage();
         RemoveMQChannel(m_mqChannel);
     }
     if (locmail::delivery::CountDeliveredMessage())
@@ -96,8 +96,13 @@ void CLocalMail::ProcessQueuedMessage(uint32_t id, bool& stop)
 long CLocalMail::DeliverToLocalRecipients(uint32_t id, stEnvelope& envelope, const char* path, bool& stop)
 {
     long count = 0;
+    unsigned index = 0; // the recipient's place in the envelope, as the queue counts them
+    bool walkEnds = false;
     locmail::mq::ResetEnvCursor(envelope.rcpt);
-    while (auto* recipient = static_cast<_envRcpt*>(locmail::mq::NextEnvItem(envelope.rcpt))) {
+    for (; !walkEnds; ++index) {
+        auto* recipient = static_cast<_envRcpt*>(locmail::mq::NextEnvItem(envelope.rcpt));
+        if (recipient == nullptr)
+            break;
         if (!IsLocalChannel(recipient->channel))
             continue;
         ++count;
@@ -114,15 +119,39 @@ long CLocalMail::DeliverToLocalRecipients(uint32_t id, stEnvelope& envelope, con
             ApplyInvalidRecipientPolicy(sender);
             continue;
         }
-        try {
-            m_msgStore.SetProfile(m_recipient);
-            DeliverToMsgStore(path);
-        } catch (const CMsgStoreException& error) {
-            if (HandleStoreException(error, sender, stop))
-                break;
-        }
+        DeliverToRecipient(index, sender, path, stop, walkEnds);
     }
     return count;
+}
+
+// One recipient's copy, under the entry's delivery key: a filing that the
+// store already holds from an earlier, interrupted attempt is not made twice.
+void CLocalMail::DeliverToRecipient(unsigned index, _envFrom* sender, const char* path, bool& stop, bool& walkEnds)
+{
+    const std::string mailbox = locmail::msgstore::FoldAddress(m_recipient);
+    if (m_unavailableMailboxes.count(mailbox) != 0 &&
+        DeferRecipient(index, "its mailbox could not take mail moments ago"))
+        return;
+    try {
+        const char* key = GetMQDeliveryKey(m_mqChannel);
+        locmail::msgstore::DeliveryScope scope(key != nullptr ? key : "", m_recipient);
+        m_msgStore.SetProfile(m_recipient);
+        DeliverToMsgStore(path);
+    } catch (const CMsgStoreException& error) {
+        walkEnds = HandleStoreException(error, sender, index, stop);
+    }
+}
+
+bool CLocalMail::DeferRecipient(unsigned index, const char* why)
+{
+    if (!DeferMQRecipient(m_mqChannel, index)) {
+        PrintLogMessage(2, "Delivery to <%s> has been tried for longer than the queue keeps a message; returning it",
+                        m_recipient);
+        return false;
+    }
+    m_unavailableMailboxes.insert(locmail::msgstore::FoldAddress(m_recipient));
+    PrintLogMessage(2, "Delivery to <%s> deferred: %s", m_recipient, why);
+    return true;
 }
 
 // A sender that does not fit is left empty rather than cut: mail returned on
@@ -145,10 +174,13 @@ bool CLocalMail::TakeRecipientAddress(const char* address)
     return false;
 }
 
-bool CLocalMail::HandleStoreException(const CMsgStoreException& error, _envFrom* sender, bool& stop)
+bool CLocalMail::HandleStoreException(const CMsgStoreException& error, _envFrom* sender, unsigned index,
+                                      bool& stop)
 {
     PrintLog(1, error.GetMessage());
     const int code = error.GetCode();
+    if (code == codes::kCodeMailboxUnavailable && DeferRecipient(index, "its mailbox cannot take mail now"))
+        return false;
     if (IsUnknownMailboxCode(code))
         SetLastError(kNoMailbox);
     else if (code == locmail::msgstore::kCodeNoSuchFolder)
@@ -201,8 +233,5 @@ void CLocalMail::ReleaseHeldMessage()
 {
     DeinitEnvBody();
     DeinitBuffer();
-    if (m_heldEnvelope != nullptr) {
-        FreeMQEnvelope(m_heldEnvelope);
-        m_heldEnvelope = nullptr;
-    }
+    m_heldEnvelope.reset();
 }

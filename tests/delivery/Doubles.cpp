@@ -72,6 +72,19 @@ void FreeMQEnvelope(stEnvelope* envelope)
             Q().calls.push_back("Free " + std::to_string(id));
 }
 
+const char* GetMQDeliveryKey(MQContext* channel)
+{
+    static std::string key;
+    key = "key-" + std::to_string(channel->msgNumber);
+    return key.c_str();
+}
+
+bool DeferMQRecipient(MQContext* channel, unsigned index)
+{
+    Q().calls.push_back("Defer " + std::to_string(channel->msgNumber) + " " + std::to_string(index));
+    return Q().deferOk;
+}
+
 bool RemoveMQChannel(MQContext* channel)
 {
     Q().calls.push_back("Remove " + std::to_string(channel->msgNumber));

@@ -28,10 +28,11 @@ using Lines = std::vector<std::string>;
 // A walk over IDS (then -1); files are DIR/ID.msg; no envelope: GetMQEnvelope answers null.
 struct Queue {
     bool initOk = true, openOk = true;
+    bool deferOk = true; // false: the entries are past the queue's lifetime
     std::string dir;
     std::vector<uint32_t> ids;
     std::map<uint32_t, stEnvelope*> envelopes;
-    Lines calls; // "First", "Next", "Remove 1", "Free 1", "Close", ...
+    Lines calls; // "First", "Next", "Remove 1", "Free 1", "Defer 1 2", "Close", ...
 };
 inline Queue& TheQueue()
 {

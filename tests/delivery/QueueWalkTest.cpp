@@ -7,6 +7,8 @@
 
 #include "suite/mq/EntryId.h"
 
+#include <algorithm>
+
 namespace {
 
 using locmail::delivery::DeliveredMessageCount;
@@ -146,6 +148,37 @@ TEST_F(AgentTest, StoreCodes4And10StopAndKeepTheMessageQueuedUntilTheNextCallOrT
             doubles::TheQueue().calls.clear();
             agent.reset(); // the text, envelope and body go too (valgrind or ASan would tell)
             EXPECT_EQ(QueueCalls(), (Lines{"Free 1", "Close"}));
+        }
+    }
+}
+
+// A mailbox that cannot take mail now holds back only its own recipient, in
+// this message and the next ones, until the entry has outlived the queue.
+TEST_F(AgentTest, AnUnavailableMailboxDefersOnlyItsRecipientUntilTheQueueGivesUp)
+{
+    for (bool deferOk : {true, false}) {
+        ResetQueue();
+        doubles::TheQueue().deferOk = deferOk;
+        store.calls.clear();
+        store.users = {"a@x", "A@x", "b@x"}; // one mailbox to the real store; two spellings to this one
+        store.fileCodes = {{"a@x", {17}}, {"A@x", {17}}};
+        Queue(1).AddSender("s@x", "smtp").AddRecipient("o@y", "smtp").AddRecipient("a@x", "local").AddRecipient(
+            "b@x", "local");
+        Queue(2).AddSender("s@x", "smtp").AddRecipient("A@x", "local");
+        Run();
+        EXPECT_FALSE(stop);
+        if (deferOk) {
+            EXPECT_EQ(QueueCalls(), (Lines{"First", "Defer 1 1", "Free 1", "Remove 1", "Next", "Defer 2 0", "Free 2",
+                                           "Remove 2", "Next"}));
+            EXPECT_EQ(MimeCalls(), Lines{});
+            EXPECT_EQ(store.calls, (Lines{"SetProfile a@x", "HomeDir", "AddUserMsg a@x inbox", "SetProfile b@x",
+                                          "HomeDir", "AddUserMsg b@x inbox"}));
+        } else {
+            // Past its lifetime the recipient is returned; the next message tries the mailbox again.
+            EXPECT_EQ(QueueCalls(), (Lines{"First", "Defer 1 1", "Free 1", "Remove 1", "Next", "Defer 2 0",
+                                           "Free 2", "Remove 2", "Next"}));
+            EXPECT_EQ(MimeCalls().size(), 4u); // New + Bounce, twice
+            EXPECT_EQ(std::count(store.calls.begin(), store.calls.end(), "AddUserMsg A@x inbox"), 1);
         }
     }
 }
