@@ -7,8 +7,9 @@
 //    walks again only when entries arrived during the walk (an entry that stays
 //    queued cannot make it spin); otherwise the run waits for new entries;
 //  - SIGTERM or SIGINT: the request is copied into the agent's stop flag only
-//    at the queue walk's "walk" step, between two messages, so the message
-//    being delivered finishes and is taken off the queue; the run ends with 0;
+//    between two messages (the queue's WalkControl::BetweenMessages), so the
+//    message being delivered finishes and is taken off the queue; the run ends
+//    with 0;
 //  - the agent set its stop flag and still holds a message: the store failed
 //    with code 4 or 10 and that message stays queued (the agent keeps it loaded
 //    exactly then; after a stop for its message count it has released it). The
@@ -16,12 +17,13 @@
 //    the run tries again after 1 s, doubling up to 60 s;
 //  - the agent set its stop flag and holds nothing: it has handled its share of
 //    messages for one process, and the run restarts itself (Restart.h).
-// Store writes become durable at sync points (suite/db/SyncPoint.h), taken
-// every kSyncBatch messages of a walk, at the end of every walk, and before the
-// process exits or restarts, so queue removals never run far ahead of them.
+// Durable before forgotten: the queue lets the entries a walk finished go in
+// batches, and only after this run made the store's writes for them durable
+// (WalkControl::MakeDurable, one sync for the whole batch). A batch closes on
+// its size, after a short delay, at the end of every walk and when the agent
+// closes its channel (before every exit and restart).
 #include "delivery/CLocalMail.h"
 #include "delivery/CLocalMailException.h"
-#include "host/ChannelWatch.h"
 #include "host/Commands.h"
 #include "host/Restart.h"
 #include "host/RetryDelay.h"
@@ -30,9 +32,10 @@
 #include "suite/db/CountingVfs.h"
 #include "suite/db/SyncPoint.h"
 #include "suite/log/LogMessage.h"
-#include "suite/mq/DirectoryScan.h"
+#include "suite/mq/ArrivalWatch.h"
+#include "suite/mq/MQapi.h"
 #include "suite/mq/QueueLayout.h"
-#include "suite/mq/StepObserver.h"
+#include "suite/mq/WalkControl.h"
 #include "suite/msgstore/CMsgStore.h"
 #include "suite/platform/Files.h"
 
@@ -45,6 +48,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -58,39 +62,32 @@ constexpr const char* kAgentModule = "LocalMail";
 constexpr const char* kChannel = "local";
 constexpr int kIdleWakeMs = 30'000;    // a walk now and then, even without events
 constexpr int kNoWatchWakeMs = 1'000;  // without inotify, walk every second
-constexpr unsigned kSyncBatch = 100;   // messages between two sync points in a walk
+// Finished entries are let go in batches of this many, or after this delay:
+// one sync for the batch, and no message waits long for it.
+constexpr mq::BatchLimits kBatch{256, 100};
 
 enum class WalkEnd { Drained, StopRequested, MessageCount, StoreUnavailable, QueueUnusable, Failed };
 
-class DeliveryRun;
-DeliveryRun* g_run = nullptr; // the queue library's step observer has no context
-
-class DeliveryRun {
+class DeliveryRun final : public mq::WalkControl {
 public:
-    DeliveryRun(bool once, Settings settings)
-        : once_(once), settings_(std::move(settings)),
-          channelDir_(mq::QueuePaths(settings_.queueDir).Channel(kChannel))
+    DeliveryRun(bool once, Settings settings) : once_(once), settings_(std::move(settings))
     {
-        g_run = this;
-        mq::SetStepObserver(&DeliveryRun::OnQueueStep);
+        mq::SetWalkControl(this, kBatch);
     }
-    ~DeliveryRun()
+    ~DeliveryRun() override
     {
-        mq::SetStepObserver(nullptr);
-        g_run = nullptr;
+        Disconnect();
+        mq::SetWalkControl(nullptr);
     }
     DeliveryRun(const DeliveryRun&) = delete;
     DeliveryRun& operator=(const DeliveryRun&) = delete;
 
     int Run();
 
+    void BetweenMessages() override;
+    int MakeDurable() override;
+
 private:
-    static void OnQueueStep(const char* step)
-    {
-        if (g_run != nullptr && std::strcmp(step, "walk") == 0)
-            g_run->BetweenMessages();
-    }
-    void BetweenMessages();
 
     bool Connect(WalkEnd& failure);
     void Disconnect();
@@ -100,37 +97,32 @@ private:
     int AfterStoreFailure();
     int Restart();
     int Finish(int status, const char* why);
-    bool Sync();
+    int IdleWaitMs() const;
 
     const bool once_;
     const Settings settings_;
-    const std::string channelDir_;
     StopRequest stop_;
     RetryDelay delay_;
-    std::optional<ChannelWatch> watch_;
+    std::optional<mq::ArrivalWatch> watch_;
     // The agent refers to the store: built after it, dropped before it.
     std::unique_ptr<CMsgStore> store_;
     std::unique_ptr<CLocalMail> agent_;
     bool* agentStop_ = nullptr; // the flag of the walk in progress
-    unsigned sinceSync_ = 0;
 };
 
 void DeliveryRun::BetweenMessages()
 {
     if (agentStop_ != nullptr)
         stop_.CopyRequestInto(*agentStop_);
-    if (++sinceSync_ >= kSyncBatch)
-        Sync();
 }
 
-bool DeliveryRun::Sync()
+int DeliveryRun::MakeDurable()
 {
-    sinceSync_ = 0;
-    if (int error = db::SyncPoint(); error != 0) {
+    // The agent, and so its channel, goes before the store: a batch always finds it.
+    const int error = store_ ? store_->MakeDurable() : EIO;
+    if (error != 0)
         LogMessage(1, kModule, "Cannot make the message store durable: %s", std::strerror(error));
-        return false;
-    }
-    return true;
+    return error;
 }
 
 bool DeliveryRun::Connect(WalkEnd& failure)
@@ -152,10 +144,10 @@ bool DeliveryRun::Connect(WalkEnd& failure)
     }
     // After the agent, whose channel opening makes the folder; before its first walk.
     if (!once_ && !watch_) {
-        watch_.emplace(channelDir_);
+        watch_.emplace(kChannel);
         if (!watch_->Ok())
-            LogMessage(2, kModule, "Cannot watch %s (%s); looking for new messages every second",
-                       channelDir_.c_str(), std::strerror(errno));
+            LogMessage(2, kModule, "Cannot watch the queue channel %s (%s); looking for new messages every second",
+                       kChannel, std::strerror(errno));
     }
     return true;
 }
@@ -203,12 +195,18 @@ WalkEnd DeliveryRun::Classify(bool agentStop) const
     return WalkEnd::MessageCount;
 }
 
-std::vector<uint32_t> DeliveryRun::Queued() const
+std::vector<uint32_t> DeliveryRun::Queued() const { return mq::QueuedEntryIds(kChannel); }
+
+// Until new entries arrive, or the first deferred entry is due; at least a
+// second, so that entries retried at once cannot make the run spin.
+int DeliveryRun::IdleWaitMs() const
 {
-    std::vector<uint32_t> ids;
-    if (!mq::ListEntryIds(channelDir_, "", ids))
-        ids.clear();
-    return ids;
+    const std::time_t due = mq::EarliestDeferredAttempt();
+    if (!watch_->Ok() || (due != 0 && due <= std::time(nullptr) + 1))
+        return kNoWatchWakeMs;
+    if (due == 0)
+        return kIdleWakeMs;
+    return static_cast<int>(std::min<std::time_t>((due - std::time(nullptr)) * 1000, kIdleWakeMs));
 }
 
 int DeliveryRun::AfterStoreFailure()
@@ -230,9 +228,7 @@ int DeliveryRun::AfterStoreFailure()
 
 int DeliveryRun::Restart()
 {
-    Disconnect();
-    if (!Sync())
-        return Finish(EX_IOERR, "the message store cannot be made durable");
+    Disconnect(); // closing the channel lets its last batch go, after the store's sync
     LogMessage(5, kModule, "Restarting after the agent's share of messages; %llu fsync, %llu SQLite sync, %llu syncfs",
                FsyncCount(), db::SqliteSyncCount(), db::SyncfsCount());
     int error = RestartSelf(stop_);
@@ -245,8 +241,6 @@ int DeliveryRun::Restart()
 int DeliveryRun::Finish(int status, const char* why)
 {
     Disconnect();
-    if (!Sync() && status == EX_OK)
-        status = EX_IOERR;
     LogMessage(5, kModule, "Delivery run ends (%s), status %d; %llu fsync, %llu SQLite sync, %llu syncfs", why,
                status, FsyncCount(), db::SqliteSyncCount(), db::SyncfsCount());
     if (status != EX_OK)
@@ -271,8 +265,7 @@ int DeliveryRun::Run()
                 if (std::includes(before.begin(), before.end(), after.begin(), after.end()))
                     return Finish(EX_OK, "queue done");
             } else {
-                Sync();
-                watch_->Wait(watch_->Ok() ? kIdleWakeMs : kNoWatchWakeMs, stop_.WakeFd());
+                watch_->Wait(IdleWaitMs(), stop_.WakeFd());
             }
             break;
         case WalkEnd::StopRequested:
