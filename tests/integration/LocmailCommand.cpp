@@ -1,28 +1,60 @@
 #include "integration/LocmailCommand.h"
 
-#include "suite/platform/Process.h"
+#include <unistd.h>
 
 #include <cstdlib>
+#include <optional>
 #include <stdexcept>
 
 namespace testsupport {
+namespace {
 
-CommandResult RunLocmail(const std::vector<std::string>& args, const std::string& input)
+locmail::Process StartLocmail(const std::vector<std::string>& args)
 {
     // The environment would win over --config; each test names its own installation.
     ::unsetenv("LOCMAIL_CONFIG");
     std::vector<std::string> argv{LOCMAIL_BINARY};
     argv.insert(argv.end(), args.begin(), args.end());
-    auto process = locmail::Process::Start(argv);
+    return locmail::Process::Start(argv);
+}
+
+std::unique_ptr<TempDir> MakeTempDir(Medium medium)
+{
+    const char* memory = "/dev/shm";
+    if (medium != Medium::Memory || ::access(memory, W_OK | X_OK) != 0)
+        return std::make_unique<TempDir>();
+    const char* old = std::getenv("TMPDIR");
+    const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
+    ::setenv("TMPDIR", memory, 1);
+    auto dir = std::make_unique<TempDir>();
+    if (saved)
+        ::setenv("TMPDIR", saved->c_str(), 1);
+    else
+        ::unsetenv("TMPDIR");
+    return dir;
+}
+
+std::vector<std::string> WithConfig(const std::string& config, const std::vector<std::string>& args)
+{
+    std::vector<std::string> all{"--config", config};
+    all.insert(all.end(), args.begin(), args.end());
+    return all;
+}
+
+} // namespace
+
+CommandResult RunLocmail(const std::vector<std::string>& args, const std::string& input)
+{
+    auto process = StartLocmail(args);
     CommandResult result;
     if (!process.Started())
-        throw std::runtime_error("cannot start " + argv[0] + ": " + process.StartErrorText());
+        throw std::runtime_error(std::string("cannot start ") + LOCMAIL_BINARY + ": " + process.StartErrorText());
     process.Communicate(input, result.output);
     result.exitCode = process.Wait();
     return result;
 }
 
-Installation::Installation() : dir_((temp_.path() / "inst").string())
+Installation::Installation(Medium medium) : temp_(MakeTempDir(medium)), dir_((temp_->path() / "inst").string())
 {
     auto init = RunLocmail({"init", dir_});
     if (init.exitCode != 0)
@@ -31,9 +63,12 @@ Installation::Installation() : dir_((temp_.path() / "inst").string())
 
 CommandResult Installation::Run(const std::vector<std::string>& args, const std::string& input) const
 {
-    std::vector<std::string> all{"--config", Config()};
-    all.insert(all.end(), args.begin(), args.end());
-    return RunLocmail(all, input);
+    return RunLocmail(WithConfig(Config(), args), input);
+}
+
+locmail::Process Installation::Start(const std::vector<std::string>& args) const
+{
+    return StartLocmail(WithConfig(Config(), args));
 }
 
 } // namespace testsupport

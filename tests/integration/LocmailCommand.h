@@ -1,8 +1,10 @@
 // Runs the real locmail command against one temporary installation.
 #pragma once
 
+#include "suite/platform/Process.h"
 #include "support/TempDir.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,10 +15,15 @@ struct CommandResult {
     std::string output; // standard output and error together
 };
 
+// Where an installation lives: under $TMPDIR, or on a memory file system
+// (/dev/shm, when there is one) for tests that run thousands of commands whose
+// fsyncs would otherwise measure only the disk.
+enum class Medium { TempDir, Memory };
+
 class Installation {
 public:
     // Runs `locmail init` in a fresh temporary directory; throws when it fails.
-    Installation();
+    explicit Installation(Medium medium = Medium::TempDir);
 
     const std::string& Dir() const { return dir_; }
     std::string Config() const { return dir_ + "/qxmta.ini"; }
@@ -25,9 +32,11 @@ public:
 
     // locmail --config CONFIG ARGS..., with INPUT on standard input.
     CommandResult Run(const std::vector<std::string>& args, const std::string& input = "") const;
+    // The same, started and left to the caller.
+    locmail::Process Start(const std::vector<std::string>& args) const;
 
 private:
-    TempDir temp_;
+    std::unique_ptr<TempDir> temp_;
     std::string dir_;
 };
 
