@@ -1,16 +1,12 @@
 #include "integration/RunSupport.h"
 
 #include "suite/mq/EntryId.h"
-#include "suite/mq/EnvelopeFormat.h"
-#include "suite/mq/QueueLayout.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
 
 namespace testsupport {
 
@@ -31,20 +27,19 @@ void SetConfig(const Installation& inst, const std::string& key, const std::stri
     WriteFile(inst.Config(), text);
 }
 
-void QueueDirectly(const Installation& inst, uint32_t id, const std::string& sender,
-                   const std::vector<std::string>& recipients, const std::string& text)
+void SetConfig(const Installation& inst, const std::string& section, const std::string& key,
+               const std::string& value)
 {
-    locmail::mq::EnvelopeData envelope;
-    envelope.messageSize = text.size();
-    envelope.senders.push_back({sender, "", 0, 0, "", "local"});
-    for (const auto& rcpt : recipients)
-        envelope.recipients.push_back({rcpt, "", 0, "", "local"});
-    envelope.channels.push_back({"local", 255});
-    locmail::mq::QueuePaths paths(inst.QueueDir());
-    WriteFile(paths.EntryFile(id, ".msg"), text);
-    WriteFile(paths.EntryFile(id, ".env"), locmail::mq::FormatEnvelopeFile(envelope));
-    std::filesystem::create_directories(paths.Channel("local"));
-    WriteFile(paths.Marker("local", id), "");
+    std::string text = ReadFile(inst.Config());
+    if (text.find("\n" + key + "=") != std::string::npos)
+        return SetConfig(inst, key, value);
+    const std::string header = "[" + section + "]\n";
+    std::size_t at = text.find(header);
+    if (at == std::string::npos)
+        text += (text.ends_with("\n") ? "" : "\n") + header + key + "=" + value + "\n";
+    else
+        text.insert(at + header.size(), key + "=" + value + "\n");
+    WriteFile(inst.Config(), text);
 }
 
 std::string ReportedHome(const std::string& output)
@@ -106,15 +101,10 @@ std::vector<std::string> LogLines(const Installation& inst, const std::string& m
     return out;
 }
 
-bool Eventually(const std::function<bool()>& condition, std::chrono::seconds limit)
+long CountLogged(const Installation& inst, const std::string& module, const std::string& prefix)
 {
-    auto until = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > until)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
+    auto lines = LogLines(inst, module);
+    return std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.starts_with(prefix); });
 }
 
 } // namespace testsupport

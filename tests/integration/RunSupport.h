@@ -1,12 +1,10 @@
-// What the `locmail run` tests share: filling a queue, reading mailboxes back
-// through `locmail store`, the returned mail on "localout", and the agent's log.
+// What the `locmail run` tests share: the configuration, mailboxes read back
+// through `locmail store`, the queue's channels and the agent's log.
 #pragma once
 
 #include "integration/LocmailCommand.h"
 #include "suite/mq/QueueListing.h"
 
-#include <chrono>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,12 +15,9 @@ void MustRun(const Installation& inst, const std::vector<std::string>& args, con
 
 // Sets KEY=VALUE in the installation's qxmta.ini (the line must exist).
 void SetConfig(const Installation& inst, const std::string& key, const std::string& value);
-
-// Queues TEXT from SENDER for RECIPIENTS on "local" as entry ID by writing the
-// files a commit leaves (docs/queue-format.md), without its fsyncs: a queue of
-// thousands in a moment. ID must be free.
-void QueueDirectly(const Installation& inst, uint32_t id, const std::string& sender,
-                   const std::vector<std::string>& recipients, const std::string& text);
+// Sets KEY=VALUE in SECTION, adding the line (and the section) when missing.
+void SetConfig(const Installation& inst, const std::string& section, const std::string& key,
+               const std::string& value);
 
 // The home directory `user add` or `shared add` reported in OUTPUT ("..., home PATH").
 std::string ReportedHome(const std::string& output);
@@ -39,8 +34,7 @@ std::string EntryText(const Installation& inst, uint32_t id);
 
 // The log lines of MODULE as "LEVEL MODULE: TEXT" (time and pid cut off).
 std::vector<std::string> LogLines(const Installation& inst, const std::string& module);
-
-// Polls CONDITION every few milliseconds until it holds or LIMIT has passed.
-bool Eventually(const std::function<bool()>& condition, std::chrono::seconds limit);
+// How many of MODULE's log lines start with PREFIX.
+long CountLogged(const Installation& inst, const std::string& module, const std::string& prefix);
 
 } // namespace testsupport
