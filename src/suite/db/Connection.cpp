@@ -1,11 +1,13 @@
 #include "suite/db/Connection.h"
 
 #include "suite/db/CountingVfs.h"
+#include "suite/db/SqliteErrno.h"
 #include "suite/db/Transaction.h"
 
 #include <sys/stat.h>
 
-#include <cstring>
+#include <cerrno>
+#include <mutex>
 
 namespace locmail::db {
 namespace {
@@ -32,39 +34,86 @@ bool QueryInt(sqlite3* db, const char* sql, int& out)
     return true;
 }
 
-// Installs the schema into a new file, or checks the one that is there. Runs
-// under BEGIN IMMEDIATE so two processes opening a new relation at once do not
-// both install it.
-bool CheckOrInstall(sqlite3* db, const Schema& schema, std::string& error)
-{
+struct FileMark {
     int version = 0;
     int tag = 0;
-    if (!QueryInt(db, "PRAGMA user_version", version) || !QueryInt(db, "PRAGMA application_id", tag)) {
-        error = sqlite3_errmsg(db);
-        return false;
-    }
-    const int want = RelationTag(schema.relation);
-    if (version == schema.format && tag == want)
+};
+
+bool ReadMark(sqlite3* db, FileMark& mark)
+{
+    return QueryInt(db, "PRAGMA user_version", mark.version) && QueryInt(db, "PRAGMA application_id", mark.tag);
+}
+
+// A new, empty file, or one of an older format of the same relation that the schema can upgrade.
+bool CanBringUpToDate(const FileMark& mark, const Schema& schema)
+{
+    if (mark.version == 0 && mark.tag == 0)
         return true;
-    if (version != 0 || tag != 0) {
-        error = "not a " + std::string(schema.relation) + " relation of format " + std::to_string(schema.format)
-              + " (found format " + std::to_string(version) + ")";
-        return false;
-    }
+    return mark.tag == RelationTag(schema.relation) && mark.version >= 1 && mark.version < schema.format
+        && schema.upgrades.size() >= static_cast<std::size_t>(schema.format - 1);
+}
+
+// The SQL that brings a file of MARK up to the schema's format, with the new mark.
+std::string UpdateSql(const FileMark& mark, const Schema& schema)
+{
+    std::string sql;
+    if (mark.version == 0)
+        sql = schema.createSql;
+    for (int v = mark.version; v >= 1 && v < schema.format; ++v)
+        sql += std::string(schema.upgrades[static_cast<std::size_t>(v - 1)]) + ";";
+    return sql + "; PRAGMA application_id=" + std::to_string(RelationTag(schema.relation))
+         + "; PRAGMA user_version=" + std::to_string(schema.format) + ";";
+}
+
+bool Refuse(const FileMark& mark, const Schema& schema, std::string& error, int& code)
+{
+    error = "not a " + std::string(schema.relation) + " relation of format " + std::to_string(schema.format)
+          + " (found format " + std::to_string(mark.version) + ")";
+    code = kForeignRelationErrno;
+    return false;
+}
+
+bool SqliteFailed(sqlite3* db, std::string& error, int& code)
+{
+    error = sqlite3_errmsg(db);
+    code = ErrnoOfConnection(db);
+    return false;
+}
+
+// Checks the file's schema, or installs or upgrades it. Runs the change under
+// BEGIN IMMEDIATE and looks again there, so two processes opening a new or
+// older relation at once do not both change it.
+bool CheckOrInstall(sqlite3* db, const Schema& schema, std::string& error, int& code)
+{
+    FileMark mark;
+    if (!ReadMark(db, mark))
+        return SqliteFailed(db, error, code);
+    const int want = RelationTag(schema.relation);
+    if (mark.version == schema.format && mark.tag == want)
+        return true;
+    if (!CanBringUpToDate(mark, schema))
+        return Refuse(mark, schema, error, code);
     Transaction tx(db);
-    if (!tx.began() || !QueryInt(db, "PRAGMA user_version", version)) {
-        error = sqlite3_errmsg(db);
-        return false;
-    }
-    if (version != 0)
-        return version == schema.format; // someone else installed it meanwhile
-    std::string install = std::string(schema.createSql) + "; PRAGMA application_id=" + std::to_string(want)
-                        + "; PRAGMA user_version=" + std::to_string(schema.format) + ";";
-    if (sqlite3_exec(db, install.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK || !tx.commit()) {
-        error = sqlite3_errmsg(db);
-        return false;
-    }
+    if (!tx.began() || !ReadMark(db, mark))
+        return SqliteFailed(db, error, code);
+    if (mark.version == schema.format && mark.tag == want)
+        return true; // someone else did it meanwhile
+    if (!CanBringUpToDate(mark, schema))
+        return Refuse(mark, schema, error, code);
+    if (sqlite3_exec(db, UpdateSql(mark, schema).c_str(), nullptr, nullptr, nullptr) != SQLITE_OK || !tx.commit())
+        return SqliteFailed(db, error, code);
     return true;
+}
+
+// SQLite gives every connection's page cache a bulk allocation of twenty
+// pages up front (some 86 KiB); relations touch a few pages per filing, so
+// pages are allocated as used instead. Global, so it must come before SQLite
+// initialises: the first relation opened does it (a no-op if something else
+// in the process started SQLite first).
+void ConfigureSqliteOnce()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { sqlite3_config(SQLITE_CONFIG_PAGECACHE, nullptr, 0, 0); });
 }
 
 } // namespace
@@ -96,22 +145,29 @@ bool Connection::StillAtPath() const
     return ::stat(path_.c_str(), &st) == 0 && st.st_dev == dev_ && st.st_ino == ino_;
 }
 
-std::unique_ptr<Connection> Connection::Open(const std::string& dbPath, const Schema& schema, std::string& error)
+std::unique_ptr<Connection> Connection::Open(const std::string& dbPath, const Schema& schema, std::string& error,
+                                             int* errorCode)
 {
+    ConfigureSqliteOnce();
+    int code = 0;
     sqlite3* raw = nullptr;
     const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE;
     int rc = sqlite3_open_v2(dbPath.c_str(), &raw, flags, CountingVfsName());
     SqlitePtr db(raw);
-    if (rc != SQLITE_OK) {
-        error = dbPath + ": " + (db ? sqlite3_errmsg(db.get()) : sqlite3_errstr(rc));
-        return nullptr;
+    bool ok = rc == SQLITE_OK;
+    if (!ok) {
+        error = db ? sqlite3_errmsg(db.get()) : sqlite3_errstr(rc);
+        code = db ? ErrnoOfConnection(db.get()) : ErrnoOfSqlite(rc, 0);
+    } else {
+        sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
+        ok = sqlite3_exec(db.get(), kRelationPragmas, nullptr, nullptr, nullptr) == SQLITE_OK
+                 ? CheckOrInstall(db.get(), schema, error, code)
+                 : SqliteFailed(db.get(), error, code);
     }
-    sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
-    if (sqlite3_exec(db.get(), kRelationPragmas, nullptr, nullptr, nullptr) != SQLITE_OK
-        || !CheckOrInstall(db.get(), schema, error)) {
-        if (error.empty())
-            error = sqlite3_errmsg(db.get());
+    if (!ok) {
         error = dbPath + ": " + error;
+        if (errorCode != nullptr)
+            *errorCode = code != 0 ? code : EPROTO;
         return nullptr;
     }
     return std::unique_ptr<Connection>(new Connection(dbPath, std::move(db)));
@@ -129,5 +185,19 @@ sqlite3_stmt* Connection::Statement(const char* sql)
 }
 
 std::string Connection::LastError() const { return sqlite3_errmsg(db_.get()); }
+
+int Connection::LastErrno() const { return ErrnoOfConnection(db_.get()); }
+
+bool Connection::UpkeepDue(unsigned every)
+{
+    const bool due = every == 0 || uses_ % every == 0;
+    ++uses_;
+    return due;
+}
+
+void Connection::SetCheckpointOnClose(bool checkpoint)
+{
+    sqlite3_db_config(db_.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, checkpoint ? 0 : 1, nullptr);
+}
 
 } // namespace locmail::db

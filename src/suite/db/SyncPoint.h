@@ -1,9 +1,9 @@
 // Shared durability points for the store.
 //
-// A filing makes its message file durable itself (one fsync), but the relation
-// commits (SQLite WAL, synchronous=NORMAL), the text heaps and the new
-// directory entries are left to the page cache. Writers name the directories
-// they changed with MarkDirty; SyncPoint later makes all of it durable at once
+// The store syncs nothing per message: message files, relation commits
+// (SQLite WAL, synchronous=NORMAL), text heaps and new directory entries are
+// left to the page cache. Writers name the directories they changed with
+// MarkDirty; SyncPoint later makes all of it durable at once
 // with one syncfs(2) per file system touched, however many messages and
 // folders were written in between. A host calls SyncPoint before it lets the
 // sources of a batch of filings go (for instance before queue removals become

@@ -10,9 +10,10 @@ diaRel::diaRel(diamondBase* base, const char* directory, const char* name, const
     lockPath_ = FilePath(".id0");
     if (base == nullptr || name_.empty()) {
         error_ = "relation opened without a database handle or name";
+        errno_ = EINVAL;
         return;
     }
-    conn_ = base->Open(FilePath(".db"), schema, error_);
+    conn_ = base->Open(FilePath(".db"), schema, error_, &errno_);
 }
 
 diaRel::~diaRel()

@@ -13,8 +13,9 @@
 // re-entrant within a thread (see FileLock.h) and every successful lock needs
 // one unlock. A relation object that goes away still holding locks releases
 // them. RelLock is the scoped form. One relation object is used by one thread.
-// Failure modes: isOpen() false (lastError() says why) when the database could
-// not be opened, created or checked; operations on such a relation fail.
+// Failure modes: isOpen() false (lastError() says why, openErrno() gives the
+// errno value of SqliteErrno.h) when the database could not be opened, created
+// or checked; operations on such a relation fail.
 // lock returns 0 or an errno value (ETIMEDOUT when the wait ran out; EBUSY when
 // NAME.id0 was replaced while this object held the old one); unlock returns 0,
 // or EPERM when this object holds no lock.
@@ -40,6 +41,7 @@ public:
 
     bool isOpen() const { return conn_ != nullptr; }
     const char* lastError() const { return error_.c_str(); }
+    int openErrno() const { return errno_; }
     const std::string& directory() const { return directory_; }
     const std::string& name() const { return name_; }
     // DIR/NAME + EXT, for instance FilePath(".id0").
@@ -57,6 +59,7 @@ private:
     std::string lockPath_;
     std::shared_ptr<locmail::db::Connection> conn_;
     std::string error_;
+    int errno_ = 0;
     int lockDepth_ = 0;
     locmail::db::LockKey lockKey_; // the file locked, while lockDepth_ > 0
 };

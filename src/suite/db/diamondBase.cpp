@@ -14,6 +14,14 @@ using locmail::db::Connection;
 std::atomic<unsigned long long> g_opens{0};
 std::atomic<std::size_t> g_capacityOverride{0};
 
+// A filing uses four relations of its home. Reopening an evicted one costs
+// far more than the filing itself (the WAL is read back, the shared index
+// mapped again: about 0.8 ms each here, against 0.2 ms for a whole filing),
+// so the cache holds the relations of 128 homes: about 70 KiB and three
+// descriptors each, 35 MB and 1,536 files at most however many homes a
+// thread serves.
+constexpr std::size_t kMostCached = 512;
+
 // Leave room for everything else the process opens; three descriptors per connection.
 std::size_t DefaultCapacity()
 {
@@ -23,7 +31,7 @@ std::size_t DefaultCapacity()
         soft = lim.rlim_cur;
     rlim_t spare = soft > 512 ? soft - 256 : soft / 2;
     std::size_t n = static_cast<std::size_t>(spare / 3);
-    return n < 16 ? 16 : (n > 4096 ? 4096 : n);
+    return n < 16 ? 16 : (n > kMostCached ? kMostCached : n);
 }
 
 class ConnectionCache {
@@ -49,9 +57,12 @@ public:
         return it->second->second;
     }
 
+    // An evicted connection closes without folding its WAL in (that would cost
+    // two syncs per eviction); the WAL stays valid beside its database.
     void Insert(const std::string& path, std::shared_ptr<Connection> conn)
     {
         CheckProcess();
+        conn->SetCheckpointOnClose(false);
         lru_.emplace_front(path, std::move(conn));
         index_[path] = lru_.begin();
         const std::size_t cap = Capacity();
@@ -61,9 +72,12 @@ public:
         }
     }
 
+    // An explicit close folds each WAL in, leaving every database file whole by itself.
     void Clear()
     {
         CheckProcess();
+        for (auto& entry : lru_)
+            entry.second->SetCheckpointOnClose(true);
         index_.clear();
         lru_.clear();
     }
@@ -111,12 +125,12 @@ ConnectionCache& Cache()
 } // namespace
 
 std::shared_ptr<Connection> diamondBase::Open(const std::string& dbPath, const locmail::db::Schema& schema,
-                                              std::string& error)
+                                              std::string& error, int* errorCode)
 {
     ConnectionCache& cache = Cache();
     if (auto found = cache.Find(dbPath))
         return found;
-    std::shared_ptr<Connection> conn = Connection::Open(dbPath, schema, error);
+    std::shared_ptr<Connection> conn = Connection::Open(dbPath, schema, error, errorCode);
     if (!conn)
         return nullptr;
     g_opens.fetch_add(1, std::memory_order_relaxed);

@@ -1,5 +1,7 @@
 #include "TestRelation.h"
 
+#include "suite/db/CountingVfs.h"
+#include "suite/db/SqliteErrno.h"
 #include "suite/db/Transaction.h"
 
 #include "support/TempDir.h"
@@ -13,7 +15,7 @@ namespace {
 using dbtest::notes;
 
 // The first column of the first row of SQL; -1 (or "") when there is none.
-int Query(notes& rel, const char* sql, std::string* text = nullptr)
+int Query(diaRel& rel, const char* sql, std::string* text = nullptr)
 {
     sqlite3_stmt* s = rel.connection()->Statement(sql);
     locmail::db::StatementUse use(s);
@@ -80,37 +82,81 @@ TEST_F(ConnectionTest, ReplacedFileIsOpenedAfreshNotWrittenThroughTheOldHandle)
     EXPECT_TRUE(std::filesystem::exists(dir + "/notes.db"));
 }
 
-TEST_F(ConnectionTest, CacheStaysWithinItsBoundAndKeepsConnectionsInUse)
+// Evicting must not cost syncs: the WAL stays, valid, and the next opener
+// reads it. CloseAll folds the WAL of every cached connection in.
+TEST_F(ConnectionTest, CacheStaysWithinItsBoundEvictsWithoutSyncingAndCloseAllFoldsTheWal)
 {
+    EXPECT_LE(diamondBase::CacheCapacity(), 512u) << "memory and descriptors bounded in the number of homes";
     diamondBase::SetCacheCapacity(2);
     diamondBase base;
     std::vector<std::unique_ptr<notes>> rels;
     for (const char* name : {"a", "b", "c"}) {
         std::filesystem::create_directory(tmp / name);
         rels.push_back(std::make_unique<notes>(&base, tmp / name));
+        ASSERT_TRUE(Insert(*rels.back(), 1));
     }
     EXPECT_EQ(diamondBase::CachedCount(), 2u);
-    EXPECT_TRUE(Insert(*rels[0], 1)) << "evicted from the cache, still open for its user";
+    EXPECT_TRUE(Insert(*rels[0], 2)) << "evicted from the cache, still open for its user";
+    const auto syncs = locmail::db::SqliteSyncCount();
+    rels.clear(); // "a" closes now
+    EXPECT_EQ(locmail::db::SqliteSyncCount(), syncs);
+    EXPECT_TRUE(std::filesystem::exists(tmp / "a/notes.db-wal"));
+    EXPECT_EQ(Query(*std::make_unique<notes>(&base, tmp / "a"), "SELECT count(*) FROM notes"), 2);
+
+    diamondBase::CloseAll(); // "a" and "c" are cached; "b" was evicted by "a" and keeps its WAL
+    EXPECT_EQ((std::vector<bool>{std::filesystem::exists(tmp / "a/notes.db-wal"),
+                                 std::filesystem::exists(tmp / "b/notes.db-wal"),
+                                 std::filesystem::exists(tmp / "c/notes.db-wal")}),
+              (std::vector<bool>{false, true, false}));
 }
 
-TEST_F(ConnectionTest, FileOfAnotherKindIsRefused)
+// Files that cannot be relations of this kind and format are refused with
+// the errno value the store classes them by; an older format is upgraded.
+TEST_F(ConnectionTest, FilesOfAnotherKindAreRefusedAndAnOlderFormatIsUpgraded)
 {
-    testsupport::TempDir garbage, other;
-    testsupport::WriteFile(garbage / "notes.db", std::string(4096, 'x'));
-    {
+    const char* const upgrade[] = {"ALTER TABLE notes ADD COLUMN w TEXT"};
+    const locmail::db::Schema v2{"notes", 2, "CREATE TABLE notes(k INTEGER PRIMARY KEY, v TEXT, w TEXT)", upgrade};
+    const locmail::db::Schema v2NoUpgrade{"notes", 2, v2.createSql};
+    auto make = [&](const std::string& dir, const locmail::db::Schema& schema) {
+        std::filesystem::create_directories(dir);
         diamondBase base;
-        diaRel made(&base, other.path().c_str(), "notes", locmail::db::Schema{"others", 1, "CREATE TABLE o(x)"});
-        ASSERT_TRUE(made.isOpen());
-    }
+        diaRel made(&base, dir.c_str(), "notes", schema);
+        ASSERT_TRUE(made.isOpen()) << made.lastError();
+    };
+    std::filesystem::create_directories(tmp / "garbage");
+    testsupport::WriteFile(tmp / "garbage/notes.db", std::string(4096, 'x'));
+    make(tmp / "other", locmail::db::Schema{"others", 1, "CREATE TABLE o(x)"});
+    make(tmp / "newer", locmail::db::Schema{"notes", 3, "CREATE TABLE notes(k)"});
+    make(tmp / "older", dbtest::kNotesSchema);
+    std::filesystem::create_directories(tmp / "dir/notes.db");
     diamondBase::CloseAll();
-    for (const auto* dir : {&garbage, &other}) {
+    struct Case {
+        std::string dir;
+        const locmail::db::Schema* schema;
+        int errorCode; // 0: opens
+    } cases[] = {
+        {tmp / "garbage", &v2, locmail::db::kCorruptRelationErrno},
+        {tmp / "other", &v2, locmail::db::kForeignRelationErrno},
+        {tmp / "newer", &v2, locmail::db::kForeignRelationErrno},
+        {tmp / "older", &v2NoUpgrade, locmail::db::kForeignRelationErrno},
+        {tmp / "older", &v2, 0},
+        {tmp / "dir", &v2, EISDIR},
+        {tmp / "missing", &v2, ENOENT},
+    };
+    for (const auto& c : cases) {
         diamondBase base;
-        notes rel(&base, dir->path());
-        EXPECT_FALSE(rel.isOpen());
-        EXPECT_NE(std::string(rel.lastError()).find(*dir / "notes.db"), std::string::npos) << rel.lastError();
+        diaRel rel(&base, c.dir.c_str(), "notes", *c.schema);
+        EXPECT_EQ(rel.isOpen() ? 0 : rel.openErrno(), c.errorCode) << c.dir << ": " << rel.lastError();
+        if (!rel.isOpen()) {
+            EXPECT_NE(std::string(rel.lastError()).find(c.dir + "/notes.db"), std::string::npos) << rel.lastError();
+        }
     }
     diamondBase base;
-    EXPECT_NE(std::string(notes(&base, other.path()).lastError()).find("not a notes relation"), std::string::npos);
+    diaRel upgraded(&base, (tmp / "older").c_str(), "notes", v2);
+    EXPECT_EQ(sqlite3_exec(upgraded.connection()->handle(), "INSERT INTO notes VALUES(1, 'v', 'w')", nullptr, nullptr,
+                           nullptr),
+              SQLITE_OK);
+    EXPECT_EQ(Query(upgraded, "PRAGMA user_version"), 2);
 }
 
 TEST_F(ConnectionTest, TransactionRollsBackUnlessCommitted)

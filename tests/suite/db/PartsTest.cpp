@@ -1,6 +1,7 @@
 #include "TestRelation.h"
 
 #include "suite/db/CountingVfs.h"
+#include "suite/db/SqliteErrno.h"
 #include "suite/db/SyncPoint.h"
 #include "suite/db/TextHeap.h"
 #include "suite/db/dbData.h"
@@ -72,6 +73,28 @@ TEST(CountingVfsTest, CommitsDoNotSyncButCheckpointsDoAndAreCounted)
     EXPECT_EQ(locmail::db::SqliteSyncCount(), before) << "synchronous=NORMAL: a WAL commit makes no fsync";
     ASSERT_EQ(sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr), SQLITE_OK);
     EXPECT_GE(locmail::db::SqliteSyncCount(), before + 2) << "the checkpoint syncs the WAL and the database";
+}
+
+TEST(SqliteErrnoTest, FailuresKeepTheSystemsReasonOrGetTheirOwn)
+{
+    struct Case {
+        int sqlite, system, want;
+    } cases[] = {
+        {SQLITE_CANTOPEN, EACCES, EACCES},
+        {SQLITE_CANTOPEN_ISDIR, 0, EISDIR},
+        {SQLITE_IOERR_WRITE, EDQUOT, EDQUOT},
+        {SQLITE_IOERR_SHORT_READ, 0, EIO},
+        {SQLITE_FULL, 0, ENOSPC},
+        {SQLITE_BUSY_SNAPSHOT, 0, EBUSY},
+        {SQLITE_READONLY, 0, EACCES},
+        {SQLITE_READONLY_DBMOVED, EROFS, EROFS},
+        {SQLITE_CORRUPT_INDEX, 0, locmail::db::kCorruptRelationErrno},
+        {SQLITE_NOTADB, 0, locmail::db::kCorruptRelationErrno},
+        {SQLITE_CONSTRAINT_UNIQUE, 0, EPROTO},
+        {SQLITE_DONE, 0, 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(locmail::db::ErrnoOfSqlite(c.sqlite, c.system), c.want) << sqlite3_errstr(c.sqlite);
 }
 
 TEST(SyncPointTest, OneSyncfsPerFileSystemAndRemovedDirectoriesAreDropped)
