@@ -1,5 +1,6 @@
 #include "suite/msgstore/CMsgStore.h"
 
+#include "suite/db/SyncPoint.h"
 #include "suite/msgstore/Accounts.h"
 #include "suite/msgstore/Filing.h"
 #include "suite/msgstore/FolderMaker.h"
@@ -12,7 +13,6 @@
 #include "suite/platform/Bounded.h"
 #include "suite/platform/Profile.h"
 
-#include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -64,16 +64,6 @@ _msgstat StatNow(std::string_view text)
     return s;
 }
 
-// A relation that opens but holds something else, or is corrupt, stays so: it
-// is a damaged mailbox (6), not an outage (4) that would hold up every
-// message in the queue. The texts are those of the db layer and of SQLite.
-bool IsDamagedRelation(const std::string& detail)
-{
-    return detail.find(" relation of format ") != std::string::npos
-        || detail.find(sqlite3_errstr(SQLITE_NOTADB)) != std::string::npos
-        || detail.find(sqlite3_errstr(SQLITE_CORRUPT)) != std::string::npos;
-}
-
 std::string HomeDirSetting()
 {
     char value[kHomeDirBuffer];
@@ -93,7 +83,7 @@ struct CMsgStore::State {
         if (storeHome.empty())
             return Failure{kCodeStoreUnavailable, "Message store unavailable: [MsgStore] HomeDir is not set"};
         std::string error;
-        users = UsersDirectory::Open(storeHome, error);
+        users = UsersDirectory::OpenExisting(storeHome, error);
         if (!users)
             return Failure{kCodeStoreUnavailable, "Message store unavailable: " + error};
         return std::nullopt;
@@ -156,7 +146,8 @@ struct CMsgStore::State {
             if (err == ENOENT)
                 return Failure{kCodeNoHomeDirectory,
                                "The home directory " + *home + " of " + Quoted(account.address) + " does not exist"};
-            return Failure{kCodeStoreUnavailable, "Message store unavailable: " + *home + ": " + std::strerror(err)};
+            return Failure{CodeForErrno(err), "Cannot use the home directory " + *home + " of "
+                                                  + Quoted(account.address) + ": " + std::strerror(err)};
         }
         if (!S_ISDIR(st.st_mode))
             return Failure{kCodeMailboxDamaged, "The home " + *home + " of " + Quoted(account.address)
@@ -201,9 +192,7 @@ struct CMsgStore::State {
             mailbox mbx(&base, home.c_str(), "mailbox");
             MakeFolderResult made = EnsureFolder(mbx, storeHome, folder);
             if (!made.ok()) {
-                int code = made.status == MakeFolderStatus::BadFolderPath ? kCodeBadFolderName
-                         : IsDamagedRelation(made.detail)                 ? kCodeMailboxDamaged
-                                                                          : kCodeStoreUnavailable;
+                int code = made.status == MakeFolderStatus::BadFolderPath ? kCodeBadFolderName : CodeForErrno(made.error);
                 return Failure{code, "Cannot make " + where + ": " + made.detail};
             }
         }
@@ -221,17 +210,11 @@ struct CMsgStore::State {
         FilingResult result = FileIntoFolder(base, request);
         if (result.ok())
             return std::nullopt;
-        // A record that could not be read is an outage, not a missing folder.
-        if (result.status == FilingStatus::NoSuchFolder && result.error == kNotFound)
-            return Failure{kCodeNoSuchFolder, "Folder <" + folder + "> does not exist in the mailbox of "
-                                                  + Quoted(account.address)};
-        int code = StoreExceptionCode(result.status);
-        if (result.status == FilingStatus::NoSuchFolder)
-            code = kCodeStoreUnavailable;
-        else if (result.status == FilingStatus::RelationUnavailable && IsDamagedRelation(result.detail))
-            code = kCodeMailboxDamaged;
-        return Failure{code, "Cannot file the message into " + where + ": " + FilingStatusName(result.status)
-                                 + " (" + result.detail + ")"};
+        const int code = StoreExceptionCode(result);
+        if (code == kCodeNoSuchFolder)
+            return Failure{code, "Folder <" + folder + "> does not exist in the mailbox of " + Quoted(account.address)};
+        return Failure{code, "Cannot file the message into " + where + ": " + FilingStatusName(result.status) + " ("
+                                 + result.detail + ": " + std::strerror(result.error) + ")"};
     }
 
     std::string storeHome;
@@ -327,6 +310,8 @@ void CMsgStore::AddUserMsg(const char* user, mail_bodystruct* body, mail_envelop
     if (auto failure = m_state->ResolveAndFile(user, Kind::User, filing))
         Raise(*this, *failure);
 }
+
+int CMsgStore::MakeDurable() { return locmail::db::SyncPoint(); }
 
 void CMsgStore::AddSharedMsg(const char* mailbox, mail_bodystruct* body, mail_envelope* envelope, _msgstat* stat,
                              const char* text, unsigned long length, const char* folder, bool makeFolder)

@@ -24,14 +24,22 @@
 // shared mailbox) makes a missing folder, so a rule never fails on it. A null
 // or empty folder is "inbox" for both calls.
 //
-// Failure modes: every operation that fails throws CMsgStoreException with a code of
-// StoreCodes.h and records the same code and text as its own last-error code and
-// message (the agent reads the code for the postmaster notice):
+// A filing made while a DeliveryScope lives on the calling thread is filed
+// exactly once per delivery key, recipient and folder (DeliveryScope.h).
+//
+// Failure modes: every operation that fails throws CMsgStoreException with a
+// code of StoreCodes.h (classed by errno, FailureClass.h) and records the same
+// code and text as its own last-error code and message (the agent reads the
+// code for the postmaster notice):
 //   3  unknown recipient (AddUserMsg: also an address that is a shared mailbox)
-//   4  store unavailable: HomeDir not set, users.db or a relation cannot be opened,
-//      a lock, I/O error or full disk; the agent keeps the message queued
-//   6  mailbox damaged: the home is not a directory or lies outside the store
+//   4  store unavailable: HomeDir not set, users.db unusable, or a failure whose
+//      errno is store-wide (ENOSPC, EIO, EROFS, ...); the agent keeps the message queued
+//   6  mailbox damaged: a relation that is corrupt or of another kind, a home
+//      that is not a directory or lies outside the store
 //   14 folder does not exist; 15 folder name names no directory; 16 folder full
+//   17 this mailbox cannot take mail now (EACCES, a lock held too long, busy, ...):
+//      the agent defers this recipient only
+//   18 this mailbox will not take mail (EISDIR, ENOTDIR, EDQUOT, EFBIG, ...)
 //   39 unknown shared mailbox (or a name that fits several)
 //   46 the account's home directory does not exist
 //   56 bad address: null, empty, over 1023 characters, or no recipient selected
@@ -77,6 +85,12 @@ public:
     virtual void AddSharedMsg(const char* mailbox, mail_bodystruct* body, mail_envelope* envelope,
                               _msgstat* stat, const char* text, unsigned long length, const char* folder,
                               bool makeFolder);
+
+    // Makes every filing so far durable (message files, records, statistics,
+    // delivery keys): one syncfs per file system written to. The host calls it
+    // before it lets the queue entries of a batch of deliveries go. Returns 0
+    // or an errno value; what could not be synced is tried again next time.
+    virtual int MakeDurable();
 
 private:
     struct State;

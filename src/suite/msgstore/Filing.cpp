@@ -2,6 +2,11 @@
 
 #include "suite/cclient/ImapSyntax.h"
 #include "suite/db/SyncPoint.h"
+#include "suite/db/Transaction.h"
+#include "suite/msgstore/DeliveredOps.h"
+#include "suite/msgstore/DeliveryScope.h"
+#include "suite/msgstore/FilingParts.h"
+#include "suite/msgstore/FilingReplay.h"
 #include "suite/msgstore/FolderPath.h"
 #include "suite/msgstore/MailboxOps.h"
 #include "suite/msgstore/MessageFile.h"
@@ -9,44 +14,23 @@
 #include "suite/platform/Files.h"
 
 #include <cerrno>
-#include <cstring>
+#include <ctime>
 #include <limits>
+#include <optional>
 
 namespace locmail::msgstore {
 namespace {
 
+// Delivery records are kept this long: far beyond any queue's retry time.
+constexpr std::time_t kDeliveredKeepSeconds = 30 * 24 * 3600;
+// Pruning runs on a connection's first filing and then every so many, and
+// removes at most so many records at a time, so no filing pays much for it.
+constexpr unsigned kPruneEvery = 256;
+constexpr int kPruneLimit = 1024;
+
 bool Allowed(FilingProbe* probe, FilingStep step) { return probe == nullptr || probe->Reached(step); }
 
-FilingResult Fail(FilingStatus status, int error, std::string detail)
-{
-    FilingResult r;
-    r.status = status;
-    r.error = error;
-    r.detail = std::move(detail);
-    return r;
-}
-
-// The folder's three message relations, opened before the lock is taken.
-struct FolderRelations {
-    FolderRelations(diamondBase& base, const std::string& dir)
-        : env(&base, dir.c_str(), "msgenv"), body(&base, dir.c_str(), "msgbody"), stat(&base, dir.c_str(), "msgstat")
-    {
-    }
-    const diaRel* Unopened() const
-    {
-        const diaRel* all[] = {&env, &body, &stat};
-        for (const diaRel* rel : all) {
-            if (!rel->isOpen())
-                return rel;
-        }
-        return nullptr;
-    }
-    msgenv env;
-    msgbody body;
-    msgstat stat;
-};
-
-// The steps that run under the lock; each undoes its predecessors when it fails.
+// The steps of a new copy, under the lock; each undoes its predecessors when it fails.
 class FilingSteps {
 public:
     FilingSteps(const FilingRequest& request, const std::string& folder, const std::string& folderDir, mailbox& mbx,
@@ -55,7 +39,7 @@ public:
     {
     }
 
-    FilingResult Run(const mbxstat& current)
+    FilingResult Run(const mbxstat& current, const std::optional<DeliveryRecord>& delivery)
     {
         const std::uint32_t uid = current.uidNext;
         const idxkey key{uid, 0};
@@ -64,40 +48,35 @@ public:
 
         int rc = Allowed(probe_, FilingStep::AddMsgStat) ? AddMsgStat(rels_.stat, uid, stat) : kDbError;
         if (rc != kOk)
-            return Fail(FilingStatus::RecordFailed, rc, "AddMsgStat failed");
+            return RecordFailed("AddMsgStat", rc, rels_.stat);
 
         rc = Allowed(probe_, FilingStep::AddMsgEnv) ? AddMsgEnv(rels_.env, key, req_.envelope) : kDbError;
         if (rc != kOk) {
+            FilingResult failed = RecordFailed("AddMsgEnv", rc, rels_.env);
             RemoveMsgStat(rels_.stat, uid);
-            return Fail(FilingStatus::RecordFailed, rc, "AddMsgEnv failed");
+            return failed;
         }
 
         rc = Allowed(probe_, FilingStep::AddMsgBody) ? AddMsgBody(rels_.body, rels_.env, key, key, req_.bodyStructure)
                                                      : kDbError;
         if (rc != kOk) {
+            FilingResult failed = RecordFailed("AddMsgBody", rc, rels_.body);
             RemoveRecordsFrom(FilingStep::AddMsgEnv, key);
-            return Fail(FilingStatus::RecordFailed, rc, "AddMsgBody failed");
+            return failed;
         }
 
         const std::string path = MessageFilePath(dir_, uid);
         if (!WriteFile(path)) {
             int err = errno != 0 ? errno : EIO;
             RemoveRecordsFrom(FilingStep::AddMsgBody, key);
-            return Fail(FilingStatus::MessageFileFailed, err, path + ": " + std::strerror(err));
+            return FilingFailure(FilingStatus::MessageFileFailed, err, "writing " + path + " failed");
         }
+        locmail::db::MarkDirty(dir_);
 
-        mbxstat next = current;
-        next.flags = static_cast<std::uint8_t>((next.flags & 7) | 4);
-        ++next.totalMsgs;
-        ++next.recentMsgs;
-        ++next.unseenMsgs;
-        ++next.uidNext;
-        rc = Allowed(probe_, FilingStep::StatsUpdate) ? UpdateMbxStat(mbx_, folder_.c_str(), next, kUpdateAll)
-                                                      : kDbError;
-        if (rc != kOk) {
+        if (FilingResult committed = Commit(current, delivery); !committed.ok()) {
             // The file stays above uidNext, where the next filing overwrites it.
             RemoveRecordsFrom(FilingStep::AddMsgBody, key);
-            return Fail(FilingStatus::StatsUpdateFailed, rc, "UpdateMbxStat failed");
+            return committed;
         }
         FilingResult ok;
         ok.uid = uid;
@@ -105,6 +84,43 @@ public:
     }
 
 private:
+    // The commit point: the delivery key and the statistics in one transaction.
+    FilingResult Commit(const mbxstat& current, const std::optional<DeliveryRecord>& delivery)
+    {
+        sqlite3* db = mbx_.connection()->handle();
+        locmail::db::Transaction tx(db);
+        if (!tx.began())
+            return CommitFailed("beginning the commit");
+        if (delivery && RecordDelivered(mbx_, *delivery, current.uidNext, std::time(nullptr)) != kOk)
+            return CommitFailed("recording the delivery key");
+        mbxstat next = current;
+        next.flags = static_cast<std::uint8_t>((next.flags & 7) | 4);
+        ++next.totalMsgs;
+        ++next.recentMsgs;
+        ++next.unseenMsgs;
+        ++next.uidNext;
+        if (!Allowed(probe_, FilingStep::StatsUpdate))
+            return FilingFailure(FilingStatus::StatsUpdateFailed, EIO, "UpdateMbxStat failed");
+        if (int rc = UpdateMbxStat(mbx_, folder_.c_str(), next, kUpdateAll); rc != kOk)
+            return FilingFailure(FilingStatus::StatsUpdateFailed, OperationErrno(rc, mbx_), "UpdateMbxStat failed");
+        if (!tx.commit())
+            return CommitFailed("committing");
+        return FilingResult{};
+    }
+
+    FilingResult CommitFailed(const char* what)
+    {
+        return FilingFailure(FilingStatus::StatsUpdateFailed, mbx_.connection()->LastErrno(),
+                             std::string(what) + " failed: " + mbx_.connection()->LastError());
+    }
+
+    // Keeps the errno of a heap failure before the undo can change it.
+    FilingResult RecordFailed(const char* step, int rc, const diaRel& rel)
+    {
+        const int saved = errno;
+        return FilingFailure(FilingStatus::RecordFailed, OperationErrno(rc, rel, saved), std::string(step) + " failed");
+    }
+
     bool WriteFile(const std::string& path)
     {
         errno = 0;
@@ -139,6 +155,57 @@ private:
     FilingProbe* probe_;
 };
 
+// Old delivery records go now and then; a failure here costs nothing but space.
+void PruneNowAndThen(mailbox& mbx)
+{
+    if (mbx.connection()->UpkeepDue(kPruneEvery))
+        (void)PruneDelivered(mbx, std::time(nullptr) - kDeliveredKeepSeconds, kPruneLimit);
+}
+
+std::optional<DeliveryRecord> CurrentDelivery(const std::string& folder)
+{
+    const DeliveryScope* scope = DeliveryScope::Current();
+    if (scope == nullptr)
+        return std::nullopt;
+    return DeliveryRecord{scope->key(), scope->recipient(), folder};
+}
+
+// What the lock protects: the replay check, the folder's record and the new copy.
+FilingResult FileLocked(const FilingRequest& req, const std::string& folder, const std::string& dir, mailbox& mbx,
+                        FolderRelations& rels, FilingProbe* probe)
+{
+    Allowed(probe, FilingStep::StatsRead);
+    const std::optional<DeliveryRecord> delivery = CurrentDelivery(folder);
+    if (delivery) {
+        std::uint32_t uid = 0;
+        int rc = FindDelivered(mbx, *delivery, uid);
+        if (rc == kOk)
+            return RepairReplay(req, ReplayTarget{folder, dir, uid}, mbx, rels);
+        if (rc != kNotFound)
+            return FilingFailure(FilingStatus::RelationUnavailable, OperationErrno(rc, mbx),
+                                 "looking up the delivery key failed: " + mbx.connection()->LastError());
+    }
+    mbxstat current{};
+    int rc = GetMbxStat(mbx, folder.c_str(), current);
+    if (rc != kOk)
+        return FilingFailure(FilingStatus::NoSuchFolder, OperationErrno(rc, mbx),
+                             rc == kNotFound ? "no folder record for \"" + folder + "\""
+                                             : "reading the record of folder \"" + folder + "\" failed");
+    if (current.uidNext == 0 || current.uidNext == std::numeric_limits<std::uint32_t>::max())
+        return FilingFailure(FilingStatus::FolderFull, EOVERFLOW,
+                             "folder \"" + folder + "\" has uidNext " + std::to_string(current.uidNext));
+    if (const diaRel* rel = rels.Unopened()) {
+        // A record whose directory is gone names a folder that is not there.
+        if (!IsDirectory(dir))
+            return FilingFailure(FilingStatus::NoSuchFolder, ENOENT, "folder directory " + dir + " is missing");
+        return FilingFailure(FilingStatus::RelationUnavailable, OperationErrno(kNotOpen, *rel), rel->lastError());
+    }
+    FilingResult result = FilingSteps(req, folder, dir, mbx, rels, probe).Run(current, delivery);
+    if (result.ok())
+        PruneNowAndThen(mbx);
+    return result;
+}
+
 } // namespace
 
 const char* FilingStatusName(FilingStatus status)
@@ -166,24 +233,25 @@ void FilingRequest::Describe(const mail_envelope* parsedEnvelope, const mail_bod
 FilingResult FileIntoFolder(diamondBase& base, const FilingRequest& req, FilingProbe* probe)
 {
     if (req.text.size() > std::numeric_limits<std::uint32_t>::max())
-        return Fail(FilingStatus::MessageFileFailed, EFBIG, "message larger than 4 GiB");
+        return FilingFailure(FilingStatus::MessageFileFailed, EFBIG, "message larger than 4 GiB");
     // The folder path is used as a C string key below: refuse embedded NULs.
     if (req.folderPath.find('\0') != std::string_view::npos)
-        return Fail(FilingStatus::BadFolderPath, 0, "folder path holds a NUL byte");
+        return FilingFailure(FilingStatus::BadFolderPath, EINVAL, "folder path holds a NUL byte");
     const std::string folder(req.folderPath);
     const std::string home(req.homeDir);
     std::optional<std::string> dir = FolderDirectory(home, folder);
     if (!dir)
-        return Fail(FilingStatus::BadFolderPath, 0, "folder path \"" + folder + "\" names no folder directory");
+        return FilingFailure(FilingStatus::BadFolderPath, EINVAL,
+                             "folder path \"" + folder + "\" names no folder directory");
 
     mailbox mbx(&base, home.c_str(), "mailbox");
     if (!mbx.isOpen())
-        return Fail(FilingStatus::RelationUnavailable, kNotOpen, mbx.lastError());
+        return FilingFailure(FilingStatus::RelationUnavailable, OperationErrno(kNotOpen, mbx), mbx.lastError());
     FolderRelations rels(base, *dir);
 
-    const int lockError = mbx.lock(false, locmail::db::kWaitForever);
+    const int lockError = mbx.lock(false, req.lockWaitMs);
     if (lockError != 0)
-        return Fail(FilingStatus::LockFailed, lockError, mbx.FilePath(".id0") + ": " + std::strerror(lockError));
+        return FilingFailure(FilingStatus::LockFailed, lockError, "locking " + mbx.FilePath(".id0") + " failed");
     struct Unlock {
         mailbox& rel;
         FilingProbe* probe;
@@ -193,22 +261,7 @@ FilingResult FileIntoFolder(diamondBase& base, const FilingRequest& req, FilingP
             rel.unlock();
         }
     } unlock{mbx, probe};
-
-    Allowed(probe, FilingStep::StatsRead);
-    mbxstat current{};
-    int rc = GetMbxStat(mbx, folder.c_str(), current);
-    if (rc != kOk)
-        return Fail(FilingStatus::NoSuchFolder, rc, "no folder record for \"" + folder + "\"");
-    if (current.uidNext == 0 || current.uidNext == std::numeric_limits<std::uint32_t>::max())
-        return Fail(FilingStatus::FolderFull, 0, "folder \"" + folder + "\" has uidNext " + std::to_string(current.uidNext));
-    if (const diaRel* rel = rels.Unopened()) {
-        // A record whose directory is gone names a folder that is not there.
-        if (!IsDirectory(*dir))
-            return Fail(FilingStatus::NoSuchFolder, kNotFound, "folder directory " + *dir + " is missing");
-        return Fail(FilingStatus::RelationUnavailable, kNotOpen, rel->lastError());
-    }
-
-    return FilingSteps(req, folder, *dir, mbx, rels, probe).Run(current);
+    return FileLocked(req, folder, *dir, mbx, rels, probe);
 }
 
 } // namespace locmail::msgstore

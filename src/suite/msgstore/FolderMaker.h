@@ -16,11 +16,11 @@
 //
 // Contract: MBX is the `mailbox` relation opened on the home directory. New
 // directories are marked for the next sync point (db/SyncPoint.h).
-// Failure modes: BadFolderPath when the path has no level or a level names no
-// safe directory (a `/` or a NUL byte); Failed when the lock, a directory, a
-// template copy or the record could not be had (detail says which, with the
-// errno text). Levels made before a failure stay. Nothing throws except
-// std::bad_alloc.
+// Failure modes: BadFolderPath (EINVAL) when the path has no level or a level
+// names no safe directory (a `/` or a NUL byte); Failed when the lock (waited
+// for at most kMailboxLockWaitMs), a directory, a template copy or the record
+// could not be had (error gives the errno value, detail says which). Levels
+// made before a failure stay. Nothing throws except std::bad_alloc.
 #pragma once
 
 #include "suite/msgstore/Relations.h"
@@ -35,6 +35,7 @@ enum class MakeFolderStatus { Ready, BadFolderPath, Failed };
 struct [[nodiscard]] MakeFolderResult {
     MakeFolderStatus status = MakeFolderStatus::Ready;
     int levelsMade = 0;
+    int error = 0; // errno value of a failure (FailureClass.h)
     std::string detail;
 
     bool ok() const { return status == MakeFolderStatus::Ready; }

@@ -22,7 +22,7 @@ int ReadFolder(diamondBase& base, std::string_view homeDir, std::string_view fol
         return kNotOpen;
     std::vector<std::uint32_t> uids;
     {
-        locmail::db::RelLock lock(mbx, locmail::db::kWaitForever, true);
+        locmail::db::RelLock lock(mbx, kMailboxLockWaitMs, true);
         if (!lock.held())
             return kDbError;
         int rc = GetMbxStat(mbx, folder.c_str(), out.stat);

@@ -6,7 +6,8 @@
 // (possible only after a power cut broke the expected order of writes, see
 // docs/store-format.md) is skipped as well, so a reader never offers a message
 // it cannot deliver. Takes a shared lock on the home's mailbox relation while
-// it reads, so it sees one committed state of the folder.
+// it reads (waiting at most kMailboxLockWaitMs), so it sees one committed
+// state of the folder.
 // Failure modes: a non-zero operation code (OpResult.h) with OUT empty;
 // kBadArgument for a folder path that names no folder directory.
 #pragma once

@@ -1,14 +1,15 @@
 // The store's copy of a message: FOLDERDIR/UID (decimal, no extension) holding
 // the six bytes 11 00 00 00 0D 0A and then the message text byte for byte.
 //
-// Contract: WriteMessageFile creates or truncates the file (mode 0600), writes
-// the prefix and the text, and makes the contents durable (locmail::Fsync)
-// before it returns true; the directory entry is left to the next sync point
-// (locmail::db::SyncPoint). A file it could not finish is left in place: it
-// lies above the folder's uidNext and the next filing overwrites it.
-// ReadMessageFile returns the text after the prefix.
-// Failure modes: false with errno set (open, write, fsync or close failed;
-// EILSEQ when a file read back does not start with the prefix).
+// Contract: WriteMessageFile creates or truncates the file (mode 0600) and
+// writes the prefix and the text; it does not sync: the caller marks the
+// folder directory for the next sync point (locmail::db::SyncPoint), which
+// makes the file and its directory entry durable with the relations' commits.
+// A file it could not finish is left in place: it lies above the folder's
+// uidNext and the next filing overwrites it. ReadMessageFile returns the text
+// after the prefix.
+// Failure modes: false with errno set (open, write or close failed; EILSEQ
+// when a file read back does not start with the prefix).
 #pragma once
 
 #include <cstdint>

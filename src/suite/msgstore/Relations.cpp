@@ -2,11 +2,27 @@
 
 namespace locmail::msgstore {
 
+namespace {
+
+// Format 2 adds the record of exactly-once deliveries (DeliveryScope.h).
+#define LOCMAIL_DELIVERED_TABLE                                                                                  \
+    "CREATE TABLE delivered(key TEXT NOT NULL, recipient TEXT NOT NULL COLLATE NOCASE, folder BLOB NOT NULL,"    \
+    " uid INTEGER NOT NULL, at INTEGER NOT NULL, PRIMARY KEY(key, recipient, folder)) WITHOUT ROWID;"            \
+    " CREATE INDEX deliveredAt ON delivered(at)"
+
+const char* const kMailboxUpgrades[] = {LOCMAIL_DELIVERED_TABLE};
+
+} // namespace
+
 const locmail::db::Schema kMailboxSchema{
-    "mailbox", 1,
+    "mailbox", 2,
     "CREATE TABLE mbxstat(folder BLOB PRIMARY KEY NOT NULL, flags INTEGER NOT NULL,"
     " totalMsgs INTEGER NOT NULL, recentMsgs INTEGER NOT NULL, unseenMsgs INTEGER NOT NULL,"
-    " uidNext INTEGER NOT NULL, createTime INTEGER NOT NULL, reserved INTEGER NOT NULL) WITHOUT ROWID"};
+    " uidNext INTEGER NOT NULL, createTime INTEGER NOT NULL, reserved INTEGER NOT NULL) WITHOUT ROWID;"
+    LOCMAIL_DELIVERED_TABLE,
+    kMailboxUpgrades};
+
+#undef LOCMAIL_DELIVERED_TABLE
 
 const locmail::db::Schema kMsgStatSchema{
     "msgstat", 1,

@@ -1,5 +1,6 @@
 // The store's four relations, each a diaRel on its directory's NAME.db:
-//   mailbox  in a user's (or shared mailbox's) home: one mbxstat per folder
+//   mailbox  in a user's (or shared mailbox's) home: one mbxstat per folder,
+//            and the keys of the deliveries filed there (DeliveryScope.h)
 //   msgstat  in a folder directory: one _msgstat per message, by UID
 //   msgenv   in a folder directory: the IMAP ENVELOPE of each message, by idxkey
 //   msgbody  in a folder directory: the IMAP BODYSTRUCTURE of each message, by
@@ -40,6 +41,13 @@ public:
 };
 
 namespace locmail::msgstore {
+
+// How long a filing, a folder maker or a reader waits for a home's `mailbox`
+// lock before it gives up (ETIMEDOUT; the agent defers that recipient). Long
+// enough for any filing or folder listing to finish, short enough that a
+// mailbox held by a stuck reader never stalls the delivery of other mail, and
+// the wait polls every few milliseconds, so a stop is taken promptly.
+inline constexpr unsigned long kMailboxLockWaitMs = 3000;
 
 // The schemas, for opening and for writing the template files.
 extern const locmail::db::Schema kMailboxSchema;

@@ -1,13 +1,33 @@
 #include "suite/msgstore/StoreCodes.h"
 
+#include "suite/db/SqliteErrno.h"
+#include "suite/msgstore/FailureClass.h"
+
+#include <cerrno>
+
 namespace locmail::msgstore {
 
-int StoreExceptionCode(FilingStatus status)
+int CodeForErrno(int error)
 {
-    switch (status) {
-    case FilingStatus::NoSuchFolder: return kCodeNoSuchFolder;
+    switch (ClassifyErrno(error)) {
+    case FailureScope::StoreTemporary: return kCodeStoreUnavailable;
+    case FailureScope::MailboxTemporary: return kCodeMailboxUnavailable;
+    case FailureScope::MailboxPermanent: break;
+    }
+    const bool damaged = error == locmail::db::kCorruptRelationErrno || error == locmail::db::kForeignRelationErrno;
+    return damaged ? kCodeMailboxDamaged : kCodeMailboxRefused;
+}
+
+int StoreExceptionCode(const FilingResult& result)
+{
+    switch (result.status) {
     case FilingStatus::BadFolderPath: return kCodeBadFolderName;
     case FilingStatus::FolderFull: return kCodeFolderFull;
+    case FilingStatus::NoSuchFolder:
+        // ENOENT: no record, or its directory is gone; anything else: the record could not be read.
+        if (result.error == ENOENT)
+            return kCodeNoSuchFolder;
+        break;
     case FilingStatus::Filed:
     case FilingStatus::RelationUnavailable:
     case FilingStatus::LockFailed:
@@ -16,7 +36,7 @@ int StoreExceptionCode(FilingStatus status)
     case FilingStatus::StatsUpdateFailed:
         break;
     }
-    return kCodeStoreUnavailable;
+    return CodeForErrno(result.error);
 }
 
 } // namespace locmail::msgstore

@@ -3,6 +3,9 @@
 #include "suite/msgstore/HomeName.h"
 #include "suite/platform/Files.h"
 
+#include <cerrno>
+#include <cstring>
+
 namespace locmail::msgstore {
 
 const locmail::db::Schema kUsersSchema{
@@ -50,6 +53,16 @@ std::unique_ptr<UsersDirectory> UsersDirectory::Open(const std::string& storeHom
         return nullptr;
     }
     return std::unique_ptr<UsersDirectory>(new UsersDirectory(std::move(conn)));
+}
+
+std::unique_ptr<UsersDirectory> UsersDirectory::OpenExisting(const std::string& storeHome, std::string& error)
+{
+    const std::string path = PathJoin(storeHome, kUsersDbName);
+    if (!FileExists(path)) {
+        error = path + ": " + std::strerror(errno);
+        return nullptr;
+    }
+    return Open(storeHome, error);
 }
 
 DirectoryResult UsersDirectory::Failed()

@@ -51,6 +51,8 @@ enum class DirectoryResult {
 class UsersDirectory {
 public:
     static std::unique_ptr<UsersDirectory> Open(const std::string& storeHome, std::string& error);
+    // As Open, but a missing users.db is an error: delivery never makes a store.
+    static std::unique_ptr<UsersDirectory> OpenExisting(const std::string& storeHome, std::string& error);
 
     DirectoryResult Find(std::string_view address, Account& out);
     DirectoryResult FindSharedByLocalPart(std::string_view address, Account& out);

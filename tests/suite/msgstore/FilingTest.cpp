@@ -1,12 +1,22 @@
 #include "StoreFixture.h"
 
 #include "suite/db/FileLock.h"
+#include "suite/msgstore/DeliveryScope.h"
 #include "suite/msgstore/StoreCodes.h"
 
+#include "suite/db/SqliteErrno.h"
+#include "suite/db/SqliteOwners.h"
+#include "suite/platform/UniqueFd.h"
+
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
+#include <functional>
+#include <optional>
 #include <set>
 #include <thread>
 
@@ -43,6 +53,53 @@ bool LockIsFree(const std::string& lockPath)
     return rc == 0;
 }
 
+// The agent stops on 4, defers one recipient on 17, returns the message on
+// 18 and 6: a failure's errno decides, except for the folder codes.
+TEST(StoreCodeTest, EveryFailureGetsTheCodeOfItsScope)
+{
+    using S = ms::FilingStatus;
+    struct Case {
+        S status;
+        int error;
+        int code;
+    } cases[] = {
+        {S::NoSuchFolder, ENOENT, ms::kCodeNoSuchFolder},
+        {S::NoSuchFolder, EIO, ms::kCodeStoreUnavailable}, // the record could not be read
+        {S::BadFolderPath, EINVAL, ms::kCodeBadFolderName},
+        {S::FolderFull, EOVERFLOW, ms::kCodeFolderFull},
+        // the whole store, for now
+        {S::RelationUnavailable, ENOENT, ms::kCodeStoreUnavailable},
+        {S::MessageFileFailed, ENOSPC, ms::kCodeStoreUnavailable},
+        {S::RecordFailed, EIO, ms::kCodeStoreUnavailable},
+        {S::StatsUpdateFailed, EROFS, ms::kCodeStoreUnavailable},
+        {S::RecordFailed, ENOMEM, ms::kCodeStoreUnavailable},
+        {S::RelationUnavailable, EMFILE, ms::kCodeStoreUnavailable},
+        // this mailbox, for now
+        {S::RelationUnavailable, EACCES, ms::kCodeMailboxUnavailable},
+        {S::MessageFileFailed, EPERM, ms::kCodeMailboxUnavailable},
+        {S::LockFailed, ETIMEDOUT, ms::kCodeMailboxUnavailable},
+        {S::StatsUpdateFailed, EBUSY, ms::kCodeMailboxUnavailable},
+        {S::RecordFailed, EAGAIN, ms::kCodeMailboxUnavailable},
+        {S::RecordFailed, EPROTO, ms::kCodeMailboxUnavailable}, // SQLite gave no cause
+        {S::RecordFailed, ECHILD, ms::kCodeMailboxUnavailable}, // a cause nobody expected
+        // this mailbox, for good
+        {S::MessageFileFailed, EISDIR, ms::kCodeMailboxRefused},
+        {S::RelationUnavailable, ENOTDIR, ms::kCodeMailboxRefused},
+        {S::MessageFileFailed, ELOOP, ms::kCodeMailboxRefused},
+        {S::MessageFileFailed, ENAMETOOLONG, ms::kCodeMailboxRefused},
+        {S::MessageFileFailed, EDQUOT, ms::kCodeMailboxRefused},
+        {S::MessageFileFailed, EFBIG, ms::kCodeMailboxRefused},
+        {S::RelationUnavailable, locmail::db::kCorruptRelationErrno, ms::kCodeMailboxDamaged},
+        {S::RelationUnavailable, locmail::db::kForeignRelationErrno, ms::kCodeMailboxDamaged},
+    };
+    for (const auto& c : cases) {
+        ms::FilingResult r;
+        r.status = c.status;
+        r.error = c.error;
+        EXPECT_EQ(ms::StoreExceptionCode(r), c.code) << ms::FilingStatusName(c.status) << ", " << std::strerror(c.error);
+    }
+}
+
 TEST_F(FilingTest, FirstMessageGetsUidOneAndKeepsTheFolderFlagsAndBirth)
 {
     MakeFolder("my-spam", 0xFB);
@@ -65,7 +122,9 @@ TEST_F(FilingTest, FirstMessageGetsUidOneAndKeepsTheFolderFlagsAndBirth)
     EXPECT_TRUE(LockIsFree(home + "/mailbox.id0"));
 }
 
-TEST_F(FilingTest, FailedStepIsUndoneAndTheNextFilingGetsTheSameUid)
+// Under a delivery scope, as the agent files: a failure leaves no key behind
+// (the key commits with the statistics), so the retry files the copy.
+TEST_F(FilingTest, FailedStepIsUndoneAndTheRetryFilesItUnderTheSameUid)
 {
     struct Case {
         ms::FilingStep step;
@@ -83,29 +142,163 @@ TEST_F(FilingTest, FailedStepIsUndoneAndTheNextFilingGetsTheSameUid)
     const std::string dir = FolderDir("inbox");
     for (const auto& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.step));
+        const std::string text = Message("retried " + std::to_string(static_cast<int>(c.step)));
+        ms::DeliveryScope scope("key-" + std::to_string(static_cast<int>(c.step)), "alice@example.org");
         const mbxstat before = Stat("inbox");
         StepProbe probe(c.step);
-        ms::FilingResult r = File("inbox", Message("lost"), &probe);
+        ms::FilingResult r = File("inbox", text, &probe);
         EXPECT_EQ(r.status, c.want) << ms::FilingStatusName(r.status);
-        EXPECT_NE(ms::StoreExceptionCode(r.status), ms::kCodeNoSuchFolder);
+        EXPECT_NE(r.error, 0);
 
         EXPECT_EQ(Stat("inbox"), before) << "statistics as they were";
         msgstat stat(&base, dir.c_str(), "msgstat");
         msgenv env(&base, dir.c_str(), "msgenv");
         msgbody body(&base, dir.c_str(), "msgbody");
         _msgstat record{};
-        std::string text;
+        std::string stored;
         EXPECT_EQ(ms::GetMsgStat(stat, before.uidNext, record), ms::kNotFound);
-        EXPECT_EQ(ms::GetMsgEnv(env, idxkey{before.uidNext, 0}, text), ms::kNotFound);
-        EXPECT_EQ(ms::GetMsgBody(body, idxkey{before.uidNext, 0}, text), ms::kNotFound);
+        EXPECT_EQ(ms::GetMsgEnv(env, idxkey{before.uidNext, 0}, stored), ms::kNotFound);
+        EXPECT_EQ(ms::GetMsgBody(body, idxkey{before.uidNext, 0}, stored), ms::kNotFound);
         EXPECT_TRUE(LockIsFree(home + "/mailbox.id0"));
 
-        const std::string next = Message("next after " + std::to_string(static_cast<int>(c.step)));
-        ms::FilingResult ok = File("inbox", next);
-        ASSERT_TRUE(ok.ok()) << ok.detail;
-        EXPECT_EQ(ok.uid, before.uidNext);
-        EXPECT_EQ(CheckFolder("inbox").at(ok.uid), next);
+        ms::FilingResult retry = File("inbox", text);
+        ASSERT_TRUE(retry.ok()) << retry.detail;
+        EXPECT_FALSE(retry.replayed) << "no key was left by the failed attempt";
+        EXPECT_EQ(retry.uid, before.uidNext);
+        EXPECT_EQ(CheckFolder("inbox").at(retry.uid), text);
     }
+}
+
+TEST_F(FilingTest, OneCopyPerDeliveryKeyRecipientAndFolder)
+{
+    MakeFolder("inbox");
+    MakeFolder("Work");
+    const std::string text = Message("once");
+    struct Case {
+        const char* key; // nullptr: no scope
+        const char* recipient;
+        const char* folder;
+        bool replayed;
+        std::uint32_t uid;
+    } cases[] = {
+        {"k1", "alice@example.org", "inbox", false, 1},
+        {"k1", "alice@example.org", "inbox", true, 1},
+        {"k1", "ALICE@Example.ORG", "inbox", true, 1}, // recipients compare without regard to case
+        {"k1", "bob@example.org", "inbox", false, 2},   // another recipient filing into this home
+        {"k1", "alice@example.org", "Work", false, 1},  // a rule's copy into another folder
+        {"k2", "alice@example.org", "inbox", false, 3},
+        {"k2", "alice@example.org", "inbox", true, 3},
+        {"", "alice@example.org", "inbox", false, 4}, // an empty key records nothing
+        {"", "alice@example.org", "inbox", false, 5},
+        {nullptr, nullptr, "inbox", false, 6},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.key != nullptr ? c.key : "no scope") + " " + (c.recipient ? c.recipient : "") + " "
+                     + c.folder);
+        const mbxstat before = Stat(c.folder);
+        std::optional<ms::DeliveryScope> scope;
+        if (c.key != nullptr)
+            scope.emplace(c.key, c.recipient);
+        ms::FilingResult r = File(c.folder, text);
+        ASSERT_TRUE(r.ok()) << r.detail;
+        EXPECT_EQ(r.replayed, c.replayed);
+        EXPECT_EQ(r.uid, c.uid);
+        if (c.replayed)
+            EXPECT_EQ(Stat(c.folder), before) << "a replay never counts";
+        else
+            EXPECT_EQ(Stat(c.folder).totalMsgs, before.totalMsgs + 1);
+    }
+    EXPECT_EQ(CheckFolder("inbox").size(), 6u);
+    EXPECT_EQ(CheckFolder("Work").size(), 1u);
+}
+
+// What a power cut may take of a committed copy (the folder relations and the
+// message file are other files than the commit) is put back by the replay.
+TEST_F(FilingTest, AReplayPutsBackWhatAPowerCutTookAndLeavesTheCountersAlone)
+{
+    MakeFolder("inbox");
+    ASSERT_TRUE(File("inbox", Message("unrelated")).ok());
+    const std::string dir = FolderDir("inbox");
+    const std::string text = Message("repaired");
+    ms::DeliveryScope scope("entry-7", "alice@example.org");
+    const ms::FilingResult first = File("inbox", text);
+    ASSERT_TRUE(first.ok()) << first.detail;
+    const idxkey key{first.uid, 0};
+    msgstat stat(&base, dir.c_str(), "msgstat");
+    msgenv env(&base, dir.c_str(), "msgenv");
+    msgbody body(&base, dir.c_str(), "msgbody");
+    const std::string file = FileOf("inbox", first.uid);
+    struct Case {
+        const char* name;
+        std::function<void()> damage;
+    } cases[] = {
+        {"nothing lost", [] {}},
+        {"message file gone", [&] { ::unlink(file.c_str()); }},
+        {"message file torn", [&] { ASSERT_EQ(::truncate(file.c_str(), 20), 0); }},
+        {"message file of an older filing", [&] { testsupport::WriteFile(file, "\x11\0\0\0\r\nother"); }},
+        {"status record gone", [&] { RemoveMsgStat(stat, first.uid); }},
+        {"envelope and structure gone", [&] { RemoveMsgBody(body, env, key), RemoveMsgEnv(env, key); }},
+        {"all of it gone", [&] {
+             ::unlink(file.c_str());
+             RemoveMsgStat(stat, first.uid);
+             RemoveMsgBody(body, env, key);
+             RemoveMsgEnv(env, key);
+         }},
+    };
+    const ms::FilingRequest original = Request("inbox", text);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.damage();
+        const mbxstat before = Stat("inbox");
+        ms::FilingResult r = File("inbox", text);
+        ASSERT_TRUE(r.ok()) << r.detail;
+        EXPECT_TRUE(r.replayed);
+        EXPECT_EQ(r.uid, first.uid);
+        EXPECT_EQ(Stat("inbox"), before);
+        EXPECT_EQ(CheckFolder("inbox").at(first.uid), text);
+        _msgstat record{};
+        std::string envelope, structure;
+        ASSERT_EQ(ms::GetMsgStat(stat, first.uid, record), ms::kOk);
+        EXPECT_EQ(record.size, text.size());
+        ASSERT_EQ(ms::GetMsgEnv(env, key, envelope), ms::kOk);
+        ASSERT_EQ(ms::GetMsgBody(body, key, structure), ms::kOk);
+        EXPECT_EQ(std::make_pair(envelope, structure), std::make_pair(original.envelope, original.bodyStructure));
+    }
+}
+
+TEST_F(FilingTest, AMailboxLockHeldElsewhereFailsTheFilingAfterItsBound)
+{
+    MakeFolder("inbox");
+    // A reader's lock on another open file description, as another process holds it.
+    locmail::UniqueFd reader(::open((home + "/mailbox.id0").c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644));
+    ASSERT_TRUE(reader);
+    ASSERT_EQ(::flock(reader.get(), LOCK_SH), 0);
+    ms::FilingRequest req = Request("inbox", Message("waits"));
+    req.lockWaitMs = 50;
+    ms::FilingResult r = ms::FileIntoFolder(base, req);
+    EXPECT_EQ(r.status, ms::FilingStatus::LockFailed);
+    EXPECT_EQ(r.error, ETIMEDOUT);
+    EXPECT_EQ(ms::StoreExceptionCode(r), ms::kCodeMailboxUnavailable) << "defers this recipient only";
+    ASSERT_EQ(::flock(reader.get(), LOCK_UN), 0);
+    EXPECT_EQ(ms::FileIntoFolder(base, req).uid, 1u);
+}
+
+TEST_F(FilingTest, AMailboxOfTheFirstFormatIsUpgradedAndKeepsItsFolders)
+{
+    MakeFolder("inbox");
+    ASSERT_TRUE(File("inbox", Message("old")).ok());
+    diamondBase::CloseAll();
+    {
+        sqlite3* raw = nullptr;
+        ASSERT_EQ(sqlite3_open((home + "/mailbox.db").c_str(), &raw), SQLITE_OK);
+        locmail::db::SqlitePtr db(raw);
+        ASSERT_EQ(sqlite3_exec(raw, "DROP TABLE delivered; PRAGMA user_version=1", nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+    }
+    ms::DeliveryScope scope("entry-1", "alice@example.org");
+    ASSERT_EQ(File("inbox", Message("new")).uid, 2u);
+    EXPECT_TRUE(File("inbox", Message("new")).replayed);
+    EXPECT_EQ(CheckFolder("inbox").size(), 2u);
 }
 
 TEST_F(FilingTest, MessageFileThatCannotBeWrittenReportsTheSystemError)
@@ -115,6 +308,7 @@ TEST_F(FilingTest, MessageFileThatCannotBeWrittenReportsTheSystemError)
     ms::FilingResult r = File("inbox", Message("blocked"));
     EXPECT_EQ(r.status, ms::FilingStatus::MessageFileFailed);
     EXPECT_EQ(r.error, EISDIR);
+    EXPECT_EQ(ms::StoreExceptionCode(r), ms::kCodeMailboxRefused) << "this mailbox, for good";
     EXPECT_NE(r.detail.find(FileOf("inbox", 1)), std::string::npos) << r.detail;
     EXPECT_TRUE(CheckFolder("inbox").empty()) << "and uidNext still 1";
 }
@@ -150,7 +344,7 @@ TEST_F(FilingTest, RefusalsBeforeAnythingIsWritten)
         req.homeDir = c.home;
         ms::FilingResult r = ms::FileIntoFolder(base, req);
         EXPECT_EQ(r.status, c.want) << c.folder << ": " << ms::FilingStatusName(r.status);
-        EXPECT_EQ(ms::StoreExceptionCode(r.status), c.code) << c.folder;
+        EXPECT_EQ(ms::StoreExceptionCode(r), c.code) << c.folder;
         EXPECT_FALSE(r.detail.empty()) << c.folder;
     }
     EXPECT_FALSE(locmail::FileExists(FolderDir("norecord") + "/1"));
@@ -202,8 +396,9 @@ TEST_F(FilingTest, TwoProcessesFilingAtOnceNeverShareAUid)
 
 // A filer killed at each point of the transaction leaves a folder the next
 // filing can use, with no visible record without its complete file and no UID
-// given twice.
-TEST_F(FilingTest, KilledFilerLeavesAFolderTheNextFilingCanUse)
+// given twice; the queue's retry under the same delivery key gives exactly
+// one copy, whether the dead filer committed or not.
+TEST_F(FilingTest, KilledFilerAndItsRetryLeaveExactlyOneCopy)
 {
     const ms::FilingStep steps[] = {
         ms::FilingStep::StatsRead,         ms::FilingStep::AddMsgStat,      ms::FilingStep::AddMsgEnv,
@@ -214,11 +409,13 @@ TEST_F(FilingTest, KilledFilerLeavesAFolderTheNextFilingCanUse)
     std::map<std::uint32_t, std::string> expected;
     for (ms::FilingStep step : steps) {
         SCOPED_TRACE(static_cast<int>(step));
+        const std::string key = "entry-" + std::to_string(static_cast<int>(step));
         const std::string doomed = Message("doomed at " + std::to_string(static_cast<int>(step)));
         diamondBase::CloseAll();
         pid_t pid = fork();
         if (pid == 0) {
             diamondBase own;
+            ms::DeliveryScope scope(key, "alice@example.org");
             StepProbe probe(step, true);
             (void)ms::FileIntoFolder(own, Request("inbox", doomed), &probe);
             _exit(0); // not reached: the probe kills the process
@@ -227,14 +424,16 @@ TEST_F(FilingTest, KilledFilerLeavesAFolderTheNextFilingCanUse)
         ASSERT_EQ(waitpid(pid, &status, 0), pid);
         ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
 
-        if (step == ms::FilingStep::Unlock) // killed after the commit: the message is filed
+        const bool committed = step == ms::FilingStep::Unlock;
+        if (committed)
             expected[static_cast<std::uint32_t>(expected.size() + 1)] = doomed;
         EXPECT_EQ(CheckFolder("inbox"), expected);
 
-        const std::string next = Message("after " + std::to_string(static_cast<int>(step)));
-        ms::FilingResult r = File("inbox", next);
+        ms::DeliveryScope scope(key, "alice@example.org");
+        ms::FilingResult r = File("inbox", doomed);
         ASSERT_TRUE(r.ok()) << r.detail;
-        expected[r.uid] = next;
+        EXPECT_EQ(r.replayed, committed);
+        expected[r.uid] = doomed;
         EXPECT_EQ(CheckFolder("inbox"), expected);
     }
 }

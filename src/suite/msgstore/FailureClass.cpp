@@ -1,0 +1,46 @@
+#include "suite/msgstore/FailureClass.h"
+
+#include "suite/db/SqliteErrno.h"
+
+#include <cerrno>
+
+namespace locmail::msgstore {
+
+FailureScope ClassifyErrno(int error)
+{
+    switch (error) {
+    // The store's file system or the process itself: no mailbox can take mail.
+    case ENOENT: // the store, or a home's directory, is not there (unmounted, moved)
+    case ENOSPC:
+    case EIO:
+    case EROFS:
+    case ENOMEM:
+    case EMFILE:
+    case ENFILE:
+    case ENODEV:
+    case ENXIO:
+    case ESTALE:
+    case ENOTCONN:
+        return FailureScope::StoreTemporary;
+    // Wrong shapes and limits of one mailbox that no retry cures.
+    case EISDIR:
+    case ENOTDIR:
+    case ELOOP:
+    case ENAMETOOLONG:
+    case EDQUOT:
+    case EFBIG:
+    case EMLINK:
+    case EOVERFLOW: // folder full: no UID left
+    case EINVAL:
+    case EILSEQ:
+    case locmail::db::kCorruptRelationErrno:
+    case locmail::db::kForeignRelationErrno:
+        return FailureScope::MailboxPermanent;
+    // Permissions, locks and contention in one mailbox (EACCES, EPERM,
+    // ETIMEDOUT, EAGAIN, EBUSY, EINTR, ENOLCK, ...) and anything unknown.
+    default:
+        return FailureScope::MailboxTemporary;
+    }
+}
+
+} // namespace locmail::msgstore
