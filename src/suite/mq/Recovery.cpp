@@ -94,6 +94,14 @@ void RestoreMarkers(const QueuePaths& paths, const std::string& module, uint32_t
     UniqueFd env = LockAbandoned(paths.EntryFile(id, ".env"));
     if (!env)
         return;
+    // A removal takes the marker, then the text, then the envelope: an envelope
+    // left alone on no channel is a removal that a stopped process did not finish.
+    if (!FileExists(paths.EntryFile(id, ".msg"))) {
+        ::unlink(paths.EntryFile(id, ".env").c_str());
+        QueueLog(module, 2, "Queue entry %08X was being removed by a stopped process; removal finished",
+                 static_cast<unsigned>(id));
+        return;
+    }
     EntryCheck check = CheckEntry(paths, id);
     if (!check.ok) {
         QuarantineEntry(paths, module, id, check.fault);

@@ -155,6 +155,17 @@ TEST_F(QueueTest, RemovingTheLastChannelDeletesTheEntry)
     EXPECT_THAT(Names(Path("entries")), IsEmpty());
     EXPECT_THAT(Names(Path("channels/local")), IsEmpty());
     EXPECT_THAT(Names(Path("channels/localout")), IsEmpty());
+
+    // A removal stopped between the text and the envelope is finished by the next walk, not taken for damage.
+    Inject(kText, "s@x", {{"r@x", "local"}});
+    const std::string name = Names(Path("channels/local")).at(0);
+    std::filesystem::remove(Path("channels/local/" + name));
+    std::filesystem::remove(Path("entries/" + name + ".msg"));
+    locmail::log::CaptureLog log;
+    EXPECT_TRUE(Walk("local").empty());
+    EXPECT_THAT(Names(Path("entries")), IsEmpty());
+    EXPECT_THAT(log.Lines(), ElementsAre("2 Queue: Queue entry " + name +
+                                         " was being removed by a stopped process; removal finished"));
 }
 
 TEST_F(QueueTest, UnfinishedEntriesLeaveNothingBehind)
