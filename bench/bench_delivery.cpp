@@ -1,20 +1,21 @@
 // Delivery end to end: `locmail run --once` over a filled queue.
 //
 //   bench_delivery [N] [USERS] [DIR]
-//       N queued messages (default 10000) for USERS users (default 100), in a
-//       fresh installation under DIR (default $TMPDIR), removed afterwards
-//       unless BENCH_KEEP is set.
+//       N queued messages (default 10000) for USERS users (default 100; 1000
+//       to see a store with many homes), in a fresh installation under DIR
+//       (default $TMPDIR), removed afterwards unless BENCH_KEEP is set.
 //
 // Sizes follow a mail mix: 70% 2-8 KiB, 25% 8-64 KiB, 5% 64-512 KiB. The queue
 // is written in its committed form without fsyncs, then everything is synced,
 // so the run starts from a quiet disk. Then the run is timed as one child
 // process (its restarts keep the process id, so wait4 covers them all) and
 // the figures printed: messages/s, CPU per message (user + system), the
-// durability points per message (our fsyncs, SQLite's syncs and syncfs calls,
-// summed from the run's own log lines; and, when strace is installed, every
-// sync call of a second, untimed run) and peak memory (ru_maxrss). For
-// comparison, the same messages are then written, fsynced and renamed one by
-// one by this process: the physical limit of this disk.
+// durability points per message and messages per durability point (our
+// fsyncs, SQLite's syncs and syncfs calls, summed from the run's own log
+// lines; and, when strace is installed, every sync call of a second, untimed
+// run) and peak memory (ru_maxrss). For comparison, the same messages are then
+// written, fsynced and renamed one by one by this process: the physical limit
+// of this disk, and the run's rate as a fraction of it.
 #include "suite/mq/EnvelopeFormat.h"
 #include "suite/mq/QueueLayout.h"
 #include "suite/platform/Files.h"
@@ -225,27 +226,32 @@ int main(int argc, char** argv)
     ChildRun run = Spawn({locmail, "--config", inst + "/qxmta.ini", "run", "--once"}, false);
     std::filesystem::directory_iterator markers(locmail::mq::QueuePaths(inst + "/queue").Channel("local")), end;
     const long queued = std::distance(markers, end);
-    Durability d = FromLog(inst + "/log/locmail.log");
+    const Durability d = FromLog(inst + "/log/locmail.log");
     const double cpu = run.usage.ru_utime.tv_sec + run.usage.ru_utime.tv_usec / 1e6 + run.usage.ru_stime.tv_sec +
                        run.usage.ru_stime.tv_usec / 1e6;
     const double per = static_cast<double>(n);
-    std::printf("locmail run --once   exit %d, %ld left queued\n", run.status, queued);
-    std::printf("  %8.0f msgs/s  %6.3f ms CPU/msg  fsync %.3f + SQLite %.3f + syncfs %.3f = %.3f syncs/msg"
-                " (counted by the run)  peak %ld KiB\n",
-                per / run.seconds, cpu * 1000 / per, d.fsyncs / per, d.sqlite / per, d.syncfs / per,
-                (d.fsyncs + d.sqlite + d.syncfs) / per, run.usage.ru_maxrss);
-
+    const double rate = per / run.seconds;
+    const double syncs = static_cast<double>(d.fsyncs + d.sqlite + d.syncfs);
+    std::printf("locmail run --once      exit %d, %ld left queued\n", run.status, queued);
+    std::printf("  messages/s            %8.0f\n", rate);
+    std::printf("  CPU ms/message        %8.3f\n", cpu * 1000 / per);
+    std::printf("  syncs/message         %8.3f   (fsync %.3f + SQLite %.3f + syncfs %.3f, counted by the run)\n",
+                syncs / per, d.fsyncs / per, d.sqlite / per, d.syncfs / per);
+    std::printf("  messages/sync         %8.1f\n", syncs > 0 ? per / syncs : 0.0);
     if (::access("/usr/bin/strace", X_OK) == 0 && Prepare(locmail, root + "/traced", n, users) != 0) {
-        unsigned long long calls = SyncCallsUnderStrace(locmail, root + "/traced", root + "/strace.txt");
-        std::printf("  %.3f sync calls/msg as strace -c counts them (a second, untimed run)\n", calls / per);
+        const double calls = static_cast<double>(SyncCallsUnderStrace(locmail, root + "/traced", root + "/strace.txt"));
+        std::printf("  sync calls/message    %8.3f   (strace -c of a second, untimed run: %.1f messages/sync)\n",
+                    calls / per, calls > 0 ? per / calls : 0.0);
     }
+    std::printf("  peak RSS              %8ld KiB\n", run.usage.ru_maxrss);
 
     std::vector<std::string> texts;
     std::mt19937 random(kSeed);
     for (long i = 0; i < std::min(n, 2000L); ++i)
         texts.push_back(Message(i, users, MessageSize(random)));
-    std::printf("write+fsync+rename   %8.0f msgs/s (one process, %zu messages)\n",
-                PhysicalLimit(root + "/limit", texts), texts.size());
+    const double floor = PhysicalLimit(root + "/limit", texts);
+    std::printf("write+fsync+rename      %8.0f messages/s (one process, %zu messages)\n", floor, texts.size());
+    std::printf("run/floor               %8.2f\n", floor > 0 ? rate / floor : 0.0);
     if (std::getenv("BENCH_KEEP") == nullptr)
         std::filesystem::remove_all(root);
     return run.status == 0 && queued == 0 ? 0 : 1;
