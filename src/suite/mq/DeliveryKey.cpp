@@ -4,6 +4,7 @@
 
 #include <sys/random.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace locmail::mq {
@@ -23,7 +24,7 @@ bool IsLowerHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'
 bool IsDecimal(char c) { return c >= '0' && c <= '9'; }
 
 // "v1-" ENTRYNAME "-" DIGITS "-" DIGITS, as DerivedDeliveryKey writes it.
-bool IsDerivedKey(std::string_view text)
+bool IsVersion1Key(std::string_view text)
 {
     if (text.substr(0, 3) != "v1-" || text.size() < 3 + 8 + 1 || !ParseEntryName(text.substr(3, 8)) ||
         text[11] != '-')
@@ -32,6 +33,28 @@ bool IsDerivedKey(std::string_view text)
     std::size_t dash = numbers.find('-');
     return dash != std::string_view::npos && AllOf(numbers.substr(0, dash), IsDecimal) &&
            AllOf(numbers.substr(dash + 1), IsDecimal);
+}
+
+bool IsRootKey(std::string_view text)
+{
+    return (text.size() == 2 * kKeyBytes && AllOf(text, IsLowerHex)) || IsVersion1Key(text);
+}
+
+constexpr std::size_t kMaxGroupDigits = 10;
+
+// Zero or more groups of "." and 1 to 10 digits, as outgoing keys append them.
+bool AreOutgoingGroups(std::string_view text)
+{
+    while (!text.empty()) {
+        if (text.front() != '.')
+            return false;
+        text.remove_prefix(1);
+        std::string_view group = text.substr(0, text.find('.'));
+        if (group.size() > kMaxGroupDigits || !AllOf(group, IsDecimal))
+            return false;
+        text.remove_prefix(group.size());
+    }
+    return true;
 }
 
 } // namespace
@@ -59,7 +82,8 @@ bool NewDeliveryKey(std::string& key)
 
 bool IsDeliveryKey(std::string_view text)
 {
-    return (text.size() == 2 * kKeyBytes && AllOf(text, IsLowerHex)) || IsDerivedKey(text);
+    std::size_t dot = std::min(text.find('.'), text.size());
+    return text.size() <= kMaxDeliveryKey && IsRootKey(text.substr(0, dot)) && AreOutgoingGroups(text.substr(dot));
 }
 
 std::string DerivedDeliveryKey(uint32_t id, const struct stat& envelopeFile)

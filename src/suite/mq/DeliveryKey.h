@@ -7,18 +7,25 @@
 // no key: DerivedDeliveryKey gives it a stable one from the id and the
 // envelope file's inode and change time ("v1-0000002A-<inode>-<ctime in ns>"),
 // which no drawn key can equal, and which a rewritten envelope keeps.
-// IsDeliveryKey accepts exactly these two forms.
+// Mail that the agent queues while handling an entry gets an outgoing key
+// made from that entry's: a key of either form followed by groups of "." and
+// 1 to 10 decimal digits ("<key>.3.1", OutgoingKey.h). IsDeliveryKey accepts
+// exactly these forms, of at most kMaxDeliveryKey characters (a key names a
+// file in sent/).
 // Failure modes: NewDeliveryKey returns false with errno set when the kernel
 // gives no random bytes; nothing throws but std::bad_alloc.
 #pragma once
 
 #include <sys/stat.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace locmail::mq {
+
+inline constexpr std::size_t kMaxDeliveryKey = 200;
 
 [[nodiscard]] bool NewDeliveryKey(std::string& key);
 
