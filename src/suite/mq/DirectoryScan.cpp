@@ -61,4 +61,12 @@ bool ListSubfolders(const std::string& dir, std::vector<std::string>& names)
     return ok;
 }
 
+bool ListNames(const std::string& dir, std::vector<std::string>& names)
+{
+    names.clear();
+    bool ok = ForEachName(dir, [&](std::string_view name, unsigned char) { names.emplace_back(name); });
+    std::sort(names.begin(), names.end());
+    return ok;
+}
+
 } // namespace locmail::mq

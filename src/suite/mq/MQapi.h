@@ -55,7 +55,9 @@
 //    PutMQEnvelope copies the envelope (refusing texts with CR or LF), and
 //    CloseMQEntry commits it durably and frees the context whatever the
 //    outcome; DiscardMQEntry drops an entry not yet committed and frees the
-//    context. See NewEntry.h for the commit protocol.
+//    context. See NewEntry.h for the commit protocol. Under an
+//    OutgoingKeyScope (OutgoingKey.h) an entry whose mail is queued already
+//    is discarded and CloseMQEntry returns true.
 // Failure modes: every failure is a result value with a log line under the
 // module name; nothing throws but std::bad_alloc.
 #pragma once

@@ -4,8 +4,10 @@
 #include "suite/mq/EntryId.h"
 #include "suite/mq/EnvelopeConvert.h"
 #include "suite/mq/IdAllocator.h"
+#include "suite/mq/OutgoingKey.h"
 #include "suite/mq/QueueClock.h"
 #include "suite/mq/QueueState.h"
+#include "suite/mq/SentRecord.h"
 #include "suite/mq/StepObserver.h"
 #include "suite/platform/Files.h"
 
@@ -42,7 +44,7 @@ std::unique_ptr<NewEntry> NewEntry::Create(const QueuePaths& paths, std::string 
 }
 
 NewEntry::NewEntry(QueuePaths paths, std::string module, uint32_t id, UniqueFd envelopeFd)
-    : paths_(std::move(paths)), module_(std::move(module)), id_(id), envelopeFd_(std::move(envelopeFd))
+    : paths_(std::move(paths)), module_(std::move(module)), id_(id), queuedId_(id), envelopeFd_(std::move(envelopeFd))
 {
 }
 
@@ -123,10 +125,25 @@ bool NewEntry::SyncText()
     return true;
 }
 
+bool NewEntry::SettleKey(std::optional<std::string> outgoingKey)
+{
+    if (!outgoingKey)
+        return NewDeliveryKey(envelope_.key) || Fail("cannot draw a delivery key", errno);
+    envelope_.key = std::move(*outgoingKey);
+    SentCheck sent = CheckAndRecordSent(paths_, envelope_.key, id_);
+    if (sent.queuedAs) {
+        queuedId_ = *sent.queuedAs;
+        return true;
+    }
+    if (!sent.fault.empty())
+        QueueLog(module_, 1, "Queue entry %08X: its key cannot be recorded (%s); a crash could queue it twice",
+                 static_cast<unsigned>(id_), sent.fault.c_str());
+    NotifyStep("recorded");
+    return true;
+}
+
 bool NewEntry::WriteEnvelope()
 {
-    if (!NewDeliveryKey(envelope_.key))
-        return Fail("cannot draw a delivery key", errno);
     envelope_.arrived = QueueNowSeconds();
     std::string text = FormatEnvelopeFile(envelope_);
     int fd = envelopeFd_.get();
@@ -152,37 +169,52 @@ bool NewEntry::CreateMarkers()
     return true;
 }
 
+bool NewEntry::Prepare(std::optional<std::string> outgoingKey)
+{
+    if (!haveEnvelope_)
+        return Fail("no envelope was given", 0);
+    if (envelope_.channels.empty())
+        return Fail("it is on no channel", 0);
+    if (!SyncText())
+        return false;
+    NotifyStep("text-synced");
+    return SettleKey(std::move(outgoingKey));
+}
+
+bool NewEntry::Publish()
+{
+    if (!WriteEnvelope())
+        return false;
+    NotifyStep("envelope-synced");
+    if (::rename(paths_.TmpFile(id_, ".msg").c_str(), paths_.EntryFile(id_, ".msg").c_str()) != 0)
+        return Fail("cannot move the message text into entries", errno);
+    textRenamed_ = true;
+    NotifyStep("text-renamed");
+    if (::rename(paths_.TmpFile(id_, ".env").c_str(), paths_.EntryFile(id_, ".env").c_str()) != 0)
+        return Fail("cannot move the envelope into entries", errno);
+    envelopeRenamed_ = true;
+    NotifyStep("envelope-renamed");
+    if (!FsyncDirectory(paths_.Entries()))
+        return Fail("cannot sync the entries folder", errno);
+    NotifyStep("entries-synced");
+    return CreateMarkers();
+}
+
 bool NewEntry::Commit()
 {
     if (finished_)
         return false;
-    bool ok = [&] {
-        if (!haveEnvelope_)
-            return Fail("no envelope was given", 0);
-        if (envelope_.channels.empty())
-            return Fail("it is on no channel", 0);
-        if (!SyncText())
-            return false;
-        NotifyStep("text-synced");
-        if (!WriteEnvelope())
-            return false;
-        NotifyStep("envelope-synced");
-        if (::rename(paths_.TmpFile(id_, ".msg").c_str(), paths_.EntryFile(id_, ".msg").c_str()) != 0)
-            return Fail("cannot move the message text into entries", errno);
-        textRenamed_ = true;
-        NotifyStep("text-renamed");
-        if (::rename(paths_.TmpFile(id_, ".env").c_str(), paths_.EntryFile(id_, ".env").c_str()) != 0)
-            return Fail("cannot move the envelope into entries", errno);
-        envelopeRenamed_ = true;
-        NotifyStep("envelope-renamed");
-        if (!FsyncDirectory(paths_.Entries()))
-            return Fail("cannot sync the entries folder", errno);
-        NotifyStep("entries-synced");
-        return CreateMarkers();
-    }();
-    if (!ok) {
+    // Taken first, so that a commit that fails still counts in its scope.
+    std::optional<std::string> outgoingKey = NextOutgoingKey();
+    if (!Prepare(std::move(outgoingKey)) || (queuedId_ == id_ && !Publish())) {
         RollBack();
         return false;
+    }
+    if (queuedId_ != id_) {
+        QueueLog(module_, 5, "Queue entry %08X dropped: its mail is queued already as %08X (key %s)",
+                 static_cast<unsigned>(id_), static_cast<unsigned>(queuedId_), envelope_.key.c_str());
+        Discard();
+        return true;
     }
     finished_ = true;
     envelopeFd_.reset();

@@ -13,10 +13,15 @@
 // tmp/ (and perhaps entries/ID.msg) that the next walk removes. Three fsyncs
 // per entry. Destroying an entry that was neither committed nor discarded
 // discards it.
+// Under an OutgoingKeyScope (OutgoingKey.h) the key is the scope's next one,
+// and once the text is synced the key is looked up and recorded in sent/
+// (SentRecord.h): when an entry carrying it is queued already, this one is
+// discarded and Commit succeeds; QueuedId then names that entry.
 // Failure modes: SetEnvelope refuses texts with CR or LF, AddChannel refuses
 // bad channel names, Commit fails when the text was never written, no envelope
 // or channel was given, or a file operation fails; each logs one level-1 line
-// naming the entry and returns false. A failed Commit leaves nothing behind.
+// naming the entry and returns false. A failed Commit leaves nothing behind
+// but perhaps a sent/ record naming it, which counts for nothing.
 // Nothing throws but std::bad_alloc.
 #pragma once
 
@@ -27,6 +32,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -41,6 +47,8 @@ public:
     NewEntry& operator=(const NewEntry&) = delete;
 
     uint32_t Id() const { return id_; }
+    // After a successful Commit, the entry that carries the mail: Id(), or the one queued before.
+    uint32_t QueuedId() const { return queuedId_; }
     // Where the caller writes the text: tmp/ID + EXT for "" and ".msg"; null otherwise.
     const char* TextPath(std::string_view ext);
 
@@ -54,13 +62,17 @@ private:
 
     bool Fail(const char* what, int err);
     bool SyncText();
+    bool SettleKey(std::optional<std::string> outgoingKey);
+    bool Prepare(std::optional<std::string> outgoingKey);
     bool WriteEnvelope();
+    bool Publish();
     bool CreateMarkers();
     void RollBack();
 
     QueuePaths paths_;
     std::string module_;
     uint32_t id_;
+    uint32_t queuedId_;
     UniqueFd envelopeFd_;
     EnvelopeData envelope_;
     bool haveEnvelope_ = false;

@@ -31,6 +31,8 @@ std::string QueuePaths::Channels() const { return PathJoin(dir_, "channels"); }
 std::string QueuePaths::Tmp() const { return PathJoin(dir_, "tmp"); }
 std::string QueuePaths::Corrupt() const { return PathJoin(dir_, "corrupt"); }
 std::string QueuePaths::Seq() const { return PathJoin(dir_, "seq"); }
+std::string QueuePaths::Sent() const { return PathJoin(dir_, "sent"); }
+std::string QueuePaths::SentRecord(std::string_view key) const { return PathJoin(Sent(), key); }
 
 std::string QueuePaths::Channel(std::string_view normalisedName) const
 {

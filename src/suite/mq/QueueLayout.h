@@ -4,6 +4,8 @@
 //   QUEUE/tmp/ID.msg, ID.env       entries being built
 //   QUEUE/corrupt/                 damaged entries, moved aside by the walk
 //   QUEUE/seq                      the id allocator
+//   QUEUE/sent/KEY                 which entry carries outgoing key KEY (SentRecord.h);
+//                                  made on demand, so CheckQueueLayout does not ask for it
 //
 // Contract: QueuePaths only composes names; it touches nothing. Channel names
 // are case-insensitive: NormaliseChannelName lowers them and refuses anything
@@ -35,6 +37,8 @@ public:
     std::string Tmp() const;
     std::string Corrupt() const;
     std::string Seq() const;
+    std::string Sent() const;
+    std::string SentRecord(std::string_view key) const;
     std::string Channel(std::string_view normalisedName) const;
     std::string Marker(std::string_view normalisedName, uint32_t id) const;
     std::string EntryFile(uint32_t id, std::string_view ext) const;

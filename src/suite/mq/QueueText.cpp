@@ -12,12 +12,11 @@
 
 #include <cerrno>
 #include <cstring>
-#include <utility>
 
 namespace locmail::mq {
 namespace {
 
-// Discards the entry unless it was handed to CloseMQEntry, which frees it either way.
+// Frees the entry's context, discarding the entry unless it was committed.
 struct EntryGuard {
     MQContext* entry;
     ~EntryGuard()
@@ -25,7 +24,6 @@ struct EntryGuard {
         if (entry)
             DiscardMQEntry(entry);
     }
-    MQContext* Commit() { return std::exchange(entry, nullptr); }
 };
 
 bool WriteText(const char* path, const std::string& text)
@@ -60,10 +58,11 @@ QueuedText QueueText(const std::string& text, const std::string& reversePath,
         return Failed(std::string("the entry could not be put on the channel ") + channel);
     if (!PutMQEnvelope(guard.entry, envelope.Envelope()))
         return Failed("the queue refused the envelope");
-    uint32_t id = guard.entry->entry ? guard.entry->entry->Id() : 0;
-    if (!CloseMQEntry(guard.Commit()))
+    // Committed here rather than by CloseMQEntry to learn which entry carries the mail (NewEntry.h).
+    NewEntry& committing = *guard.entry->entry;
+    if (!committing.Commit())
         return Failed("the queue entry could not be committed");
-    return {id, ""};
+    return {committing.QueuedId(), ""};
 }
 
 } // namespace locmail::mq

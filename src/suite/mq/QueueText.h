@@ -6,6 +6,8 @@
 // "" is the null reverse path) and one recipient record per item of RECIPIENTS,
 // all on CHANNEL, and commits. A step that fails before the commit discards the
 // entry, so nothing half-built stays in the queue. MQInit must have succeeded.
+// Under an OutgoingKeyScope the id is that of the entry carrying the mail,
+// which is an earlier one when the mail was queued already.
 // Failure modes: id 0 and a fault naming the failed step; nothing throws but
 // std::bad_alloc.
 #pragma once

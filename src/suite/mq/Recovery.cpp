@@ -6,6 +6,7 @@
 #include "suite/mq/IdAllocator.h"
 #include "suite/mq/Quarantine.h"
 #include "suite/mq/QueueState.h"
+#include "suite/mq/SentRecord.h"
 #include "suite/platform/Files.h"
 #include "suite/platform/UniqueFd.h"
 
@@ -149,6 +150,7 @@ void RecoverQueue(const QueuePaths& paths, const std::string& module)
     SweepTmp(paths, module);
     SweepRewrites(paths, module);
     SweepEntries(paths, module);
+    PruneSentRecordsWhenDue(paths);
 }
 
 } // namespace locmail::mq

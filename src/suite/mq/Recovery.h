@@ -23,6 +23,8 @@
 //    moved to corrupt/ (only damage from outside leaves one: removals delete
 //    the text before the envelope, and a builder keeps its envelope in tmp/
 //    until the text is in entries/).
+//  - sent/ records of outgoing keys older than [Queue] MaxLifetimeSeconds and
+//    a day: removed, at most once an hour per process (SentRecord.h).
 // Each repair logs one line (level 2; level 1 for what goes to corrupt/).
 // Live entries (locked envelopes) are never touched, nor are entries that a
 // walk's pending batch holds: they keep their markers until finished.

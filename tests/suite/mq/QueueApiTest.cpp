@@ -3,10 +3,15 @@
 #include "suite/log/CaptureLog.h"
 #include "suite/mq/ArrivalWatch.h"
 #include "suite/mq/DeliveryKey.h"
+#include "suite/mq/OutgoingKey.h"
 #include "suite/mq/QueueListing.h"
 #include "suite/mq/QueueState.h"
+#include "suite/mq/QueueText.h"
 
 #include <gmock/gmock.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -252,6 +257,94 @@ TEST_F(QueueTest, IdsNeverCollideWhenTheSeqFileLosesItsUpdatesAndKeysNeverRepeat
     EXPECT_EQ(keys.size(), ids.size() + 1);
     for (const auto& key : keys)
         EXPECT_TRUE(locmail::mq::IsDeliveryKey(key)) << key;
+}
+
+// The agent's replay of an entry after a crash queues each returned mail again under the same scope.
+TEST_F(QueueTest, MailUnderAnOutgoingKeyScopeIsQueuedOnceAndNumberedByCommit)
+{
+    using locmail::mq::OutgoingKeyScope;
+    const std::string base = std::string(32, 'b') + ".2";
+    auto queueOut = [] { return locmail::mq::QueueText(kText, "", {"r@x"}, "localout").id; };
+    auto keys = [this] {
+        std::vector<std::string> keys;
+        for (uint32_t id : Walk("localout"))
+            keys.push_back(OnDisk(id).key);
+        return keys;
+    };
+    auto failedCommit = [] { // a text never written: the commit fails but takes its number
+        MQContext* entry = CreateMQEntry();
+        locmail::mq::EnvelopeBuilder env;
+        env.AddSender("", "localout").AddRecipient("r@x", "localout");
+        return InsertMQChannel(entry, "localout", 255) && PutMQEnvelope(entry, env.Envelope()) && CloseMQEntry(entry);
+    };
+    locmail::log::CaptureLog log;
+    uint32_t first = 0, third = 0;
+    {
+        OutgoingKeyScope scope(base);
+        first = queueOut();
+        EXPECT_FALSE(failedCommit());
+        third = queueOut();
+    }
+    EXPECT_THAT(keys(), ElementsAre(base + ".1", base + ".3"));
+    log.Clear();
+    {
+        OutgoingKeyScope replay(base);
+        EXPECT_NE(Inject(kText, "", {{"r@x", "localout"}}, "localout"), 0u) << "CloseMQEntry reports success";
+        EXPECT_FALSE(failedCommit());
+        EXPECT_EQ(queueOut(), third) << "the entry that carries the mail";
+        EXPECT_NE(queueOut(), 0u);
+    }
+    EXPECT_THAT(keys(), ElementsAre(base + ".1", base + ".3", base + ".4"));
+    EXPECT_THAT(Names(Path("tmp")), IsEmpty());
+    const auto lines = log.LinesOf("Queue");
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_THAT(lines[0], ::testing::MatchesRegex("5 Queue: Queue entry [0-9A-F]{8} dropped: its mail is queued already as " +
+                                                  EntryName(first) + " \\(key " + base + ".1\\)"));
+
+    // A record counts only when the entry it names is committed with its key.
+    const std::string records[] = {"", EntryName(first).substr(0, 5), "garbage\n", "0000BEEF\n", EntryName(third) + "\n"};
+    for (std::size_t row = 0; row < std::size(records); ++row) {
+        const std::string& record = records[row];
+        const std::string other = base + "." + std::to_string(row);
+        testsupport::WriteFile(Path("sent/" + other + ".1"), record);
+        OutgoingKeyScope scope(other);
+        uint32_t id = queueOut();
+        ASSERT_NE(id, 0u);
+        EXPECT_EQ(OnDisk(id).key, other + ".1") << record;
+        EXPECT_EQ(testsupport::ReadFile(Path("sent/" + other + ".1")), EntryName(id) + "\n");
+    }
+    EXPECT_EQ(keys().size(), 3u + std::size(records));
+
+    // A base that makes no key (it would name a file outside sent/) leaves the mail its random key.
+    log.Clear();
+    OutgoingKeyScope bad("../" + base);
+    EXPECT_TRUE(locmail::mq::IsDeliveryKey(OnDisk(queueOut()).key));
+    EXPECT_THAT(log.LinesOf("Queue"), ElementsAre("1 Queue: \"../" + base +
+                                                  "\" cannot start outgoing mail keys; mail queued under it gets random keys"));
+}
+
+TEST_F(QueueTest, SentRecordsAreKeptForTheLifetimeAndADayThenPrunedHourly)
+{
+    QueueSettings("MaxLifetimeSeconds=1000\n");
+    g_nowMs -= 10 * 86400 * 1000LL; // earlier than any walk so far in this process: a prune is due
+    const int64_t cutoff = NowSeconds() - 1000 - 86400;
+    std::filesystem::create_directory(Path("sent"));
+    auto record = [&](const std::string& key, int64_t written) {
+        testsupport::WriteFile(Path("sent/" + key), "00000001\n");
+        const struct timespec times[2] = {{written, 0}, {written, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, Path("sent/" + key).c_str(), times, 0), 0);
+    };
+    record("old", cutoff - 1);
+    record("kept", cutoff);
+    Walk();
+    EXPECT_THAT(Names(Path("sent")), ElementsAre("kept"));
+    record("old", cutoff - 1);
+    g_nowMs += 3599'000;
+    Walk();
+    EXPECT_THAT(Names(Path("sent")), ElementsAre("kept", "old")) << "within the hour";
+    g_nowMs += 1'000;
+    Walk();
+    EXPECT_THAT(Names(Path("sent")), IsEmpty());
 }
 
 TEST_F(QueueTest, AClaimedEntryIsNotOfferedToAnotherWalkerUntilReleased)

@@ -1,8 +1,9 @@
 // Several processes on one queue: walkers sharing a channel, and builders
-// killed at every step of an inject.
+// killed at every step of an inject, with random keys or outgoing ones.
 #include "QueueFixture.h"
 
 #include "suite/log/CaptureLog.h"
+#include "suite/mq/OutgoingKey.h"
 #include "suite/mq/StepObserver.h"
 
 #include <gmock/gmock.h>
@@ -11,7 +12,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <map>
+#include <numeric>
+#include <optional>
 #include <set>
 
 namespace {
@@ -100,17 +104,24 @@ std::string TextFor(int i)
     return "Subject: message " + std::to_string(i) + "\r\n\r\n" + std::string(300 + i, 'x') + "\r\n";
 }
 
-[[noreturn]] void BuildForever(const std::string& queue)
+// The scope of message I, as if it were the returned mail for recipient I of one entry.
+std::string OutgoingBase(int i) { return std::string(32, 'c') + "." + std::to_string(i); }
+
+[[noreturn]] void BuildForever(const std::string& queue, bool outgoing)
 {
     if (!MQInit(queue.c_str(), "Builder"))
         ::_exit(2);
     locmail::mq::SetStepObserver([](const char* step) {
         static const std::map<std::string, char> codes = {
             {"reserved", 'r'},         {"text-synced", 't'},    {"envelope-synced", 'e'}, {"text-renamed", 'm'},
-            {"envelope-renamed", 'E'}, {"entries-synced", 's'}, {"marker-created", 'k'},  {"committed", 'c'}};
+            {"envelope-renamed", 'E'}, {"entries-synced", 's'}, {"marker-created", 'k'},  {"committed", 'c'},
+            {"recorded", 'R'}};
         Pause(codes.at(step));
     });
     for (int i = 0;; ++i) {
+        std::optional<locmail::mq::OutgoingKeyScope> scope;
+        if (outgoing)
+            scope.emplace(OutgoingBase(i));
         MQContext* entry = CreateMQEntry();
         if (entry == nullptr)
             ::_exit(5);
@@ -129,28 +140,35 @@ std::string TextFor(int i)
     }
 }
 
+// With outgoing keys, every message the builder began is then queued again
+// under its scope, as an agent that was killed replays its entry: each ends up
+// queued exactly once, whatever step the kill hit.
 TEST_F(QueueTest, ABuilderKilledAtAnyStepLeavesNoEntryOrAWholeOne)
 {
     // Two whole injects and then some: every step of the commit is a kill point.
-    for (int killAfter = 1; killAfter <= 32; ++killAfter) {
+    for (int run = 0; run < 64; ++run) {
+        const bool outgoing = run >= 32;
+        const int killAfter = run % 32 + 1;
+        std::filesystem::remove_all(Path("sent")); // the last run's mail has left the queue
         int report[2], resume[2];
         ASSERT_EQ(::pipe(report), 0);
         ASSERT_EQ(::pipe(resume), 0);
         pid_t pid = Fork([&] {
             g_report = report[1];
             g_resume = resume[0];
-            BuildForever(queue_);
+            BuildForever(queue_, outgoing);
         });
         ASSERT_GE(pid, 0);
         ::close(report[1]);
         ::close(resume[0]);
-        int committed = 0;
-        std::string steps;
+        int committed = 0, begun = 0;
+        std::string steps = outgoing ? "outgoing " : "";
         for (int step = 0; step < killAfter; ++step) {
             char code;
             ASSERT_TRUE(ReadByte(report[0], code));
             steps += code;
             committed += code == 'E';
+            begun += code == 'r';
             if (step + 1 < killAfter) {
                 ASSERT_EQ(::write(resume[1], "g", 1), 1);
             }
@@ -161,18 +179,29 @@ TEST_F(QueueTest, ABuilderKilledAtAnyStepLeavesNoEntryOrAWholeOne)
         ::close(resume[1]);
 
         locmail::log::CaptureLog log;
+        for (int i = 0; outgoing && i < begun; ++i) {
+            locmail::mq::OutgoingKeyScope replay(OutgoingBase(i));
+            EXPECT_NE(Inject(TextFor(i), "s" + std::to_string(i) + "@x", {{"r@x", "local"}}), 0u) << steps;
+        }
         MQContext* ctx = OpenMQChannel("local");
-        int visible = 0;
-        for (uint32_t id = GetFirstMessage(ctx, false); id != kNoMessage; id = GetNextMessage(ctx, false), ++visible) {
+        std::vector<int> queued;
+        for (uint32_t id = GetFirstMessage(ctx, false); id != kNoMessage; id = GetNextMessage(ctx, false)) {
             stEnvelope* env = GetMQEnvelope(id);
             ASSERT_NE(env, nullptr);
             int i = std::stoi(std::string(static_cast<_envFrom*>(env->from.head->item)->address).substr(1));
             FreeMQEnvelope(env);
+            queued.push_back(i);
             EXPECT_EQ(testsupport::ReadFile(GetMQPathName(id, ".msg")), TextFor(i)) << steps;
+            if (outgoing) {
+                EXPECT_EQ(GetMQDeliveryKey(ctx), OutgoingBase(i) + ".1") << steps;
+            }
             RemoveMQChannel(ctx);
         }
         CloseMQChannel(ctx);
-        EXPECT_EQ(visible, committed) << "steps " << steps;
+        std::vector<int> expected(outgoing ? begun : committed);
+        std::iota(expected.begin(), expected.end(), 0);
+        std::sort(queued.begin(), queued.end());
+        EXPECT_EQ(queued, expected) << "steps " << steps;
         for (const auto& line : log.Lines())
             EXPECT_NE(line.substr(0, 2), "1 ") << line;
         EXPECT_THAT(Names(Path("tmp")), ::testing::IsEmpty()) << steps;
