@@ -89,7 +89,8 @@ private:
     // The queue walk (QueueLoop.cpp).
     void ProcessQueuedMessage(uint32_t id, bool& stop);
     long DeliverToLocalRecipients(uint32_t id, stEnvelope& envelope, const char* path, bool& stop);
-    void DeliverToRecipient(unsigned index, _envFrom* sender, const char* path, bool& stop, bool& walkEnds);
+    void DeliverToRecipient(const std::string& deliveryKey, unsigned index, _envFrom* sender, const char* path,
+                            bool& stop, bool& walkEnds);
     void TakeSenderAddress(const char* address);
     [[nodiscard]] bool TakeRecipientAddress(const char* address);
     // True when the recipient walk must end (codes 4 and 10).

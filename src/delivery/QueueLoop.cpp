@@ -5,6 +5,7 @@
 #include "delivery/DeliveredCounter.h"
 #include "delivery/InvalidRecipientPolicy.h"
 #include "suite/mq/MQapi.h"
+#include "suite/mq/OutgoingKey.h"
 #include "suite/msgstore/CMsgStore.h"
 #include "suite/msgstore/DeliveryScope.h"
 #include "suite/msgstore/HomeName.h"
@@ -96,6 +97,8 @@ void CLocalMail::ProcessQueuedMessage(uint32_t id, bool& stop)
 long CLocalMail::DeliverToLocalRecipients(uint32_t id, stEnvelope& envelope, const char* path, bool& stop)
 {
     long count = 0;
+    const char* key = GetMQDeliveryKey(m_mqChannel);
+    const std::string deliveryKey = key != nullptr ? key : "";
     unsigned index = 0; // the recipient's place in the envelope, as the queue counts them
     bool walkEnds = false;
     locmail::mq::ResetEnvCursor(envelope.rcpt);
@@ -113,28 +116,30 @@ long CLocalMail::DeliverToLocalRecipients(uint32_t id, stEnvelope& envelope, con
             break;
         }
         m_mqId = id;
+        // Mail this recipient leads to (returned mail) is queued once, also when the entry comes again.
+        locmail::mq::OutgoingKeyScope outgoing(deliveryKey + "." + std::to_string(index));
         TakeSenderAddress(sender->address);
         if (!TakeRecipientAddress(recipient->address)) {
             SetLastError(kNoMailbox);
             ApplyInvalidRecipientPolicy(sender);
             continue;
         }
-        DeliverToRecipient(index, sender, path, stop, walkEnds);
+        DeliverToRecipient(deliveryKey, index, sender, path, stop, walkEnds);
     }
     return count;
 }
 
 // One recipient's copy, under the entry's delivery key: a filing that the
 // store already holds from an earlier, interrupted attempt is not made twice.
-void CLocalMail::DeliverToRecipient(unsigned index, _envFrom* sender, const char* path, bool& stop, bool& walkEnds)
+void CLocalMail::DeliverToRecipient(const std::string& deliveryKey, unsigned index, _envFrom* sender,
+                                    const char* path, bool& stop, bool& walkEnds)
 {
     const std::string mailbox = locmail::msgstore::FoldAddress(m_recipient);
     if (m_unavailableMailboxes.count(mailbox) != 0 &&
         DeferRecipient(index, "its mailbox could not take mail moments ago"))
         return;
     try {
-        const char* key = GetMQDeliveryKey(m_mqChannel);
-        locmail::msgstore::DeliveryScope scope(key != nullptr ? key : "", m_recipient);
+        locmail::msgstore::DeliveryScope scope(deliveryKey, m_recipient);
         m_msgStore.SetProfile(m_recipient);
         DeliverToMsgStore(path);
     } catch (const CMsgStoreException& error) {
