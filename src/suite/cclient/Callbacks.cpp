@@ -49,11 +49,22 @@ void Log(int level, const char* text) { LogMessage(level, kModule, "%s", Sanitiz
 } // namespace
 
 namespace locmail::cclient::detail {
+namespace {
+
+// c-client's own block notifier saves and clears the process's alarm timer
+// around every allocation (two system calls per fs_get and fs_give), for
+// servers that run on alarms. This process has none: notice nothing.
+void* IgnoreBlocking(int, void*) { return nullptr; }
+
+} // namespace
 
 std::unique_lock<std::mutex> LockLibrary()
 {
     static std::mutex mutex;
-    return std::unique_lock<std::mutex>(mutex);
+    std::unique_lock<std::mutex> lock(mutex);
+    static const bool quiet = mail_parameters(nullptr, SET_BLOCKNOTIFY, reinterpret_cast<void*>(&IgnoreBlocking));
+    (void)quiet;
+    return lock;
 }
 
 } // namespace locmail::cclient::detail

@@ -6,21 +6,26 @@
 #include <spdlog/sinks/stdout_sinks.h>
 #include <spdlog/spdlog.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <string>
 
 namespace locmail::log {
 namespace {
 
-constexpr const char* kPattern = "%Y-%m-%d %H:%M:%S.%e %P %v";
-
 std::atomic<int> g_threshold{kMaxLevel};
+
+// The pid goes into the pattern as text: spdlog's %P asks the kernel on every line.
+// A restart through exec keeps the pid, and children are started with exec.
+std::string Pattern() { return "%Y-%m-%d %H:%M:%S.%e " + std::to_string(::getpid()) + " %v"; }
 
 std::shared_ptr<spdlog::logger> MakeDefaultLogger()
 {
     auto logger = std::make_shared<spdlog::logger>("locmail", std::make_shared<spdlog::sinks::stderr_sink_mt>());
-    logger->set_pattern(kPattern);
+    logger->set_pattern(Pattern());
     logger->set_level(spdlog::level::trace);
     logger->flush_on(spdlog::level::trace);
     return logger;
@@ -69,7 +74,7 @@ bool OpenLogFile(const std::string& directory, int threshold)
 {
     try {
         auto sink = std::make_shared<spdlog::sinks::basic_file_sink_mt>(directory + "/locmail.log");
-        sink->set_pattern(kPattern);
+        sink->set_pattern(Pattern());
         auto& sinks = Logger().sinks();
         sinks.clear();
         sinks.push_back(std::move(sink));
