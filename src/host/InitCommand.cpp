@@ -36,7 +36,14 @@ std::string ConfigText(const std::string& dir)
            "Postmaster=postmaster@" + LocalHostName() + "\n"
            "\n[Options]\n"
            "; Bounce, Postmaster or Delete\n"
-           "MailForInvalidLocalUser=Bounce\n";
+           "MailForInvalidLocalUser=Bounce\n"
+           "\n[Queue]\n"
+           "; a recipient whose mailbox cannot take mail now is tried again after\n"
+           "; RetryMinSeconds, then twice as long each time up to RetryMaxSeconds,\n"
+           "; and returned to its sender once the message is MaxLifetimeSeconds old\n"
+           "RetryMinSeconds=60\n"
+           "RetryMaxSeconds=3600\n"
+           "MaxLifetimeSeconds=432000\n";
 }
 
 bool MakeTree(const std::string& path)
