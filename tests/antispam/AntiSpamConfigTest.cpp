@@ -52,9 +52,17 @@ protected:
     locmail::log::CaptureLog log;
 };
 
-TEST_F(AntiSpamConfigTest, SettingsLines)
+TEST_F(AntiSpamConfigTest, SettingsLinesAndHostileFiles)
 {
     using namespace std::string_literals;
+    std::mt19937 random(20240607);
+    std::string garbage(1 << 20, '\0');
+    for (char& c : garbage)
+        c = static_cast<char>(random());
+    std::string tenMegabytes;
+    while (tenMegabytes.size() < 10u << 20)
+        tenMegabytes += "#XScannerAction=discard ; a comment that says nothing at all\n";
+    const std::string megabyte(1 << 20, 'x');
     struct Case {
         const char* name;
         std::string content;
@@ -84,9 +92,15 @@ TEST_F(AntiSpamConfigTest, SettingsLines)
         {"comments and lines without =", "#XScannerAction=file\n;XScannerAction=file\nXScannerAction\n",
          Defaults()},
         {"leading blank hides the key", " XScannerAction=file\n", Defaults()},
+        {"binary garbage", garbage, Defaults()},
+        {"10 MB, read to the end", tenMegabytes + "SpamSubject=end", Defaults({{"SpamSubject", "end"}})},
+        {"1 MB line without =", megabyte + "\nXScannerAction=file\n", Defaults({{"XScannerAction", "2"}})},
+        {"1 MB value", "SpamSubject=" + megabyte + "\r\nUserSpamFolder=u", Defaults({{"SpamSubject", megabyte},
+                                                                                    {"UserSpamFolder", "u"}})},
     };
     for (const auto& c : cases)
         EXPECT_EQ(Take(*Load(c.content)), c.want) << c.name;
+    EXPECT_EQ(Show(Load(megabyte + "-action=file,Junk\n")->GetHostFolder(megabyte.c_str())), "Junk");
 }
 
 TEST_F(AntiSpamConfigTest, HostActions)
@@ -165,47 +179,17 @@ TEST_F(AntiSpamConfigTest, LogLinesAndPath)
     CAntiSpamConfig none(nullptr);
     EXPECT_EQ(log.Lines()[0], "5 AntiSpam Config: Loading antispam configuration file: (null)");
     EXPECT_FALSE(none.LoadConfigFile());
-}
 
-TEST_F(AntiSpamConfigTest, LoadConfigFileResult)
-{
-    CAntiSpamConfig missing(home.path().c_str());
-    EXPECT_FALSE(missing.LoadConfigFile());
-    std::filesystem::create_directory(home / "antispam.cfg");
-    EXPECT_FALSE(missing.LoadConfigFile());
+    // A missing file or a directory loads nothing; a later load reads the file afresh over the settings held.
     std::filesystem::remove(home / "antispam.cfg");
-
-    // A later load reads the file afresh over the settings already held.
+    CAntiSpamConfig later(dir.c_str());
+    EXPECT_FALSE(later.LoadConfigFile());
+    std::filesystem::create_directory(home / "antispam.cfg");
+    EXPECT_FALSE(later.LoadConfigFile());
+    std::filesystem::remove(home / "antispam.cfg");
     testsupport::WriteFile(home / "antispam.cfg", "XScannerAction=bounce\n");
-    EXPECT_TRUE(missing.LoadConfigFile());
-    EXPECT_EQ(missing.GetXScannerAction(), 3);
-}
-
-TEST_F(AntiSpamConfigTest, HostileFiles)
-{
-    std::mt19937 random(20240607);
-    std::string garbage(1 << 20, '\0');
-    for (char& c : garbage)
-        c = static_cast<char>(random());
-    std::string tenMegabytes;
-    while (tenMegabytes.size() < 10u << 20)
-        tenMegabytes += "#XScannerAction=discard ; a comment that says nothing at all\n";
-    const std::string megabyte(1 << 20, 'x');
-
-    struct Case {
-        const char* name;
-        std::string content;
-        Snapshot want;
-    } cases[] = {
-        {"binary garbage", garbage, Defaults()},
-        {"10 MB, read to the end", tenMegabytes + "SpamSubject=end", Defaults({{"SpamSubject", "end"}})},
-        {"1 MB line without =", megabyte + "\nXScannerAction=file\n", Defaults({{"XScannerAction", "2"}})},
-        {"1 MB value", "SpamSubject=" + megabyte + "\r\nUserSpamFolder=u", Defaults({{"SpamSubject", megabyte},
-                                                                                    {"UserSpamFolder", "u"}})},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(Take(*Load(c.content)), c.want) << c.name;
-    EXPECT_EQ(Show(Load(megabyte + "-action=file,Junk\n")->GetHostFolder(megabyte.c_str())), "Junk");
+    EXPECT_TRUE(later.LoadConfigFile());
+    EXPECT_EQ(later.GetXScannerAction(), 3);
 }
 
 TEST_F(AntiSpamConfigTest, WhiteListsFromTheFile)

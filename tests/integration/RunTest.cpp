@@ -3,9 +3,6 @@
 // up while it idles. Kills, stop requests and restarts: CrashTest.cpp.
 #include "integration/FaultShim.h"
 #include "integration/RunSupport.h"
-#include "suite/cclient/Accessors.h"
-#include "suite/cclient/MessageParser.h"
-#include "suite/cclient/PartAccess.h"
 #include "suite/platform/Process.h"
 #include "suite/platform/UniqueFd.h"
 
@@ -103,23 +100,13 @@ TEST(RunOnce, FilesEveryRecipientsCopyByteForByteAndLogsTheAgentsStepsInOrder)
     EXPECT_TRUE(runLines.back().starts_with("5 Run: Delivery run ends (queue done), status 0")) << runLines.back();
 }
 
-// The parts of returned mail: a report whose second part is the delivery
-// status and whose third carries the original text unchanged.
+// Returned mail is a delivery report carrying the original unchanged (its
+// exact form: CMimeMsgTest's golden file).
 void ExpectDeliveryReport(const std::string& text, const std::string& original)
 {
-    std::size_t header = text.find("\r\n\r\n");
-    ASSERT_NE(header, std::string::npos);
-    header += 4;
-    auto parsed = locmail::cclient::ParseMessage(text.data(), header, text.data() + header, text.size() - header);
-    const mail_bodystruct* body = parsed.body.get();
-    ASSERT_EQ(locmail::cclient::BodyType(body), "MULTIPART/REPORT");
-    EXPECT_EQ(locmail::cclient::BodyParameter(body, "report-type"), "delivery-status");
-    ASSERT_EQ(locmail::cclient::BodyPartCount(body), 3u);
-    EXPECT_EQ(locmail::cclient::BodyType(locmail::cclient::BodyPart(body, 1)), "MESSAGE/DELIVERY-STATUS");
-    const mail_bodystruct* attached = locmail::cclient::BodyPart(body, 2);
-    EXPECT_EQ(locmail::cclient::BodyType(attached), "MESSAGE/RFC822");
-    std::string_view bodyText(text.data() + header, text.size() - header);
-    EXPECT_EQ(locmail::cclient::PartContents(attached, bodyText), original);
+    EXPECT_NE(text.find("Content-Type: MULTIPART/REPORT; report-type=delivery-status;"), std::string::npos) << text;
+    EXPECT_NE(text.find("Content-Type: MESSAGE/DELIVERY-STATUS\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Content-Type: MESSAGE/RFC822\r\n\r\n" + original), std::string::npos) << text;
 }
 
 TEST(RunOnce, ReturnsUndeliverableMailAsThePolicySays)

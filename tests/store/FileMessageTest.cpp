@@ -159,7 +159,7 @@ TEST_F(FileMessageTest, EachFailingStepLogsItsCodeAndAFailedFilingIsUndone)
 // One process files with FileMessage, the other with AddUserMsg, into one folder.
 TEST_F(FileMessageTest, RacingAddUserMsgFromAnotherProcess)
 {
-    constexpr int kEach = 40;
+    constexpr int kEach = 250;
     ASSERT_TRUE(FileMessage(home.c_str(), Message(kText).c_str(), "Junk"));
     diamondBase::CloseAll(); // SQLite connections must not cross fork()
     pid_t children[2];

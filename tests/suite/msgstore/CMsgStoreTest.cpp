@@ -351,21 +351,4 @@ TEST_F(CMsgStoreTest, MigrationMakesFoldersAndKeepsTheFlagsOnlyWhenAskedTo)
     EXPECT_EQ(Stat("alice@example.org", "Archive\\2019").totalMsgs, 3u);
 }
 
-TEST_F(CMsgStoreTest, AnUnsafeAddressCannotLeaveTheStore)
-{
-    AddAccount("../../etc@x", false, true);
-    Message m = Sample("escape");
-    store.SetProfile("../../etc@x");
-    char home[1024];
-    store.GetUserHomeDir(home);
-    m.FileFor(store, "../../etc@x");
-
-    const fs::path file = fs::canonical(StoredFile("../../etc@x", "inbox", 1));
-    const fs::path users = fs::canonical(storeHome + "/users");
-    EXPECT_EQ(fs::canonical(home).parent_path(), users);
-    EXPECT_EQ(file.string().rfind(users.string() + "/", 0), 0u) << file;
-    EXPECT_FALSE(fs::exists(tmp / "etc@x"));
-    EXPECT_FALSE(fs::exists(tmp.path().parent_path() / "etc@x"));
-}
-
 } // namespace

@@ -17,7 +17,6 @@
 #include <cstring>
 #include <functional>
 #include <optional>
-#include <set>
 #include <thread>
 
 namespace {
@@ -301,18 +300,6 @@ TEST_F(FilingTest, AMailboxOfTheFirstFormatIsUpgradedAndKeepsItsFolders)
     EXPECT_EQ(CheckFolder("inbox").size(), 2u);
 }
 
-TEST_F(FilingTest, MessageFileThatCannotBeWrittenReportsTheSystemError)
-{
-    MakeFolder("inbox");
-    std::filesystem::create_directory(FileOf("inbox", 1)); // something in the way of file 1
-    ms::FilingResult r = File("inbox", Message("blocked"));
-    EXPECT_EQ(r.status, ms::FilingStatus::MessageFileFailed);
-    EXPECT_EQ(r.error, EISDIR);
-    EXPECT_EQ(ms::StoreExceptionCode(r), ms::kCodeMailboxRefused) << "this mailbox, for good";
-    EXPECT_NE(r.detail.find(FileOf("inbox", 1)), std::string::npos) << r.detail;
-    EXPECT_TRUE(CheckFolder("inbox").empty()) << "and uidNext still 1";
-}
-
 TEST_F(FilingTest, RefusalsBeforeAnythingIsWritten)
 {
     MakeFolder("full");
@@ -361,37 +348,6 @@ TEST_F(FilingTest, ReaderSkipsARecordWhoseFileIsMissing)
     ASSERT_EQ(ms::ReadFolder(base, home, "inbox", view), ms::kOk);
     EXPECT_EQ(view.uids, std::vector<std::uint32_t>{2});
     EXPECT_EQ(view.skipped, std::vector<std::uint32_t>{1});
-}
-
-TEST_F(FilingTest, TwoProcessesFilingAtOnceNeverShareAUid)
-{
-    constexpr int kPerProcess = 500;
-    MakeFolder("inbox");
-    diamondBase::CloseAll(); // SQLite connections must not cross fork()
-    pid_t children[2];
-    for (int p = 0; p < 2; ++p) {
-        children[p] = fork();
-        if (children[p] == 0) {
-            diamondBase own;
-            for (int i = 0; i < kPerProcess; ++i) {
-                const std::string tag = std::to_string(p) + "/" + std::to_string(i);
-                if (!ms::FileIntoFolder(own, Request("inbox", Message(tag))).ok())
-                    _exit(1);
-            }
-            _exit(0);
-        }
-    }
-    for (pid_t child : children) {
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a filer failed";
-    }
-    const auto filed = CheckFolder("inbox");
-    ASSERT_EQ(filed.size(), 2u * kPerProcess);
-    std::set<std::string> texts;
-    for (const auto& [uid, text] : filed)
-        texts.insert(text);
-    EXPECT_EQ(texts.size(), 2u * kPerProcess) << "every message exactly once";
 }
 
 // A filer killed at each point of the transaction leaves a folder the next

@@ -1,10 +1,7 @@
 #include "suite/platform/Bounded.h"
 #include "suite/platform/Files.h"
-#include "suite/platform/UniqueFd.h"
 
 #include "support/TempDir.h"
-
-#include <fcntl.h>
 
 #include <gtest/gtest.h>
 
@@ -110,24 +107,6 @@ TEST(FilesTest, CopyBoundedAlwaysTerminatesAndReportsCuts)
     }
     EXPECT_EQ(CopyBounded(std::span<char>(), ""), CopyResult::Copied);
     EXPECT_EQ(CopyBounded(std::span<char>(), "a"), CopyResult::Truncated);
-}
-
-TEST(FilesTest, UniqueFdClosesWhatItOwns)
-{
-    int raw = -1;
-    {
-        UniqueFd fd(::open("/dev/null", O_RDONLY | O_CLOEXEC));
-        raw = fd.get();
-        UniqueFd moved(std::move(fd));
-        EXPECT_FALSE(fd);
-        EXPECT_EQ(moved.get(), raw);
-    }
-    EXPECT_EQ(::fcntl(raw, F_GETFD), -1);
-
-    UniqueFd kept(::open("/dev/null", O_RDONLY | O_CLOEXEC));
-    int released = kept.release();
-    EXPECT_FALSE(kept);
-    EXPECT_EQ(::close(released), 0);
 }
 
 } // namespace
