@@ -224,15 +224,17 @@ int main(int argc, char** argv)
                 root.c_str());
 
     ChildRun run = Spawn({locmail, "--config", inst + "/qxmta.ini", "run", "--once"}, false);
-    std::filesystem::directory_iterator markers(locmail::mq::QueuePaths(inst + "/queue").Channel("local")), end;
-    const long queued = std::distance(markers, end);
+    std::error_code unreadable;
+    std::filesystem::directory_iterator markers(locmail::mq::QueuePaths(inst + "/queue").Channel("local"), unreadable);
+    const long queued = unreadable ? -1 : std::distance(markers, std::filesystem::directory_iterator());
     const Durability d = FromLog(inst + "/log/locmail.log");
     const double cpu = run.usage.ru_utime.tv_sec + run.usage.ru_utime.tv_usec / 1e6 + run.usage.ru_stime.tv_sec +
                        run.usage.ru_stime.tv_usec / 1e6;
     const double per = static_cast<double>(n);
     const double rate = per / run.seconds;
     const double syncs = static_cast<double>(d.fsyncs + d.sqlite + d.syncfs);
-    std::printf("locmail run --once      exit %d, %ld left queued\n", run.status, queued);
+    std::printf("locmail run --once      exit %d, %ld left queued (-1: the channel cannot be read)\n", run.status,
+                queued);
     std::printf("  messages/s            %8.0f\n", rate);
     std::printf("  CPU ms/message        %8.3f\n", cpu * 1000 / per);
     std::printf("  syncs/message         %8.3f   (fsync %.3f + SQLite %.3f + syncfs %.3f, counted by the run)\n",
