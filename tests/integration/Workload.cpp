@@ -1,6 +1,7 @@
 #include "integration/Workload.h"
 
 #include "integration/RunSupport.h"
+#include "suite/db/SqliteOwners.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -103,14 +104,8 @@ long WorkId(const std::string& text)
 
 // ---- reading the relations with SQLite itself ----
 
-struct DbClose {
-    void operator()(sqlite3* db) const { sqlite3_close(db); }
-};
-struct StatementFinalize {
-    void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
-};
-using Db = std::unique_ptr<sqlite3, DbClose>;
-using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalize>;
+using Db = locmail::db::SqlitePtr;
+using Statement = locmail::db::StmtPtr;
 
 // Each row of SQL on the relation at PATH as integers; false when it cannot be read.
 bool Rows(const std::string& path, const char* sql, std::vector<std::vector<long long>>& rows)
