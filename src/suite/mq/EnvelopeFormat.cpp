@@ -198,17 +198,7 @@ private:
         return true;
     }
 
-    bool ReadArrived(const std::vector<std::string_view>& f)
-    {
-        if (f.size() != 2 || sawArrived_)
-            return false;
-        auto arrived = DecodeNumber<int64_t>(f[1]);
-        if (!arrived || *arrived < 0)
-            return false;
-        out_.arrived = *arrived;
-        sawArrived_ = true;
-        return true;
-    }
+    bool ReadArrived(const std::vector<std::string_view>& f) { return ReadOnce(f, sawArrived_, out_.arrived); }
 
     bool ReadDeferral(const std::vector<std::string_view>& f)
     {
@@ -224,15 +214,19 @@ private:
         return true;
     }
 
-    bool ReadSize(const std::vector<std::string_view>& f)
+    bool ReadSize(const std::vector<std::string_view>& f) { return ReadOnce(f, sawSize_, out_.messageSize); }
+
+    // A line "KEYWORD NUMBER" that may appear once, with a number that is not negative.
+    template <typename Number>
+    static bool ReadOnce(const std::vector<std::string_view>& f, bool& seen, Number& into)
     {
-        if (f.size() != 2 || sawSize_)
+        if (f.size() != 2 || seen)
             return false;
-        auto size = DecodeNumber<uint64_t>(f[1]);
-        if (!size)
+        auto value = DecodeNumber<Number>(f[1]);
+        if (!value || *value < Number{0})
             return false;
-        out_.messageSize = *size;
-        sawSize_ = true;
+        into = *value;
+        seen = true;
         return true;
     }
 
