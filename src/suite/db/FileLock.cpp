@@ -1,5 +1,6 @@
 #include "suite/db/FileLock.h"
 
+#include "suite/platform/ForkGeneration.h"
 #include "suite/platform/UniqueFd.h"
 
 #include <fcntl.h>
@@ -19,7 +20,7 @@ namespace locmail::db {
 namespace {
 
 struct Holder {
-    pid_t pid;
+    unsigned generation; // ForkGeneration() of the process that took the lock
     UniqueFd fd;
     int depth;
     bool shared;
@@ -66,7 +67,7 @@ Holder* FindHeld(const Key& key)
     auto it = g_held.find(key);
     if (it == g_held.end())
         return nullptr;
-    if (it->second.pid != ::getpid()) {
+    if (it->second.generation != ForkGeneration()) {
         g_held.erase(it); // closing our copy leaves the parent's lock alone
         return nullptr;
     }
@@ -110,7 +111,7 @@ int AcquireFileLock(const std::string& path, bool shared, unsigned long ms, Lock
     if (rc != 0)
         return rc;
     std::lock_guard<std::mutex> guard(g_mutex);
-    g_held[key] = Holder{::getpid(), std::move(fd), 1, shared};
+    g_held[key] = Holder{ForkGeneration(), std::move(fd), 1, shared};
     return 0;
 }
 

@@ -1,26 +1,40 @@
 #include "suite/db/Transaction.h"
 
+#include "suite/db/Connection.h"
+
 namespace locmail::db {
 
-Transaction::Transaction(sqlite3* db) : db_(db)
+Transaction::Transaction(sqlite3* db) : db_(db) { open_ = Run("BEGIN IMMEDIATE"); }
+
+Transaction::Transaction(Connection& connection) : db_(connection.handle()), connection_(&connection)
 {
-    open_ = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
+    open_ = Run("BEGIN IMMEDIATE");
 }
 
 Transaction::~Transaction()
 {
     if (open_)
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        Run("ROLLBACK");
 }
 
 bool Transaction::commit()
 {
-    if (!open_)
-        return false;
-    if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+    if (!open_ || !Run("COMMIT"))
         return false; // still open: the destructor rolls back
     open_ = false;
     return true;
+}
+
+bool Transaction::Run(const char* sql)
+{
+    if (connection_ == nullptr)
+        return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_stmt* statement = connection_->Statement(sql);
+    if (statement == nullptr)
+        return false;
+    const int rc = sqlite3_step(statement);
+    sqlite3_reset(statement);
+    return rc == SQLITE_DONE;
 }
 
 } // namespace locmail::db

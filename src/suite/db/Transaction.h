@@ -4,6 +4,9 @@
 // once, so a busy database shows up here and not half-way through the work);
 // commit() runs COMMIT and reports whether it succeeded. A transaction that was
 // not committed, or whose commit failed, is rolled back by the destructor.
+// Built on a Connection, the three statements are prepared once and kept in
+// the connection's statement cache: a filing runs several transactions, and
+// parsing their SQL each time cost more than the rest of them.
 // Failure modes: began() false when BEGIN failed (busy, I/O error); commit()
 // false when COMMIT failed. Neither throws.
 #pragma once
@@ -12,9 +15,12 @@
 
 namespace locmail::db {
 
+class Connection;
+
 class Transaction {
 public:
     explicit Transaction(sqlite3* db);
+    explicit Transaction(Connection& connection);
     ~Transaction();
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
@@ -23,7 +29,10 @@ public:
     [[nodiscard]] bool commit();
 
 private:
+    bool Run(const char* sql);
+
     sqlite3* db_;
+    Connection* connection_ = nullptr;
     bool open_ = false;
 };
 

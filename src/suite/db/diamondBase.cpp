@@ -1,5 +1,7 @@
 #include "suite/db/diamondBase.h"
 
+#include "suite/platform/ForkGeneration.h"
+
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -38,7 +40,7 @@ class ConnectionCache {
 public:
     ~ConnectionCache()
     {
-        if (pid_ != ::getpid())
+        if (generation_ != locmail::ForkGeneration())
             Abandon();
     }
 
@@ -97,10 +99,10 @@ private:
     // Connections inherited through fork() belong to the parent: never touch them.
     void CheckProcess()
     {
-        if (pid_ == ::getpid())
+        if (generation_ == locmail::ForkGeneration())
             return;
         Abandon();
-        pid_ = ::getpid();
+        generation_ = locmail::ForkGeneration();
     }
 
     void Abandon()
@@ -111,7 +113,7 @@ private:
         lru_.clear();
     }
 
-    pid_t pid_ = ::getpid();
+    unsigned generation_ = locmail::ForkGeneration();
     std::list<Entry> lru_;
     std::unordered_map<std::string, std::list<Entry>::iterator> index_;
 };

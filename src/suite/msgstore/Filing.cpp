@@ -39,41 +39,55 @@ public:
     {
     }
 
-    FilingResult Run(const mbxstat& current, const std::optional<DeliveryRecord>& delivery)
+    // Each relation takes part in one transaction: the folder's three commit
+    // first, the home's (MBXTX, already begun) last, as the commit point.
+    // Until then a failure rolls back whatever was written.
+    FilingResult Run(const mbxstat& current, const std::optional<DeliveryRecord>& delivery,
+                     locmail::db::Transaction& mbxTx)
     {
         const std::uint32_t uid = current.uidNext;
         const idxkey key{uid, 0};
         _msgstat stat = req_.stat;
         stat.size = static_cast<std::uint32_t>(req_.text.size());
 
+        locmail::db::Transaction statTx(*rels_.stat.connection());
+        locmail::db::Transaction envTx(*rels_.env.connection());
+        locmail::db::Transaction bodyTx(*rels_.body.connection());
+        if (!statTx.began())
+            return RecordFailed("beginning the msgstat transaction", kDbError, rels_.stat);
+        if (!envTx.began())
+            return RecordFailed("beginning the msgenv transaction", kDbError, rels_.env);
+        if (!bodyTx.began())
+            return RecordFailed("beginning the msgbody transaction", kDbError, rels_.body);
+
         int rc = Allowed(probe_, FilingStep::AddMsgStat) ? AddMsgStat(rels_.stat, uid, stat) : kDbError;
         if (rc != kOk)
             return RecordFailed("AddMsgStat", rc, rels_.stat);
-
         rc = Allowed(probe_, FilingStep::AddMsgEnv) ? AddMsgEnv(rels_.env, key, req_.envelope) : kDbError;
-        if (rc != kOk) {
-            FilingResult failed = RecordFailed("AddMsgEnv", rc, rels_.env);
-            RemoveMsgStat(rels_.stat, uid);
-            return failed;
-        }
-
+        if (rc != kOk)
+            return RecordFailed("AddMsgEnv", rc, rels_.env);
         rc = Allowed(probe_, FilingStep::AddMsgBody) ? AddMsgBody(rels_.body, rels_.env, key, key, req_.bodyStructure)
                                                      : kDbError;
-        if (rc != kOk) {
-            FilingResult failed = RecordFailed("AddMsgBody", rc, rels_.body);
-            RemoveRecordsFrom(FilingStep::AddMsgEnv, key);
-            return failed;
-        }
+        if (rc != kOk)
+            return RecordFailed("AddMsgBody", rc, rels_.body);
 
         const std::string path = MessageFilePath(dir_, uid);
         if (!WriteFile(path)) {
             int err = errno != 0 ? errno : EIO;
-            RemoveRecordsFrom(FilingStep::AddMsgBody, key);
             return FilingFailure(FilingStatus::MessageFileFailed, err, "writing " + path + " failed");
         }
         locmail::db::MarkDirty(dir_);
 
-        if (FilingResult committed = Commit(current, delivery); !committed.ok()) {
+        const diaRel* uncommitted = !statTx.commit() ? &rels_.stat
+                                  : !envTx.commit()  ? static_cast<const diaRel*>(&rels_.env)
+                                  : !bodyTx.commit() ? &rels_.body
+                                                     : nullptr;
+        if (uncommitted != nullptr) {
+            FilingResult failed = RecordFailed("committing the folder's records", kDbError, *uncommitted);
+            RemoveRecordsFrom(FilingStep::AddMsgBody, key);
+            return failed;
+        }
+        if (FilingResult committed = Commit(current, delivery, mbxTx); !committed.ok()) {
             // The file stays above uidNext, where the next filing overwrites it.
             RemoveRecordsFrom(FilingStep::AddMsgBody, key);
             return committed;
@@ -85,12 +99,9 @@ public:
 
 private:
     // The commit point: the delivery key and the statistics in one transaction.
-    FilingResult Commit(const mbxstat& current, const std::optional<DeliveryRecord>& delivery)
+    FilingResult Commit(const mbxstat& current, const std::optional<DeliveryRecord>& delivery,
+                        locmail::db::Transaction& tx)
     {
-        sqlite3* db = mbx_.connection()->handle();
-        locmail::db::Transaction tx(db);
-        if (!tx.began())
-            return CommitFailed("beginning the commit");
         if (delivery && RecordDelivered(mbx_, *delivery, current.uidNext, std::time(nullptr)) != kOk)
             return CommitFailed("recording the delivery key");
         mbxstat next = current;
@@ -175,6 +186,12 @@ FilingResult FileLocked(const FilingRequest& req, const std::string& folder, con
                         FolderRelations& rels, FilingProbe* probe)
 {
     Allowed(probe, FilingStep::StatsRead);
+    // One transaction for everything the filing reads and writes in the home's
+    // relation; its commit is the filing's commit point.
+    locmail::db::Transaction mbxTx(*mbx.connection());
+    if (!mbxTx.began())
+        return FilingFailure(FilingStatus::RelationUnavailable, mbx.connection()->LastErrno(),
+                             "beginning the mailbox transaction failed: " + mbx.connection()->LastError());
     const std::optional<DeliveryRecord> delivery = CurrentDelivery(folder);
     if (delivery) {
         std::uint32_t uid = 0;
@@ -200,7 +217,7 @@ FilingResult FileLocked(const FilingRequest& req, const std::string& folder, con
             return FilingFailure(FilingStatus::NoSuchFolder, ENOENT, "folder directory " + dir + " is missing");
         return FilingFailure(FilingStatus::RelationUnavailable, OperationErrno(kNotOpen, *rel), rel->lastError());
     }
-    FilingResult result = FilingSteps(req, folder, dir, mbx, rels, probe).Run(current, delivery);
+    FilingResult result = FilingSteps(req, folder, dir, mbx, rels, probe).Run(current, delivery, mbxTx);
     if (result.ok())
         PruneNowAndThen(mbx);
     return result;
