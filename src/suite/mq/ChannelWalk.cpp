@@ -4,6 +4,7 @@
 #include "suite/mq/EntryCheck.h"
 #include "suite/mq/EntryId.h"
 #include "suite/mq/FileLock.h"
+#include "suite/mq/HoldArea.h"
 #include "suite/mq/Quarantine.h"
 #include "suite/mq/QueueClock.h"
 #include "suite/mq/QueueState.h"
@@ -21,7 +22,8 @@
 namespace locmail::mq {
 
 ChannelWalk::ChannelWalk(QueuePaths paths, std::string channel, std::string module)
-    : paths_(std::move(paths)), channel_(std::move(channel)), module_(std::move(module)), current_(kNoMessage)
+    : paths_(std::move(paths)), channel_(std::move(channel)), module_(std::move(module)), current_(kNoMessage),
+      inFlight_(paths_, channel_, module_)
 {
 }
 
@@ -57,6 +59,7 @@ uint32_t ChannelWalk::Restart()
     listing_.clear();
     position_ = 0;
     earliestDeferred_ = 0;
+    crashLimit_ = ReadRetryPolicy().holdAfterCrashes;
     if (!QueueReadable())
         return kQueueUnreachable;
     RecoverQueue(paths_, module_);
@@ -74,17 +77,24 @@ uint32_t ChannelWalk::ClaimNext()
         if (!Claim(id))
             continue;
         EntryCheck check = CheckEntry(paths_, id);
+        if (!check.ok && check.readError != 0) {
+            QueueLog(module_, 2, "Queue entry %08X cannot be checked now (%s); it stays queued",
+                     static_cast<unsigned>(id), check.fault.c_str());
+            Release();
+            continue;
+        }
         if (!check.ok) {
             QuarantineEntry(paths_, module_, id, check.fault);
             Release();
             continue;
         }
-        if (DueLater(check.envelope)) {
+        if (DueLater(check.envelope) || HeldForCrashes(id, check.envelope)) {
             Release();
             continue;
         }
         currentEnvelope_ = std::move(check.envelope);
         deferred_.assign(currentEnvelope_.recipients.size(), false);
+        inFlight_.Mark(id);
         return current_;
     }
     return kNoMessage;
@@ -110,6 +120,26 @@ bool ChannelWalk::DueLater(const EnvelopeData& envelope)
     return true;
 }
 
+bool ChannelWalk::HeldForCrashes(uint32_t id, const EnvelopeData& envelope)
+{
+    if (crashLimit_ == 0 || envelope.crashes < crashLimit_)
+        return false;
+    std::string reason = "its delivery stopped the process " + std::to_string(envelope.crashes) +
+                         " times (crashed, killed or hung)";
+    return HoldEntry(paths_, module_, id, reason);
+}
+
+bool ChannelWalk::HoldCurrent(const std::string& reason)
+{
+    if (!claim_)
+        return false;
+    uint32_t id = current_;
+    inFlight_.Clear();
+    bool held = HoldEntry(paths_, module_, id, reason);
+    Release();
+    return held;
+}
+
 void ChannelWalk::NoteDeferred(int64_t nextAttempt)
 {
     if (nextAttempt != 0 && (earliestDeferred_ == 0 || nextAttempt < earliestDeferred_))
@@ -123,6 +153,18 @@ bool ChannelWalk::Defer(unsigned index)
     if (OutlivedLifetime(ReadRetryPolicy(), currentEnvelope_.arrived, QueueNowSeconds()))
         return false;
     deferred_[index] = true;
+    return true;
+}
+
+bool ChannelWalk::DeferAll()
+{
+    if (!claim_)
+        return false;
+    if (OutlivedLifetime(ReadRetryPolicy(), currentEnvelope_.arrived, QueueNowSeconds()))
+        return false;
+    for (std::size_t i = 0; i < currentEnvelope_.recipients.size(); ++i)
+        if (RecipientOnChannel(currentEnvelope_.recipients[i], channel_))
+            deferred_[i] = true;
     return true;
 }
 
@@ -150,6 +192,7 @@ bool ChannelWalk::RemoveCurrent()
 {
     if (!claim_)
         return false;
+    inFlight_.Clear();
     FinishedEntry done = TakeFinished();
     ActiveWalkControl active = CurrentWalkControl();
     if (active.control == nullptr) {
@@ -184,6 +227,7 @@ bool ChannelWalk::ConcludeBatch(int error)
 
 void ChannelWalk::Release()
 {
+    inFlight_.Clear();
     claim_.reset();
     current_ = kNoMessage;
     currentEnvelope_ = EnvelopeData();

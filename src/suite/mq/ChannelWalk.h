@@ -14,7 +14,10 @@
 // would otherwise hand it out twice). Markers locked by another walker, or by
 // this process's pending batches, are skipped. Before an entry is handed out
 // it is checked (EntryCheck.h); a damaged one is moved to corrupt/ with one
-// level-1 line and the walk goes on; one whose deferral on this channel lies
+// level-1 line and the walk goes on; one whose files cannot be read now
+// (EMFILE, ENOMEM, EIO) is skipped with a level-2 line and stays queued; one
+// that stopped its delivery process [Queue] HoldAfterCrashes times is moved to
+// the hold area (HoldArea.h); one whose deferral on this channel lies
 // in the future is skipped, and the earliest such time is kept
 // (EarliestDeferred, together with the next attempts this walk set; reset by
 // First()).
@@ -23,6 +26,11 @@
 // claimed, the index is out of range, or the entry has outlived the queue
 // lifetime (RetryPolicy.h). A recipient of another channel stays queued
 // anyway, so deferring it changes nothing.
+// The entry handed out is written to the walk's in-flight record (InFlight.h)
+// until RemoveCurrent or Release, so a process that dies with it in hand
+// counts against it. DeferAll defers all of the channel's recipients (false
+// as Defer). HoldCurrent moves the claimed entry to the hold area at once,
+// with REASON, and lets the claim go.
 // RemoveCurrent ends the claimed entry on this channel (EntryFinish.h): at
 // once without a walk control, else through the pending batch, which keeps
 // the claim. Destruction finishes the pending batch.
@@ -34,6 +42,7 @@
 #include "suite/mq/EntryId.h"
 #include "suite/mq/EnvelopeFormat.h"
 #include "suite/mq/FinishBatch.h"
+#include "suite/mq/InFlight.h"
 #include "suite/mq/QueueLayout.h"
 #include "suite/platform/UniqueFd.h"
 
@@ -63,6 +72,8 @@ public:
     // The current entry's delivery key, or null.
     const char* DeliveryKey() const { return IsValidEntryId(current_) ? currentEnvelope_.key.c_str() : nullptr; }
     [[nodiscard]] bool Defer(unsigned index);
+    [[nodiscard]] bool DeferAll();
+    bool HoldCurrent(const std::string& reason);
     // False when nothing is claimed.
     bool RemoveCurrent();
     void Release();
@@ -81,6 +92,7 @@ private:
     bool Claim(uint32_t id);
     bool QueueReadable() const;
     bool DueLater(const EnvelopeData& envelope);
+    bool HeldForCrashes(uint32_t id, const EnvelopeData& envelope);
     void NoteDeferred(int64_t nextAttempt);
     FinishedEntry TakeFinished();
 
@@ -95,6 +107,8 @@ private:
     EnvelopeData currentEnvelope_;
     std::vector<bool> deferred_;   // by recipient index of currentEnvelope_
     FinishBatch batch_;
+    InFlightRecord inFlight_;
+    uint32_t crashLimit_ = 0;
     std::time_t earliestDeferred_ = 0;
 };
 

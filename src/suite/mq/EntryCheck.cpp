@@ -25,14 +25,23 @@ ParsedEnvelope Fault(std::string text)
 
 ParsedEnvelope Unreadable(int err)
 {
-    return Fault(err == ENOENT ? "envelope is missing" : std::string("envelope cannot be read: ") + std::strerror(err));
+    if (err == ENOENT)
+        return Fault("envelope is missing");
+    ParsedEnvelope result = Fault(std::string("envelope cannot be read now: ") + std::strerror(err));
+    result.readError = err;
+    return result;
 }
 
 } // namespace
 
 ParsedEnvelope ReadEntryEnvelope(const QueuePaths& paths, uint32_t id)
 {
-    UniqueFd fd(::open(paths.EntryFile(id, ".env").c_str(), O_RDONLY | O_CLOEXEC));
+    return ReadEnvelopeFile(paths.EntryFile(id, ".env"), id);
+}
+
+ParsedEnvelope ReadEnvelopeFile(const std::string& path, uint32_t id)
+{
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st;
     if (!fd || ::fstat(fd.get(), &st) != 0)
         return Unreadable(errno);
@@ -57,6 +66,11 @@ EntryCheck CheckEntry(const QueuePaths& paths, uint32_t id)
     EntryCheck check;
     struct stat st;
     bool haveText = ::stat(paths.EntryFile(id, ".msg").c_str(), &st) == 0;
+    if (!haveText && errno != ENOENT) {
+        check.readError = errno;
+        check.fault = std::string("message text cannot be looked at now: ") + std::strerror(errno);
+        return check;
+    }
     bool haveEnvelope = FileExists(paths.EntryFile(id, ".env"));
     if (!haveText && !haveEnvelope) {
         check.fault = "message text and envelope are missing";
@@ -69,6 +83,7 @@ EntryCheck CheckEntry(const QueuePaths& paths, uint32_t id)
     ParsedEnvelope parsed = ReadEntryEnvelope(paths, id);
     if (!parsed.ok) {
         check.fault = std::move(parsed.fault);
+        check.readError = parsed.readError;
         return check;
     }
     auto actual = static_cast<uint64_t>(st.st_size);

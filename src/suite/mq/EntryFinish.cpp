@@ -1,6 +1,7 @@
 #include "suite/mq/EntryFinish.h"
 
 #include "suite/mq/EntryCheck.h"
+#include "suite/mq/EnvelopeRewrite.h"
 #include "suite/mq/FileLock.h"
 #include "suite/mq/QueueState.h"
 #include "suite/platform/Files.h"
@@ -51,19 +52,6 @@ int64_t Defer(EnvelopeData& envelope, const std::string& channel, const std::vec
     return found->nextAttempt;
 }
 
-bool ReplaceEnvelope(const QueuePaths& paths, uint32_t id, const EnvelopeData& envelope, std::string& fault)
-{
-    std::string fresh = paths.TmpFile(id, ".new");
-    UniqueFd fd(::open(fresh.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0640));
-    bool ok = fd && WriteAll(fd.get(), FormatEnvelopeFile(envelope)) && Fsync(fd.get()) &&
-              ::rename(fresh.c_str(), paths.EntryFile(id, ".env").c_str()) == 0;
-    if (!ok) {
-        fault = std::string("cannot write ") + fresh + ": " + std::strerror(errno);
-        ::unlink(fresh.c_str());
-    }
-    return ok;
-}
-
 int64_t KeepDeferred(const QueuePaths& paths, const std::string& module, const std::string& channel,
                      const FinishedEntry& entry, const RetryPolicy& policy, int64_t now)
 {
@@ -73,7 +61,7 @@ int64_t KeepDeferred(const QueuePaths& paths, const std::string& module, const s
     std::string fault = lock ? parsed.fault : std::string("cannot lock the envelope: ") + std::strerror(errno);
     if (parsed.ok) {
         int64_t next = Defer(parsed.data, channel, entry.deferred, policy, now);
-        if (ReplaceEnvelope(paths, entry.id, parsed.data, fault))
+        if (ReplaceEnvelope(paths, entry.id, parsed.data, paths.EntryFile(entry.id, ".env"), fault))
             return next;
     }
     QueueLog(module, 1, "Queue entry %08X: deferred recipients not recorded (%s); the entry is offered again whole",

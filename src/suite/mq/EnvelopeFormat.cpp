@@ -159,6 +159,8 @@ public:
                 return ReadArrived(f);
             if (f[0] == "deferred")
                 return ReadDeferral(f);
+            if (f[0] == "crashed")
+                return ReadOnce(f, sawCrashed_, out_.crashes);
         }
         if (f[0] == "size")
             return ReadSize(f);
@@ -274,6 +276,7 @@ private:
     const int version_;
     bool sawSize_ = false;
     bool sawArrived_ = false;
+    bool sawCrashed_ = false;
 };
 
 ParsedEnvelope Fail(std::string fault)
@@ -324,6 +327,11 @@ std::string FormatEnvelopeFile(const EnvelopeData& envelope)
         AppendField(out, deferral.channel);
         AppendNumber(out, deferral.attempts);
         AppendNumber(out, deferral.nextAttempt);
+        out += '\n';
+    }
+    if (keyed && envelope.crashes != 0) {
+        out += "crashed";
+        AppendNumber(out, envelope.crashes);
         out += '\n';
     }
     for (const auto& s : envelope.senders) {

@@ -68,6 +68,9 @@ struct EnvelopeData {
     std::vector<RecipientRecord> recipients;
     std::vector<ChannelRoute> channels;
     std::vector<ChannelDeferral> deferrals;
+    // Tries of this entry that ended with the delivering process (killed, crashed
+    // or hung); version 2 only, written when not 0 (InFlight.h).
+    uint32_t crashes = 0;
     bool operator==(const EnvelopeData&) const = default;
 };
 
@@ -86,6 +89,7 @@ struct ParsedEnvelope {
     bool ok = false;
     EnvelopeData data;
     std::string fault;   // set when !ok
+    int readError = 0;   // the file could not be read for this errno (not ENOENT): not damage, it may pass
 };
 
 ParsedEnvelope ParseEnvelopeFile(std::string_view text);

@@ -47,7 +47,8 @@ uint32_t NextCandidate(uint32_t id)
 bool IdInUse(const QueuePaths& paths, uint32_t id)
 {
     return FileExists(paths.EntryFile(id, ".env")) || FileExists(paths.EntryFile(id, ".msg")) ||
-           FileExists(paths.TmpFile(id, ".env")) || FileExists(paths.TmpFile(id, ".msg"));
+           FileExists(paths.TmpFile(id, ".env")) || FileExists(paths.TmpFile(id, ".msg")) ||
+           FileExists(paths.HoldFile(id, ".env")) || FileExists(paths.HoldFile(id, ".msg"));
 }
 
 } // namespace

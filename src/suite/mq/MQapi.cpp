@@ -162,6 +162,13 @@ bool DeferMQRecipient(MQContext* channel, unsigned index)
     return IsChannel(channel) && channel->walk->Defer(index);
 }
 
+bool DeferMQEntry(MQContext* channel) { return IsChannel(channel) && channel->walk->DeferAll(); }
+
+bool HoldMQEntry(MQContext* channel, const char* reason)
+{
+    return IsChannel(channel) && channel->walk->HoldCurrent(reason ? reason : "no reason given");
+}
+
 std::time_t EarliestDeferredAttempt() { return EarliestDeferredOfWalks(); }
 
 bool FlushFinishedEntries() { return FinishEveryPendingBatch(); }

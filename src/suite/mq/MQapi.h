@@ -34,6 +34,12 @@
 //    now, try again later". False, marking nothing, when the entry has
 //    outlived [Queue] MaxLifetimeSeconds (the caller returns the mail
 //    instead), nothing is claimed, or INDEX is out of range.
+//  - DeferMQEntry(channel): DeferMQRecipient for every recipient of the
+//    channel in that entry (a text that cannot be read now); false as above.
+//  - HoldMQEntry(channel, reason): moves that entry to the hold area
+//    (HoldArea.h) at once, with REASON for the operator, and ends its claim;
+//    the caller does not remove it then. False when nothing is claimed or the
+//    move failed (the entry then stays queued).
 //  - RemoveMQChannel(channel): the current entry is done on the channel. With
 //    no deferred recipient it is taken off the channel and deleted when no
 //    channel keeps it; otherwise its envelope is rewritten to keep only the
@@ -104,6 +110,8 @@ void FreeMQEnvelope(stEnvelope* envelope);
 
 const char* GetMQDeliveryKey(MQContext* channel);
 bool DeferMQRecipient(MQContext* channel, unsigned index);
+bool DeferMQEntry(MQContext* channel);
+bool HoldMQEntry(MQContext* channel, const char* reason);
 bool RemoveMQChannel(MQContext* channel);
 std::time_t EarliestDeferredAttempt();
 bool FlushFinishedEntries();

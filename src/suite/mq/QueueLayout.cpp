@@ -32,6 +32,8 @@ std::string QueuePaths::Tmp() const { return PathJoin(dir_, "tmp"); }
 std::string QueuePaths::Corrupt() const { return PathJoin(dir_, "corrupt"); }
 std::string QueuePaths::Seq() const { return PathJoin(dir_, "seq"); }
 std::string QueuePaths::Sent() const { return PathJoin(dir_, "sent"); }
+std::string QueuePaths::Hold() const { return PathJoin(dir_, "hold"); }
+std::string QueuePaths::InFlight() const { return PathJoin(dir_, "inflight"); }
 std::string QueuePaths::SentRecord(std::string_view key) const { return PathJoin(Sent(), key); }
 
 std::string QueuePaths::Channel(std::string_view normalisedName) const
@@ -47,6 +49,11 @@ std::string QueuePaths::Marker(std::string_view normalisedName, uint32_t id) con
 std::string QueuePaths::EntryFile(uint32_t id, std::string_view ext) const
 {
     return PathJoin(Entries(), EntryName(id) + std::string(ext));
+}
+
+std::string QueuePaths::HoldFile(uint32_t id, std::string_view ext) const
+{
+    return PathJoin(Hold(), EntryName(id) + std::string(ext));
 }
 
 std::string QueuePaths::TmpFile(uint32_t id, std::string_view ext) const

@@ -6,6 +6,8 @@
 //   QUEUE/seq                      the id allocator
 //   QUEUE/sent/KEY                 which entry carries outgoing key KEY (SentRecord.h);
 //                                  made on demand, so CheckQueueLayout does not ask for it
+//   QUEUE/hold/ID.msg, ID.env, ID.why  entries held back from delivery (HoldArea.h); on demand
+//   QUEUE/inflight/CHANNEL.XXXXXX  the entry a walker is working on (InFlight.h); on demand
 //
 // Contract: QueuePaths only composes names; it touches nothing. Channel names
 // are case-insensitive: NormaliseChannelName lowers them and refuses anything
@@ -38,6 +40,9 @@ public:
     std::string Corrupt() const;
     std::string Seq() const;
     std::string Sent() const;
+    std::string Hold() const;
+    std::string InFlight() const;
+    std::string HoldFile(uint32_t id, std::string_view ext) const;
     std::string SentRecord(std::string_view key) const;
     std::string Channel(std::string_view normalisedName) const;
     std::string Marker(std::string_view normalisedName, uint32_t id) const;

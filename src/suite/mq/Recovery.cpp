@@ -3,6 +3,8 @@
 #include "suite/mq/DirectoryScan.h"
 #include "suite/mq/EntryCheck.h"
 #include "suite/mq/FileLock.h"
+#include "suite/mq/HoldArea.h"
+#include "suite/mq/InFlight.h"
 #include "suite/mq/IdAllocator.h"
 #include "suite/mq/Quarantine.h"
 #include "suite/mq/QueueState.h"
@@ -104,6 +106,8 @@ void RestoreMarkers(const QueuePaths& paths, const std::string& module, uint32_t
         return;
     }
     EntryCheck check = CheckEntry(paths, id);
+    if (!check.ok && check.readError != 0)
+        return; // looked at again by the next sweep
     if (!check.ok) {
         QuarantineEntry(paths, module, id, check.fault);
         return;
@@ -139,6 +143,11 @@ void SweepEntries(const QueuePaths& paths, const std::string& module)
         if (Contains(envIds, id) || Contains(marked, id) || FileExists(paths.TmpFile(id, ".env")) ||
             FileExists(paths.EntryFile(id, ".env")))
             continue;
+        if (FinishInterruptedHold(paths, id)) {
+            QueueLog(module, 2, "Queue entry %08X was being held by a stopped process; move to hold/ finished",
+                     static_cast<unsigned>(id));
+            continue;
+        }
         QuarantineEntry(paths, module, id, "envelope is missing");
     }
 }
@@ -149,6 +158,7 @@ void RecoverQueue(const QueuePaths& paths, const std::string& module)
 {
     SweepTmp(paths, module);
     SweepRewrites(paths, module);
+    SweepInFlight(paths, module);
     SweepEntries(paths, module);
     PruneSentRecordsWhenDue(paths);
 }

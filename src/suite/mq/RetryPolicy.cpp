@@ -12,8 +12,10 @@ RetryPolicy ReadRetryPolicy()
     auto read = [](const char* key, int64_t def) {
         return static_cast<int64_t>(GetPrivateProfileIntA("Queue", key, static_cast<int>(def), "qxmta.ini"));
     };
+    int64_t holdAfter = read("HoldAfterCrashes", defaults.holdAfterCrashes);
     return {read("RetryMinSeconds", defaults.minSeconds), read("RetryMaxSeconds", defaults.maxSeconds),
-            read("MaxLifetimeSeconds", defaults.maxLifetimeSeconds)};
+            read("MaxLifetimeSeconds", defaults.maxLifetimeSeconds),
+            static_cast<uint32_t>(std::clamp<int64_t>(holdAfter, 0, 1000000))};
 }
 
 int64_t RetryWaitSeconds(const RetryPolicy& policy, uint32_t attempts)

@@ -4,6 +4,8 @@
 //   RetryMaxSeconds     the longest wait (default 3600)
 //   MaxLifetimeSeconds  the age after which an entry is not deferred any more
 //                       but returned to its sender (default 432000, 5 days)
+//   HoldAfterCrashes    tries that stopped the delivery process (crash, kill,
+//                       hang) after which an entry is held (default 3; 0 never)
 // 0 is a valid value for each.
 //
 // Contract: the wait after the Nth deferral is RetryMinSeconds doubled N-1
@@ -21,6 +23,7 @@ struct RetryPolicy {
     int64_t minSeconds = 60;
     int64_t maxSeconds = 3600;
     int64_t maxLifetimeSeconds = 432000;
+    uint32_t holdAfterCrashes = 3;
 };
 
 RetryPolicy ReadRetryPolicy();
