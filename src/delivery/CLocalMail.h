@@ -101,6 +101,11 @@ private:
     void RefileAfterMissingFolder();
     void ApplyInvalidRecipientPolicy(_envFrom* sender);
     void ReleaseHeldMessage();
+    // A message that cannot be loaded is never taken off the queue: a text that
+    // cannot be read now waits (deferred), one the agent cannot take for its
+    // shape goes to the queue's hold area with the reason.
+    void KeepUnreadMessage(uint32_t id);
+    void HoldMessage(uint32_t id, const char* reason);
 
     // Loading one message (MessageLoading.cpp).
     bool InitBuffer(const char* path);
@@ -130,6 +135,7 @@ private:
     uint32_t m_bufferLen;
     uint32_t m_hdrSize;
     uint32_t m_mqId;
+    int m_readErrno = 0; // why the last InitBuffer failed: errno, 0 when the text was empty or too large
     locmail::cclient::BodyPtr m_msgBody;
     std::unique_ptr<char[]> m_msgBuffer;
     locmail::cclient::EnvelopePtr m_msgEnv;

@@ -11,6 +11,9 @@
 #include "suite/vexclass/CFileUtil.h"
 #include "suite/vexclass/CFileUtilException.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <limits>
@@ -30,16 +33,21 @@ bool CLocalMail::InitBuffer(const char* path)
 {
     char* buffer = nullptr;
     unsigned long length = 0;
+    m_readErrno = 0;
     try {
         CFileUtil file("");
         file.Read(path, buffer, length);
     } catch (const CFileUtilException& error) {
         SetLastError(kReadFailed);
+        m_readErrno = error.GetLastError() != 0 ? error.GetLastError() : EIO;
         PrintLog(1, error.GetLastErrorMsg());
         return false;
     }
     if (length == 0) {
         delete[] buffer;
+        struct stat st;
+        if (::stat(path, &st) != 0)
+            m_readErrno = errno;
         SetLastError(kQueueFileEmpty);
         PrintLogMessageEx(1, "Message queue file not found or isempty");
         return false;

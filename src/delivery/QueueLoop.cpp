@@ -24,6 +24,9 @@ namespace codes = locmail::msgstore;
 // Last-error codes the walk sets for a refused recipient.
 constexpr int kMailboxError = 3;
 constexpr int kNoMailbox = 11;
+// Last-error codes of the loading steps (MessageLoading.cpp) that decide how a message is kept.
+constexpr int kHeaderInvalidCode = 9;
+constexpr int kQueueFileEmptyCode = 10;
 
 bool IsLocalChannel(const char* channel) { return channel != nullptr && strcasecmp(channel, "local") == 0; }
 
@@ -65,13 +68,15 @@ void CLocalMail::ProcessQueuedMessage(uint32_t id, bool& stop)
     const std::string path = queuePath ? queuePath : "";
 
     if (!InitBuffer(path.c_str())) {
-        RemoveMQChannel(m_mqChannel);
+        KeepUnreadMessage(id);
         return;
     }
     InitHdrSize();
     if (!InitEnvBody()) {
         DeinitBuffer();
-        RemoveMQChannel(m_mqChannel);
+        HoldMessage(id, GetLastError() == kHeaderInvalidCode
+                            ? "its header has no end (no empty line after the header lines)"
+                            : "its header or MIME structure cannot be parsed");
         return;
     }
     InitMsgStat();
@@ -79,8 +84,8 @@ void CLocalMail::ProcessQueuedMessage(uint32_t id, bool& stop)
     if (!m_heldEnvelope) {
         DeinitEnvBody();
         DeinitBuffer();
-        RemoveMQChannel(m_mqChannel);
         PrintLogMessage(1, "Message envelope invalid");
+        HoldMessage(id, "its queue envelope cannot be read");
         return;
     }
 
@@ -230,6 +235,31 @@ void CLocalMail::ApplyInvalidRecipientPolicy(_envFrom* sender)
         DeliverToSender(sender);
         break;
     }
+}
+
+void CLocalMail::KeepUnreadMessage(uint32_t id)
+{
+    if (m_readErrno == 0) {
+        HoldMessage(id, GetLastError() == kQueueFileEmptyCode ? "its text is empty" : "its text is too large");
+        return;
+    }
+    if (DeferMQEntry(m_mqChannel)) {
+        PrintLogMessage(2, "Message queue <%X> cannot be read now (%s); it stays queued for a later attempt", id,
+                        std::strerror(m_readErrno));
+        RemoveMQChannel(m_mqChannel);
+        return;
+    }
+    const std::string reason = std::string("its text could not be read (") + std::strerror(m_readErrno) +
+                               ") for longer than the queue keeps a message";
+    HoldMessage(id, reason.c_str());
+}
+
+// Kept for an operator, never dropped; when even that fails the entry is only
+// let go (not removed) and is offered again.
+void CLocalMail::HoldMessage(uint32_t id, const char* reason)
+{
+    if (!HoldMQEntry(m_mqChannel, reason))
+        PrintLogMessage(1, "Message queue <%X> could not be held (%s); it stays queued", id, reason);
 }
 
 // A message kept after a stop or an escaping exception is let go before the

@@ -85,6 +85,18 @@ bool DeferMQRecipient(MQContext* channel, unsigned index)
     return Q().deferOk;
 }
 
+bool DeferMQEntry(MQContext* channel)
+{
+    Q().calls.push_back("DeferAll " + std::to_string(channel->msgNumber));
+    return Q().deferOk;
+}
+
+bool HoldMQEntry(MQContext* channel, const char* reason)
+{
+    Q().calls.push_back("Hold " + std::to_string(channel->msgNumber) + " " + reason);
+    return true;
+}
+
 bool RemoveMQChannel(MQContext* channel)
 {
     Q().calls.push_back("Remove " + std::to_string(channel->msgNumber));

@@ -8,6 +8,7 @@
 #include "suite/mq/EntryId.h"
 
 #include <algorithm>
+#include <filesystem>
 
 namespace {
 
@@ -82,29 +83,57 @@ TEST(HeaderSizeTest, EndsAfterTheFirstEmptyLine)
         EXPECT_EQ(locmail::delivery::HeaderSize(c.text.data(), uint32_t(c.text.size())), c.want) << c.text;
 }
 
-TEST_F(AgentTest, UnusableMessagesAreRemovedUncounted)
+// Nothing is taken off the queue that was not delivered: a text that cannot be
+// read now waits, one the agent cannot take for its shape is held.
+TEST_F(AgentTest, UnusableMessagesAreKeptUncounted)
 {
+    enum class Text { Given, Missing, Directory };
+    const std::string later = "; it stays queued for a later attempt";
     struct Case {
-        const char* text; // null: no queue file
-        bool envelope;
-        const char* wantLine;
+        const char* text;
+        Text file;
+        bool envelope, deferOk;
+        Lines wantLog, wantCalls;
         int wantError;
     } cases[] = {
-        {"Subject: x\r\nno empty line", true, "1 LocalMail: Message header is invalid", 9},
-        {nullptr, true, "1 LocalMail: Message queue file not found or isempty", 10},
-        {kText, false, "1 LocalMail: Message envelope invalid", 0},
+        {"Subject: x\r\nno empty line", Text::Given, true, true, {"1 LocalMail: Message header is invalid"},
+         {"Hold 1 its header has no end (no empty line after the header lines)"}, 9},
+        {"", Text::Given, true, true, {"1 LocalMail: Message queue file not found or isempty"},
+         {"Hold 1 its text is empty"}, 10},
+        {"", Text::Missing, true, true,
+         {"1 LocalMail: Message queue file not found or isempty",
+          "2 LocalMail: Message queue <1> cannot be read now (No such file or directory)" + later},
+         {"DeferAll 1", "Remove 1"}, 10},
+        {"", Text::Directory, true, true,
+         {"1 LocalMail: Cannot read file (Is a directory): " + (dir / "1.msg"),
+          "2 LocalMail: Message queue <1> cannot be read now (Is a directory)" + later},
+         {"DeferAll 1", "Remove 1"}, 6},
+        {"", Text::Directory, true, false, {"1 LocalMail: Cannot read file (Is a directory): " + (dir / "1.msg")},
+         {"DeferAll 1", "Hold 1 its text could not be read (Is a directory) for longer than the queue keeps a message"},
+         6},
+        {kText, Text::Given, false, true, {"1 LocalMail: Message envelope invalid"},
+         {"Hold 1 its queue envelope cannot be read"}, 0},
     };
     for (const auto& c : cases) {
         ResetQueue();
-        Queue(1, c.text ? c.text : "").AddSender("s@x", "smtp").AddRecipient("u@x", "local");
-        if (!c.text)
-            std::remove((dir / "1.msg").c_str());
+        Queue(1, c.text).AddSender("s@x", "smtp").AddRecipient("u@x", "local");
+        if (c.file != Text::Given)
+            std::filesystem::remove(dir / "1.msg");
+        if (c.file == Text::Directory)
+            std::filesystem::create_directory(dir / "1.msg");
         if (!c.envelope)
             doubles::TheQueue().envelopes.clear();
+        doubles::TheQueue().deferOk = c.deferOk;
         Agent().SetLastError(0);
-        EXPECT_EQ(Run(), (Lines{"5 LocalMail: Processing message queue <1>", c.wantLine}));
-        EXPECT_EQ(QueueCalls(), (Lines{"First", "Remove 1", "Next"}));
+        Lines wantLog{"5 LocalMail: Processing message queue <1>"};
+        wantLog.insert(wantLog.end(), c.wantLog.begin(), c.wantLog.end());
+        EXPECT_EQ(Run(), wantLog);
+        Lines wantCalls{"First"};
+        wantCalls.insert(wantCalls.end(), c.wantCalls.begin(), c.wantCalls.end());
+        wantCalls.push_back("Next");
+        EXPECT_EQ(QueueCalls(), wantCalls);
         EXPECT_EQ(Agent().GetLastError(), c.wantError);
+        std::filesystem::remove(dir / "1.msg");
     }
     EXPECT_EQ(store.calls, Lines{});
     EXPECT_EQ(DeliveredMessageCount(), 0);
