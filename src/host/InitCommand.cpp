@@ -43,7 +43,13 @@ std::string ConfigText(const std::string& dir)
            "; and returned to its sender once the message is MaxLifetimeSeconds old\n"
            "RetryMinSeconds=60\n"
            "RetryMaxSeconds=3600\n"
-           "MaxLifetimeSeconds=432000\n";
+           "MaxLifetimeSeconds=432000\n"
+           "; a message whose delivery stopped the process (crash, kill, hang) this\n"
+           "; many times is held (`locmail queue ls`, `locmail queue release ID`); 0 never\n"
+           "HoldAfterCrashes=3\n"
+           "; `locmail run` ends itself when one message takes longer than this, so\n"
+           "; that the hang counts against it and its supervisor starts it again; 0 never\n"
+           "MessageTimeoutSeconds=600\n";
 }
 
 bool MakeTree(const std::string& path)

@@ -82,7 +82,12 @@ int RunInject(const InjectOptions& options)
         Complain("no message on standard input");
         return EX_NOINPUT;
     }
-    return Queue(settings, options, ToCrlfLines(raw));
+    std::string text = ToCrlfLines(raw);
+    if (auto problem = MessageShapeProblem(text); !problem.empty()) {
+        Complain("the message cannot be delivered: " + problem + "; nothing was queued");
+        return EX_DATAERR;
+    }
+    return Queue(settings, options, text);
 }
 
 } // namespace

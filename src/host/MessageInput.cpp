@@ -1,5 +1,9 @@
 #include "host/MessageInput.h"
 
+#include "delivery/HeaderSize.h"
+
+#include <limits>
+
 namespace locmail::host {
 
 std::string ToCrlfLines(std::string_view text)
@@ -14,6 +18,16 @@ std::string ToCrlfLines(std::string_view text)
         previous = c;
     }
     return out;
+}
+
+std::string MessageShapeProblem(std::string_view text)
+{
+    if (text.size() > std::numeric_limits<uint32_t>::max())
+        return "it is larger than 4 GiB";
+    if (locmail::delivery::HeaderSize(text.data(), static_cast<uint32_t>(text.size())) == 0)
+        return "its header has no end (no empty line after the header lines, and no line feed ending the "
+               "last one)";
+    return "";
 }
 
 std::string AddressProblem(std::string_view address, bool isSender)

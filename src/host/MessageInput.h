@@ -11,6 +11,11 @@ namespace locmail::host {
 // gets one. Text that already uses CR LF comes back unchanged.
 std::string ToCrlfLines(std::string_view text);
 
+// Empty when the agent can take TEXT (CR LF lines) as a message, else why not:
+// its header must end, with an empty line or with the end of the text after a
+// last line feed (the agent's header-end rule, delivery/HeaderSize.h).
+std::string MessageShapeProblem(std::string_view text);
+
 // Empty when ADDRESS can be queued, else why not. The agent keeps addresses in
 // 1024-character fields, so longer ones are refused here rather than cut later.
 // An empty sender is the null reverse path and is allowed; an empty recipient is not.

@@ -1,16 +1,24 @@
 // locmail queue ls: the queued messages with their age, senders, recipients and
-// channels, and for deferred ones the attempts, the next attempt and who waits.
+// channels, and for deferred ones the attempts, the next attempt and who waits;
+// then the held messages with the reason. locmail queue release ID: puts a held
+// message back for delivery.
 #include "host/Commands.h"
 #include "host/Settings.h"
+#include "suite/mq/EntryId.h"
+#include "suite/mq/HoldArea.h"
+#include "suite/mq/QueueLayout.h"
 #include "suite/mq/QueueListing.h"
 
 #include <CLI/CLI.hpp>
 
 #include <sysexits.h>
 
+#include <cctype>
 #include <cstdio>
 #include <ctime>
 #include <iostream>
+#include <memory>
+#include <string>
 
 namespace locmail::host {
 namespace {
@@ -48,6 +56,8 @@ std::string Span(long long seconds)
     return std::to_string(seconds / 86400) + "d";
 }
 
+void ListHeld(const std::string& queueDir, std::time_t now);
+
 std::string Deferral(const mq::ListedDeferral& deferral, std::time_t now)
 {
     std::string out = "deferred on " + deferral.channel + ": " + std::to_string(deferral.attempts) +
@@ -80,6 +90,52 @@ int RunList()
     for (const auto& note : listing.notes)
         std::printf("note: %s\n", note.c_str());
     std::printf("%zu message(s)\n", listing.entries.size());
+    ListHeld(settings.queueDir, now);
+    return EX_OK;
+}
+
+void ListHeld(const std::string& queueDir, std::time_t now)
+{
+    mq::HeldListing held = mq::ListHeld(mq::QueuePaths(queueDir));
+    if (held.entries.empty() && held.notes.empty())
+        return;
+    std::printf("\nheld (`locmail queue release ID` puts one back):\n");
+    for (const auto& entry : held.entries) {
+        const auto& envelope = entry.envelope;
+        std::string sender = envelope.senders.empty() || envelope.senders.front().address.empty()
+                                 ? "<>"
+                                 : envelope.senders.front().address;
+        std::string recipients;
+        for (const auto& rcpt : envelope.recipients)
+            recipients += (recipients.empty() ? "" : ", ") + rcpt.address;
+        std::printf("%08X %5s %9llu  %-12s %-28s %s\n", entry.id, Span(now - envelope.arrived).c_str(),
+                    static_cast<unsigned long long>(envelope.messageSize), "held", sender.c_str(),
+                    recipients.c_str());
+        std::printf("         held: %s\n", entry.reason.c_str());
+    }
+    for (const auto& note : held.notes)
+        std::printf("note: %s\n", note.c_str());
+    std::printf("%zu held message(s)\n", held.entries.size());
+}
+
+int RunRelease(const std::string& idText)
+{
+    std::string name = idText;
+    for (char& c : name)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    auto id = mq::ParseEntryName(name);
+    if (!id || !mq::IsValidEntryId(*id)) {
+        Complain("'" + idText + "' is not a queue id (eight hex digits, as `locmail queue ls` shows them)");
+        return EX_USAGE;
+    }
+    Settings settings = ReadSettings();
+    OpenLog(settings);
+    mq::ReleaseResult result = mq::ReleaseHeldEntry(mq::QueuePaths(settings.queueDir), "Queue", *id);
+    if (!result.ok) {
+        Complain("cannot release " + idText + ": " + result.fault);
+        return EX_UNAVAILABLE;
+    }
+    std::printf("%08X released; the next delivery run takes it\n", *id);
     return EX_OK;
 }
 
@@ -91,6 +147,10 @@ void AddQueueCommand(CLI::App& app, int& exitCode)
     queue->require_subcommand(1);
     auto* ls = queue->add_subcommand("ls", "list the queued messages");
     ls->callback([&exitCode] { exitCode = RunList(); });
+    auto* release = queue->add_subcommand("release", "put a held message back for delivery");
+    auto id = std::make_shared<std::string>();
+    release->add_option("ID", *id, "the held message's id, as `queue ls` shows it")->required();
+    release->callback([id, &exitCode] { exitCode = RunRelease(*id); });
 }
 
 } // namespace locmail::host

@@ -17,6 +17,8 @@
 //    the run tries again after 1 s, doubling up to 60 s;
 //  - the agent set its stop flag and holds nothing: it has handled its share of
 //    messages for one process, and the run restarts itself (Restart.h).
+// A message that takes longer than [Queue] MessageTimeoutSeconds ends the
+// process (MessageWatchdog.h): armed again before every message, off while idle.
 // Durable before forgotten: the queue lets the entries a walk finished go in
 // batches, and only after this run made the store's writes for them durable
 // (WalkControl::MakeDurable, one sync for the whole batch). A batch closes on
@@ -25,6 +27,7 @@
 #include "delivery/CLocalMail.h"
 #include "delivery/CLocalMailException.h"
 #include "host/Commands.h"
+#include "host/MessageWatchdog.h"
 #include "host/Restart.h"
 #include "host/RetryDelay.h"
 #include "host/Settings.h"
@@ -102,6 +105,7 @@ private:
     const bool once_;
     const Settings settings_;
     StopRequest stop_;
+    MessageWatchdog watchdog_;
     RetryDelay delay_;
     std::optional<mq::ArrivalWatch> watch_;
     // The agent refers to the store: built after it, dropped before it.
@@ -112,6 +116,7 @@ private:
 
 void DeliveryRun::BetweenMessages()
 {
+    watchdog_.Arm();
     if (agentStop_ != nullptr)
         stop_.CopyRequestInto(*agentStop_);
 }
@@ -167,8 +172,13 @@ WalkEnd DeliveryRun::Walk()
     agentStop_ = &agentStop;
     struct Unwatch {
         bool*& flag;
-        ~Unwatch() { flag = nullptr; }
-    } unwatch{agentStop_};
+        MessageWatchdog& watchdog;
+        ~Unwatch()
+        {
+            flag = nullptr;
+            watchdog.Disarm();
+        }
+    } unwatch{agentStop_, watchdog_};
     try {
         agent_->DeliverMessage(agentStop);
     } catch (const CLocalMailException& e) {
