@@ -52,6 +52,7 @@ locmail::Process StartWithShim(const Installation& inst, const std::vector<std::
     env.Set("FAULTSHIM_SIGNAL", std::to_string(options.signal));
     env.Set("FAULTSHIM_ARM_AFTER_EXECS", std::to_string(options.inImage));
     env.Set("FAULTSHIM_EXECS", "");
+    env.Set("FAULTSHIM_KILL_ON_WRITE", options.killOnWriteTo);
     env.Set("FAULTSHIM_KILL_ON_IDLE", options.killOnIdle ? "1" : "");
     env.Set("FAULTSHIM_TRACE", options.trace);
     env.Set("FAULTSHIM_IDLE_FIFO", options.idleFifo);

@@ -16,6 +16,7 @@ struct ShimOptions {
     unsigned long killAt = 0; // 0: no kill point
     int signal = 9;           // what the kill point sends: SIGKILL, or SIGTERM for a stop request
     int inImage = 0;          // the kill point counts in this image only: 1 is the run after its first restart
+    std::string killOnWriteTo; // instead: killed right after the first write to a path containing this
     bool killOnIdle = false;
     std::string trace;        // trace file, "" for none
     std::string idleFifo;     // FIFO for idle announcements, "" for none

@@ -74,6 +74,8 @@ TEST(InjectCommand, RefusesBadInputWithTheRightStatusAndQueuesNothing)
         {{"inject", "-f", "a\x01@x", "bob@example.org"}, kMessage, EX_DATAERR},
         {{"inject", "-f", "a@x"}, kMessage, EX_USAGE},
         {{"inject", "bob@example.org"}, kMessage, EX_USAGE},
+        {{"inject", "-f", "a@x", "bob@example.org"}, "x", EX_DATAERR}, // no header end: the agent could not take it
+        {{"inject", "-f", "a@x", "bob@example.org"}, "\r\nNo header, only content.", EX_DATAERR},
     };
     for (const auto& c : cases) {
         auto run = inst.Run(c.args, c.input);

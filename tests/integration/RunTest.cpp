@@ -268,6 +268,102 @@ TEST(RunOnce, AStoreOutageKeepsEveryEntryQueuedForTheNextRun)
     }
 }
 
+// Messages built to exhaust the stack or the parser, each followed by an
+// ordinary one: every one is filed (or held, with a log line), the run ends
+// normally and nothing is left queued.
+std::string Repeated(const std::string& piece, int times, const std::string& separator = "")
+{
+    std::string out;
+    for (int i = 0; i < times; ++i)
+        out += (i ? separator : "") + piece;
+    return out;
+}
+
+std::string NestedMultipart(int depth)
+{
+    std::string text = "Content-Type: multipart/mixed; boundary=b0\r\n\r\n";
+    for (int i = 0; i < depth; ++i)
+        text += "--b" + std::to_string(i) + "\r\nContent-Type: multipart/mixed; boundary=b" + std::to_string(i + 1) +
+                "\r\n\r\n";
+    text += "--b" + std::to_string(depth) + "\r\n\r\ninner\r\n";
+    for (int i = depth; i >= 0; --i)
+        text += "--b" + std::to_string(i) + "--\r\n";
+    return text;
+}
+
+TEST(RunOnce, HostileMessagesAreFiledAndTheQueueBehindThemToo)
+{
+    const std::string rfc822 = "MIME-Version: 1.0\r\nContent-Type: message/rfc822\r\n\r\n";
+    const struct {
+        const char* name; // the subject: 300,000 addresses, parameters and parts; 20,000-deep nesting
+        std::string text; // the header fields after Subject, the empty line and the body
+    } cases[] = {
+        {"addresses", "To: " + Repeated("u@x", 300'000, ",") + "\r\n\r\nbody\r\n"},
+        {"parameters", "Content-Type: text/plain; " + Repeated("p=v", 300'000, "; ") + "\r\n\r\nbody\r\n"},
+        {"parts", "Content-Type: multipart/mixed; boundary=z\r\n\r\n" + Repeated("--z\r\n\r\np\r\n", 300'000) +
+                              "--z--\r\n"},
+        {"multiparts", "MIME-Version: 1.0\r\n" + NestedMultipart(20'000)},
+        {"messages", rfc822 + Repeated("Subject: x\r\n" + rfc822, 20'000) + "Subject: end\r\n\r\nx\r\n"},
+        {"8-bit", std::string("X-Bin: a\0b\xff\xfe\r\nX-Latin: \xe9t\xe9\r\n\r\nbody\r\n", 38)},
+        {"long-lines", "X-Long: " + std::string(1'000'000, 'y') + "\r\n\r\n" + std::string(1'000'000, 'z') + "\r\n"},
+    };
+    Installation inst;
+    MustRun(inst, {"user", "add", "bob@example.org"});
+    std::vector<std::string> want;
+    for (const auto& c : cases) {
+        MustRun(inst, {"inject", "-f", "a@example.org", "bob@example.org"},
+                "Subject: " + std::string(c.name) + "\r\n" + c.text);
+        MustRun(inst, {"inject", "-f", "a@example.org", "bob@example.org"}, "Subject: " + std::string(c.name) +
+                                                                             "-after\r\n\r\nbody\r\n");
+        want.insert(want.end(), {c.name, std::string(c.name) + "-after"});
+    }
+    auto run = inst.Run({"run", "--once"});
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(InboxSubjects(inst, "bob@example.org"), want);
+    EXPECT_TRUE(OnChannel(inst, "local").empty());
+    EXPECT_FALSE(std::filesystem::exists(inst.QueueDir() + "/hold"));
+}
+
+// A message that kills its run (here: right after the walk recorded it as in
+// hand) counts one try each time; the third time it is held, the queue behind
+// it is delivered, `queue ls` shows why, and `queue release` puts it back.
+TEST(RunKilled, AnEntryThatStopsTheRunThreeTimesIsHeldUntilReleased)
+{
+    Installation inst;
+    MustRun(inst, {"user", "add", "bob@example.org"});
+    MustRun(inst, {"inject", "-f", "a@example.org", "bob@example.org"}, kLunch);
+    MustRun(inst, {"inject", "-f", "a@example.org", "bob@example.org"}, kOrder);
+    const uint32_t poison = OnChannel(inst, "local").front().id;
+    ShimOptions options;
+    options.killOnWriteTo = "/queue/inflight/";
+    for (int kill = 0; kill < 3; ++kill) {
+        auto run = StartWithShim(inst, {"run", "--once"}, options);
+        std::string output;
+        run.Communicate("", output);
+        ASSERT_EQ(run.Wait(), kKilled) << output;
+    }
+    EXPECT_EQ(CountLogged(inst, "LocalMail", "2 LocalMail: Queue entry 00000001 was in hand when its delivery process "
+                                             "stopped"),
+              2);
+    auto run = inst.Run({"run", "--once"});
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(InboxSubjects(inst, "bob@example.org"), std::vector<std::string>{"Order"});
+    EXPECT_EQ(CountLogged(inst, "LocalMail", "1 LocalMail: Queue entry 00000001 held (its delivery stopped the "
+                                             "process 3 times (crashed, killed or hung)); `locmail queue release "
+                                             "00000001` puts it back"),
+              1);
+    auto listed = inst.Run({"queue", "ls"});
+    EXPECT_NE(listed.output.find("held: its delivery stopped the process 3 times"), std::string::npos) << listed.output;
+
+    char name[9];
+    std::snprintf(name, sizeof name, "%08X", poison);
+    MustRun(inst, {"queue", "release", name});
+    EXPECT_NE(inst.Run({"queue", "release", name}).exitCode, 0) << "released twice";
+    MustRun(inst, {"run", "--once"});
+    EXPECT_EQ(InboxSubjects(inst, "bob@example.org"), (std::vector<std::string>{"Order", "Lunch"}));
+    EXPECT_TRUE(OnChannel(inst, "local").empty());
+}
+
 TEST(RunService, PicksUpAnArrivingMessageAndStopsOnTerm)
 {
     Installation inst;

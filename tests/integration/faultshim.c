@@ -10,6 +10,8 @@
  *                             request at that moment)
  *   FAULTSHIM_ARM_AFTER_EXECS=K  the kill point counts only in the K-th image
  *                             the process exec'd into (1: after its first restart)
+ *   FAULTSHIM_KILL_ON_WRITE=TEXT  the kill point is instead right after the first
+ *                             counted write to a path that contains TEXT
  *   FAULTSHIM_KILL_ON_IDLE=1  SIGKILL when the process starts an idle wait
  *                             (poll, ppoll, epoll_wait with a timeout other than 0)
  *   FAULTSHIM_IDLE_FIFO=PATH  "idle\n" into that FIFO at every idle wait, when a
@@ -64,7 +66,8 @@ static struct {
     int killOnIdle;
     const char* idleFifo;
     int traceFd; /* -1: no trace */
-} g_config = {0, NULL, 0, 0, SIGKILL, 0, 0, NULL, -1};
+    const char* killOnWrite; /* NULL: none */
+} g_config = {0, NULL, 0, 0, SIGKILL, 0, 0, NULL, -1, NULL};
 
 static unsigned long g_counted;
 static __thread int t_inside; /* a wrapper is running on this thread */
@@ -99,6 +102,11 @@ static void Configure(void)
     g_config.signal = sig != NULL && atoi(sig) > 0 ? atoi(sig) : SIGKILL;
     g_config.killOnIdle = idle != NULL && idle[0] == '1';
     g_config.idleFifo = getenv("FAULTSHIM_IDLE_FIFO");
+    g_config.killOnWrite = getenv("FAULTSHIM_KILL_ON_WRITE");
+    if (g_config.killOnWrite != NULL && g_config.killOnWrite[0] == '\0')
+        g_config.killOnWrite = NULL;
+    if (arm != NULL && strtoul(arm, NULL, 10) != g_config.image)
+        g_config.killOnWrite = NULL;
     if (trace != NULL && trace[0] != '\0')
         g_config.traceFd = (int)syscall(SYS_openat, AT_FDCWD, trace, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
     __atomic_store_n(&g_config.ready, 1, __ATOMIC_RELEASE);
@@ -210,6 +218,8 @@ static void AfterFdWrite(int fd)
         return;
     Trace("write", path, NULL, NULL);
     Counted();
+    if (g_config.killOnWrite != NULL && strstr(path, g_config.killOnWrite) != NULL)
+        Signal(g_config.signal);
 }
 
 static void AfterFdSync(int fd, const char* kind)
