@@ -125,7 +125,7 @@ bool ChannelWalk::HeldForCrashes(uint32_t id, const EnvelopeData& envelope)
     if (crashLimit_ == 0 || envelope.crashes < crashLimit_)
         return false;
     std::string reason = "its delivery stopped the process " + std::to_string(envelope.crashes) +
-                         " times (crashed, killed or hung)";
+                         (envelope.crashes == 1 ? " time" : " times") + " (crashed, killed or hung)";
     return HoldEntry(paths_, module_, id, reason);
 }
 

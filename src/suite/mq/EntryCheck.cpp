@@ -45,6 +45,8 @@ ParsedEnvelope ReadEnvelopeFile(const std::string& path, uint32_t id)
     struct stat st;
     if (!fd || ::fstat(fd.get(), &st) != 0)
         return Unreadable(errno);
+    if (!S_ISREG(st.st_mode))
+        return Fault("envelope is not a regular file");
     if (st.st_size > kMaxEnvelopeBytes)
         return Fault("envelope is too large (" + std::to_string(st.st_size) + " bytes)");
     std::string text;
@@ -78,6 +80,10 @@ EntryCheck CheckEntry(const QueuePaths& paths, uint32_t id)
     }
     if (!haveText) {
         check.fault = "message text is missing";
+        return check;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        check.fault = "message text is not a regular file";
         return check;
     }
     ParsedEnvelope parsed = ReadEntryEnvelope(paths, id);

@@ -34,6 +34,7 @@ EnvelopeData Sample()
     e.messageSize = 1234;
     e.channels = {{"local", 255}, {"localout", -3}};
     e.deferrals = {{"local", 2, 1700000120}};
+    e.crashes = 2;
     e.senders = {{"alice@example.org", "", 0x80, 7, "", "localout"}};
     e.recipients = {{"bob@example.org", "", 0, "", "local"}, {"carol@example.org", "x", 3, "y", "LOCAL"}};
     return e;
@@ -48,12 +49,13 @@ TEST(EnvelopeFormat, EveryRecordIsOneLineEndingInEndAndAwkwardTextsRoundTrip)
                                "rcpt 3 carol@example.org x y LOCAL\n"
                                "end\n";
     EXPECT_EQ(FormatEnvelopeFile(Sample()), "locmail-envelope 2\nkey " + kKey + "\narrived 1700000000\nsize 1234\n" +
-                                                records + "deferred local 2 1700000120\n" + people);
+                                                records + "deferred local 2 1700000120\ncrashed 2\n" + people);
     // Without a key it is the first version, which tools that predate keys still write.
     EnvelopeData keyless = Sample();
     keyless.key.clear();
     keyless.arrived = 0;
     keyless.deferrals.clear();
+    keyless.crashes = 0;
     EXPECT_EQ(FormatEnvelopeFile(keyless), "locmail-envelope 1\nsize 1234\n" + records + people);
     auto v1 = ParseEnvelopeFile(FormatEnvelopeFile(keyless));
     ASSERT_TRUE(v1.ok) << v1.fault;
@@ -93,7 +95,7 @@ TEST(EnvelopeFormat, RejectsDamage)
         {"locmail-envelope 1\r\nsize 1\nchannel 1 a\nend\n", "line 1 is not \"locmail-envelope 2\""},
         {"locmail-envelope 3\nsize 1\nchannel 1 a\nend\n", "line 1 is not \"locmail-envelope 2\""},
         {"locmail-envelope 1\nchannel 1 a\nend\n", "no size line"},
-        {open + "size 5\nend\n", "line 11 is not valid"},
+        {open + "size 5\nend\n", "line 12 is not valid"},
         {"locmail-envelope 1\nsize -1\nchannel 1 a\nend\n", "line 2 is not valid"},
         {"locmail-envelope 1\nsize 1\nfrom 0 0 a - - b\nend\n", "no channel line"},
         {head + "rcpt 0 x - local\nend\n", "line 4 is not valid"},     // a field missing
@@ -113,6 +115,9 @@ TEST(EnvelopeFormat, RejectsDamage)
         {v2head + "deferred a 0 9\nend\n", "line 6 is not valid"},
         {v2head + "deferred a 1 9\ndeferred a 2 9\nend\n", "line 7 is not valid"},
         {v2head + "deferred a 1\nend\n", "line 6 is not valid"},
+        {v2head + "crashed 1\ncrashed 2\nend\n", "line 7 is not valid"},
+        {v2head + "crashed -1\nend\n", "line 6 is not valid"},
+        {head + "crashed 1\nend\n", "line 4 is not valid"},
         {v2head + "deferred b 1 9\nend\n", "deferred on b, which is not a channel of the entry"},
     };
     for (const auto& [text, fault] : cases) {

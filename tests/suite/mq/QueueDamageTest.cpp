@@ -1,9 +1,13 @@
 #include "QueueFixture.h"
 
 #include "suite/log/CaptureLog.h"
+#include "suite/mq/HoldArea.h"
 #include "suite/mq/QueueListing.h"
 
 #include <gmock/gmock.h>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
@@ -12,6 +16,7 @@ namespace {
 
 using namespace mqtest;
 using locmail::mq::EntryName;
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 namespace fs = std::filesystem;
@@ -45,6 +50,10 @@ TEST_F(QueueTest, DamagedEntriesAreSetAsideWithOneLineAndTheWalkGoesOn)
         {[](auto& b) { fs::resize_file(b + ".env", fs::file_size(b + ".env") - 7); }, "envelope: no end line (truncated)",
          {".env", ".msg"}},
         {[](auto& b) { fs::remove(b + ".msg"); }, "message text is missing", {".env"}},
+        {[](auto& b) { fs::remove(b + ".msg"); fs::create_directory(b + ".msg"); }, "message text is not a regular file",
+         {".env", ".msg"}},
+        {[](auto& b) { fs::remove(b + ".env"); fs::create_directory(b + ".env"); }, "envelope is not a regular file",
+         {".env", ".msg"}},
         {[](auto& b) { fs::remove(b + ".env"); }, "envelope is missing", {".msg"}},
         {[](auto& b) { fs::remove(b + ".env"); fs::remove(b + ".msg"); }, "message text and envelope are missing", {}},
     };
@@ -76,6 +85,35 @@ TEST_F(QueueTest, DamagedEntriesAreSetAsideWithOneLineAndTheWalkGoesOn)
     }
 }
 
+// Out of descriptors (or memory, or a failing disk) is no damage: the entries
+// stay where they are, with a line, and are handed out once the fault passes.
+TEST_F(QueueTest, EntriesThatCannotBeReadNowStayQueued)
+{
+    uint32_t first = InjectOne(), second = InjectOne();
+    locmail::log::CaptureLog log;
+    MQContext* ctx = OpenMQChannel("local");
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const int lowestFree = dup(0);
+    close(lowestFree);
+    rlimit oneLeft = saved; // the claim takes the last descriptor; the envelope finds none
+    oneLeft.rlim_cur = static_cast<rlim_t>(lowestFree) + 1;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &oneLeft), 0);
+    const uint32_t starved = GetFirstMessage(ctx, false);
+    setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_EQ(starved, locmail::mq::kNoMessage);
+    for (uint32_t id : {first, second})
+        EXPECT_THAT(log.Lines(), Contains("2 Queue: Queue entry " + EntryName(id) +
+                                          " cannot be checked now (envelope cannot be read now: Too many open files); "
+                                          "it stays queued"));
+    EXPECT_FALSE(fs::exists(Path("corrupt/" + EntryName(first) + ".env")));
+    std::vector<uint32_t> seen;
+    for (uint32_t id = GetFirstMessage(ctx, false); id != locmail::mq::kNoMessage; id = GetNextMessage(ctx, false))
+        seen.push_back(id);
+    CloseMQChannel(ctx);
+    EXPECT_THAT(seen, ElementsAre(first, second));
+}
+
 TEST_F(QueueTest, CorruptFolderNeverOverwrites)
 {
     std::string name = EntryName(InjectOne());
@@ -102,6 +140,57 @@ TEST_F(QueueTest, ListingSkipsDamagedEntriesWithANote)
     auto missing = locmail::mq::ListEntries(tmp_ / "nowhere");
     EXPECT_FALSE(missing.readable);
     EXPECT_THAT(missing.fault, ::testing::HasSubstr("nowhere/entries"));
+}
+
+} // namespace
+
+namespace {
+
+using locmail::mq::QueuePaths;
+
+// An entry held by the agent or for its crashes leaves every walk, survives a
+// hold cut short, and comes back whole (its count reset) when released.
+TEST_F(QueueTest, HeldEntriesLeaveTheWalkUntilReleased)
+{
+    const uint32_t shaped = InjectOne(), crashing = InjectOne();
+    const QueuePaths paths(queue_);
+    MQContext* ctx = OpenMQChannel("local");
+    ASSERT_EQ(GetFirstMessage(ctx, false), shaped);
+    EXPECT_TRUE(HoldMQEntry(ctx, "its header has no end"));
+    EXPECT_EQ(GetNextMessage(ctx, false), crashing);
+    CloseMQChannel(ctx);
+    const std::string a = EntryName(shaped);
+    EXPECT_THAT(Names(Path("hold")), ElementsAre(a + ".env", a + ".msg", a + ".why"));
+
+    // A process that dies with the entry in hand leaves its record; the next walk counts it.
+    fs::create_directory(Path("inflight"));
+    testsupport::WriteFile(Path("inflight/local.dead01"), EntryName(crashing) + "\n");
+    EXPECT_THAT(Walk(), ElementsAre(crashing));
+    EXPECT_EQ(OnDisk(crashing).crashes, 1u);
+    EXPECT_THAT(Names(Path("inflight")), IsEmpty());
+    QueueSettings("HoldAfterCrashes=1\n");
+    {
+        locmail::log::CaptureLog log;
+        fs::rename(Path("hold/" + a + ".msg"), Path("entries/" + a + ".msg")); // a hold cut short
+        EXPECT_THAT(Walk(), IsEmpty());
+        EXPECT_THAT(log.Lines(), ElementsAre("2 Queue: Queue entry " + a + " was being held by a stopped process; "
+                                             "move to hold/ finished",
+                                             "1 Queue: Queue entry " + EntryName(crashing) + " held (its delivery "
+                                             "stopped the process 1 time (crashed, killed or hung)); `locmail queue "
+                                             "release " + EntryName(crashing) + "` puts it back"));
+    }
+    auto held = locmail::mq::ListHeld(paths);
+    ASSERT_EQ(held.entries.size(), 2u);
+    EXPECT_EQ(held.entries[0].reason, "its header has no end");
+    EXPECT_EQ(held.entries[1].envelope.crashes, 1u);
+
+    for (uint32_t id : {shaped, crashing})
+        EXPECT_TRUE(locmail::mq::ReleaseHeldEntry(paths, "Queue", id).ok);
+    EXPECT_EQ(locmail::mq::ReleaseHeldEntry(paths, "Queue", shaped).fault,
+              "entry " + a + " is not held (no " + Path("hold/" + a) + ".env/.msg)");
+    EXPECT_THAT(Names(Path("hold")), IsEmpty());
+    EXPECT_EQ(OnDisk(crashing).crashes, 0u);
+    EXPECT_THAT(Walk(), ElementsAre(shaped, crashing));
 }
 
 } // namespace
