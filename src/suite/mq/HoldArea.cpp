@@ -78,8 +78,9 @@ bool HoldEntry(const QueuePaths& paths, const std::string& module, uint32_t id, 
     // Held so that the recovery sweep does not put the entry back on its channels half way.
     UniqueFd lock = LockLinkedFile(paths.EntryFile(id, ".env"));
     if (!lock || !WriteReason(paths, id, reason)) {
+        std::string fault = SystemFault(lock ? "cannot write to " + paths.Hold() : std::string("cannot lock its envelope"));
         QueueLog(module, 1, "Queue entry %08X should be held (%s) but %s; it stays queued", shown, reason.c_str(),
-                 SystemFault("cannot write to " + paths.Hold()).c_str());
+                 fault.c_str());
         return false;
     }
     DropMarkers(paths, id);
