@@ -83,6 +83,8 @@ std::vector<uint32_t> MarkedIds(const QueuePaths& paths)
     if (!ListSubfolders(paths.Channels(), channels))
         return all;
     for (const auto& channel : channels) {
+        if (NormaliseChannelName(channel) != channel)
+            continue; // a folder no channel name gives: not ours
         if (ListEntryIds(paths.Channel(channel), "", ids))
             all.insert(all.end(), ids.begin(), ids.end());
     }
