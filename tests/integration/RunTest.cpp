@@ -242,25 +242,34 @@ TEST(RunOnce, AMailboxThatFailsHoldsBackOnlyItsOwnCopy)
 // told from an unknown one, so nothing may be delivered or returned.
 TEST(RunOnce, AStoreOutageKeepsEveryEntryQueuedForTheNextRun)
 {
-    for (bool replacedByDirectory : {true, false}) {
-        SCOPED_TRACE(replacedByDirectory ? "users.db is a directory" : "users.db is missing");
+    enum class Outage { DirectoryForUsersDb, UsersDbMissing, UsersDbEmpty, HomesFolderMissing };
+    for (Outage outage : {Outage::DirectoryForUsersDb, Outage::UsersDbMissing, Outage::UsersDbEmpty,
+                          Outage::HomesFolderMissing}) {
+        SCOPED_TRACE(static_cast<int>(outage));
         Installation inst;
         MustRun(inst, {"user", "add", "alice@example.org"});
         for (const char* subject : {"one", "two"})
             MustRun(inst, {"inject", "-f", "carol@example.org", "alice@example.org"},
                     "Subject: " + std::string(subject) + "\r\n\r\n");
-        const std::string users = inst.Dir() + "/store/users.db";
-        std::filesystem::rename(users, users + ".aside");
-        if (replacedByDirectory)
-            std::filesystem::create_directory(users);
+        const std::string broken = inst.Dir() + (outage == Outage::HomesFolderMissing ? "/store/users" : "/store/users.db");
+        std::filesystem::rename(broken, broken + ".aside");
+        if (outage == Outage::DirectoryForUsersDb)
+            std::filesystem::create_directory(broken);
+        if (outage == Outage::UsersDbEmpty)
+            WriteFile(broken, "");
 
         auto failed = inst.Run({"run", "--once"});
         EXPECT_EQ(failed.exitCode, EX_TEMPFAIL) << failed.output;
         EXPECT_EQ(OnChannel(inst, "local").size(), 2u);
         EXPECT_TRUE(OnChannel(inst, "localout").empty()) << "an unavailable store returns nothing";
+        EXPECT_EQ(CountLogged(inst, "Run", "2 Run: Message queue <"), 1) << "one line says why it stays queued";
+        if (outage == Outage::UsersDbEmpty)
+            EXPECT_EQ(std::filesystem::file_size(broken), 0u) << "delivery never makes a store";
+        else
+            EXPECT_EQ(std::filesystem::exists(broken), outage == Outage::DirectoryForUsersDb);
 
-        std::filesystem::remove_all(users);
-        std::filesystem::rename(users + ".aside", users);
+        std::filesystem::remove_all(broken);
+        std::filesystem::rename(broken + ".aside", broken);
         auto again = inst.Run({"run", "--once"});
         EXPECT_EQ(again.exitCode, 0) << again.output;
         EXPECT_EQ(InboxSubjects(inst, "alice@example.org"), (std::vector<std::string>{"one", "two"}));

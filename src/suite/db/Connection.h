@@ -46,10 +46,15 @@ struct Schema {
     std::span<const char* const> upgrades = {};
 };
 
+// ExistingOnly opens a file that must already be a relation of the schema
+// (or of an older format it upgrades): never creates the file, never installs
+// the schema into an empty one. For files only `locmail init` may make.
+enum class OpenMode { CreateOrUpgrade, ExistingOnly };
+
 class Connection {
 public:
     static std::unique_ptr<Connection> Open(const std::string& dbPath, const Schema& schema, std::string& error,
-                                            int* errorCode = nullptr);
+                                            int* errorCode = nullptr, OpenMode mode = OpenMode::CreateOrUpgrade);
 
     sqlite3* handle() const { return db_.get(); }
     const std::string& path() const { return path_; }

@@ -33,9 +33,12 @@ FailureScope ClassifyErrno(int error)
     case EOVERFLOW: // folder full: no UID left
     case EINVAL:
     case EILSEQ:
+        return FailureScope::MailboxPermanent;
+    // A damaged relation is the store not being readable, not the recipient
+    // being wrong: the copy waits (until the queue lifetime) for an operator.
     case locmail::db::kCorruptRelationErrno:
     case locmail::db::kForeignRelationErrno:
-        return FailureScope::MailboxPermanent;
+        return FailureScope::MailboxTemporary;
     // Permissions, locks and contention in one mailbox (EACCES, EPERM,
     // ETIMEDOUT, EAGAIN, EBUSY, EINTR, ENOLCK, ...) and anything unknown.
     default:

@@ -88,8 +88,8 @@ TEST(StoreCodeTest, EveryFailureGetsTheCodeOfItsScope)
         {S::MessageFileFailed, ENAMETOOLONG, ms::kCodeMailboxRefused},
         {S::MessageFileFailed, EDQUOT, ms::kCodeMailboxRefused},
         {S::MessageFileFailed, EFBIG, ms::kCodeMailboxRefused},
-        {S::RelationUnavailable, locmail::db::kCorruptRelationErrno, ms::kCodeMailboxDamaged},
-        {S::RelationUnavailable, locmail::db::kForeignRelationErrno, ms::kCodeMailboxDamaged},
+        {S::RelationUnavailable, locmail::db::kCorruptRelationErrno, ms::kCodeMailboxUnavailable},
+        {S::RelationUnavailable, locmail::db::kForeignRelationErrno, ms::kCodeMailboxUnavailable},
     };
     for (const auto& c : cases) {
         ms::FilingResult r;
