@@ -98,19 +98,51 @@ TEST(Commands, SayWhatIsMissingFromAnInstallation)
         {"qxmta.ini", run, EX_CONFIG, "locmail init"},
         {"queue", inject, EX_TEMPFAIL, "locmail init"},
         {"queue", {"queue", "ls"}, EX_UNAVAILABLE, ""},
-        {"queue", run, EX_UNAVAILABLE, "locmail init"},
-        {"store", run, EX_UNAVAILABLE, "locmail init"},
+        {"queue", run, EX_CONFIG, "locmail init"},
+        {"queue/tmp", run, EX_CONFIG, "has no tmp folder"},
+        {"store", run, EX_TEMPFAIL, "not mounted?"}, // perhaps a file system not there yet
+        {"store/.locmail-store", run, EX_CONFIG, "not a message store made by `locmail init`"},
+        {"store/.locmail-store", {"user", "add", "bob@x"}, EX_CONFIG, "not a message store"},
     };
     std::unique_ptr<Installation> inst;
+    std::string removed;
     for (const auto& c : cases) {
-        if (!inst || std::filesystem::exists(inst->Dir() + "/" + c.removed)) { // a fresh one per part removed
+        if (!inst || c.removed != removed) { // a fresh one per part removed
             inst = std::make_unique<Installation>();
+            removed = c.removed;
             std::filesystem::remove_all(inst->Dir() + "/" + c.removed);
         }
         auto result = inst->Run(c.args, kMessage);
         EXPECT_EQ(result.exitCode, c.status) << c.removed << ", " << c.args[0] << ": " << result.output;
         EXPECT_NE(result.output.find(c.says), std::string::npos) << result.output;
     }
+}
+
+// A queue or store setting that points at what `locmail init` did not make is
+// refused before anything is made there.
+TEST(Commands, RefuseAQueueOrStoreInTheWrongPlace)
+{
+    struct Case {
+        const char *key, *value;
+        std::vector<std::string> args;
+        int status;
+    } cases[] = {
+        {"HomeDir", "/", {"run", "--once"}, EX_CONFIG},
+        {"HomeDir", "relative/store", {"run", "--once"}, EX_CONFIG},
+        {"HomeDir", "/", {"user", "add", "bob@x"}, EX_CONFIG},
+        {"HomeDir", "/", {"user", "list"}, EX_CONFIG},
+        {"QueueDirectory", "/", {"run", "--once"}, EX_CONFIG},
+        {"QueueDirectory", "/.", {"run", "--once"}, EX_CONFIG},
+    };
+    for (const auto& c : cases) {
+        Installation inst;
+        SetConfig(inst, c.key, c.value);
+        auto result = inst.Run(c.args);
+        EXPECT_EQ(result.exitCode, c.status) << c.key << "=" << c.value << ", " << c.args[0] << ": " << result.output;
+        EXPECT_FALSE(result.output.empty());
+    }
+    EXPECT_FALSE(std::filesystem::exists("/users.db"));
+    EXPECT_FALSE(std::filesystem::exists("/.locmail-store"));
 }
 
 } // namespace
