@@ -13,7 +13,6 @@
 #include "suite/platform/Bounded.h"
 #include "suite/platform/Profile.h"
 
-
 #include <cerrno>
 #include <cstring>
 #include <ctime>
