@@ -58,6 +58,12 @@ TEST(InjectCommand, QueuesOneEntryOnLocalWithEveryRecipientAndTheTextByteForByte
     EXPECT_EQ(both[1].sender, "");
     EXPECT_EQ(EntryText(inst, both[1].id), std::string("Subject: x\r\n\r\nbody\0with nul\r\n", 30));
     EXPECT_NE(ReadFile(inst.LogFile()).find("contains NUL bytes"), std::string::npos);
+
+    // An address that reverses what follows it, or holds stray bytes, is shown escaped.
+    MustRun(inst, {"inject", "-f", "\xE2\x80\xAE" "gro.live@x", "caf\xC3\xA9@example.org", "\xFF@x"}, kMessage);
+    auto shown = inst.Run({"queue", "ls"});
+    EXPECT_NE(shown.output.find("\\xE2\\x80\\xAEgro.live@x"), std::string::npos) << shown.output;
+    EXPECT_NE(shown.output.find("caf\xC3\xA9@example.org (local), \\xFF@x (local)"), std::string::npos) << shown.output;
 }
 
 TEST(InjectCommand, RefusesBadInputWithTheRightStatusAndQueuesNothing)
