@@ -151,11 +151,12 @@ TEST(RunOnce, ReturnsUndeliverableMailAsThePolicySays)
     }
 }
 
-// One broken mailbox, the rest of the store fine: a directory where one of its
-// files should be, or its lock held by another process (a reader that keeps it).
+// One broken mailbox, the rest of the store fine: a directory, or a link to the
+// real thing moved aside, where one of its files should be, or its lock held
+// by another process (a reader that keeps it).
 class MailboxFault {
 public:
-    enum class Kind { DirectoryInstead, LockHeld };
+    enum class Kind { DirectoryInstead, LinkInstead, LockHeld };
     MailboxFault(Kind kind, std::string path) : kind_(kind), path_(std::move(path)) {}
     void Break()
     {
@@ -166,7 +167,10 @@ public:
         }
         if (std::filesystem::exists(path_))
             std::filesystem::rename(path_, path_ + ".aside");
-        std::filesystem::create_directory(path_);
+        if (kind_ == Kind::LinkInstead)
+            std::filesystem::create_symlink(path_ + ".aside", path_);
+        else
+            std::filesystem::create_directory(path_);
     }
     void Repair()
     {
@@ -189,14 +193,16 @@ TEST(RunOnce, AMailboxThatFailsHoldsBackOnlyItsOwnCopy)
 {
     using Kind = MailboxFault::Kind;
     const std::string both = "Subject: both\r\n\r\nfor bob and alice\r\n";
+    // Damage and contention alike hold back bob's copies until repaired; none is returned.
     struct Case {
         Kind kind;
-        const char* file; // below bob's home
-        bool returned;    // for good (returned mail), or for now (deferred)
+        const char* file; // below bob's home ("": the home itself)
     } cases[] = {
-        {Kind::DirectoryInstead, "inbox696E626F78/1", true},
-        {Kind::DirectoryInstead, "mailbox.db", true},
-        {Kind::LockHeld, "mailbox.id0", false},
+        {Kind::DirectoryInstead, "inbox696E626F78/1"},
+        {Kind::DirectoryInstead, "mailbox.db"},
+        {Kind::LinkInstead, "mailbox.db"},
+        {Kind::LinkInstead, ""},
+        {Kind::LockHeld, "mailbox.id0"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
@@ -208,24 +214,16 @@ TEST(RunOnce, AMailboxThatFailsHoldsBackOnlyItsOwnCopy)
         MustRun(inst, {"inject", "-f", "dave@example.org", "bob@example.org", "alice@example.org"}, both);
         MustRun(inst, {"inject", "-f", "dave@example.org", "bob@example.org"}, "Subject: bob\r\n\r\n");
         MustRun(inst, {"inject", "-f", "dave@example.org", "carol@example.org"}, "Subject: carol\r\n\r\n");
-        MailboxFault fault(c.kind, bobHome + "/" + c.file);
+        MailboxFault fault(c.kind, *c.file ? bobHome + "/" + c.file : bobHome);
         fault.Break();
 
         inst.Run({"run", "--once"});
         EXPECT_EQ(InboxSubjects(inst, "alice@example.org"), std::vector<std::string>{"both"});
         EXPECT_EQ(InboxSubjects(inst, "carol@example.org"), std::vector<std::string>{"carol"});
-        const auto returned = OnChannel(inst, "localout");
         const auto queued = OnChannel(inst, "local");
-        if (c.returned) {
-            ASSERT_EQ(returned.size(), 2u);
-            EXPECT_NE(EntryText(inst, returned[0].id).find("bob@example.org"), std::string::npos);
-            EXPECT_TRUE(queued.empty());
-            fault.Repair();
-            continue;
-        }
         // Deferred, bob alone: after the first wait for the lock his second message waits without one.
         ASSERT_EQ(queued.size(), 2u);
-        EXPECT_TRUE(returned.empty());
+        EXPECT_TRUE(OnChannel(inst, "localout").empty());
         for (const auto& entry : queued)
             EXPECT_EQ(entry.recipients, (std::vector<locmail::mq::ListedRecipient>{{"bob@example.org", "local"}}));
         fault.Repair();

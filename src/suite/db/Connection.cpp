@@ -118,6 +118,17 @@ void ConfigureSqliteOnce()
     std::call_once(once, [] { sqlite3_config(SQLITE_CONFIG_PAGECACHE, nullptr, 0, 0); });
 }
 
+// A link in the place of a relation could lead anywhere: never opened through one.
+bool NotALink(const std::string& dbPath, std::string& error, int& code)
+{
+    struct stat st;
+    if (::lstat(dbPath.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+        return true;
+    code = ELOOP;
+    error = "a symbolic link, not a relation";
+    return false;
+}
+
 // ExistingOnly: a file that is not there, or is empty, is no relation. Looked
 // at before SQLite opens it, since switching a new file to WAL writes it.
 bool ExistsWithContent(const std::string& dbPath, std::string& error, int& code)
@@ -170,7 +181,7 @@ std::unique_ptr<Connection> Connection::Open(const std::string& dbPath, const Sc
 {
     ConfigureSqliteOnce();
     int code = 0;
-    if (mode == OpenMode::ExistingOnly && !ExistsWithContent(dbPath, error, code)) {
+    if (!NotALink(dbPath, error, code) || (mode == OpenMode::ExistingOnly && !ExistsWithContent(dbPath, error, code))) {
         error = dbPath + ": " + error;
         if (errorCode != nullptr)
             *errorCode = code;

@@ -13,7 +13,8 @@
 // called; the WAL then stays beside the database, whole and valid, and the
 // next opener reads it.
 // Failure modes: Open returns nullptr, an error text and (when asked) an
-// errno value (SqliteErrno.h) when the file cannot be opened or created, is
+// errno value (SqliteErrno.h) when the file cannot be opened or created, is a
+// symbolic link (ELOOP: a relation is never opened through one), is
 // not a relation of this name and format (kForeignRelationErrno), is corrupt
 // (kCorruptRelationErrno), or the schema cannot be installed. Statement
 // returns nullptr when preparing fails (LastError, LastErrno tell why).

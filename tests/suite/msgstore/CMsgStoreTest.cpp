@@ -297,7 +297,7 @@ TEST_F(CMsgStoreTest, AFailingMailboxHoldsUpNobodyElse)
          replaceWith(alice, [&] { fs::create_directory_symlink(alice + ".saved", alice); }), restore(alice), false,
          ms::kCodeMailboxUnavailable, true},
         {"directory for mailbox.db", replaceWith(mailboxDb, [&] { fs::create_directory(mailboxDb); }),
-         restore(mailboxDb), false, ms::kCodeMailboxRefused, true},
+         restore(mailboxDb), false, ms::kCodeMailboxUnavailable, true},
         {"unreadable mailbox.db", [&] { ::chmod(mailboxDb.c_str(), 0); }, [&] { ::chmod(mailboxDb.c_str(), 0600); },
          false, ms::kCodeMailboxUnavailable, false},
         {"home cannot be looked at", [&] { ::chmod(users.c_str(), 0); }, [&] { ::chmod(users.c_str(), 0755); }, false,

@@ -82,9 +82,9 @@ TEST(StoreCodeTest, EveryFailureGetsTheCodeOfItsScope)
         {S::RecordFailed, EPROTO, ms::kCodeMailboxUnavailable}, // SQLite gave no cause
         {S::RecordFailed, ECHILD, ms::kCodeMailboxUnavailable}, // a cause nobody expected
         // this mailbox, for good
-        {S::MessageFileFailed, EISDIR, ms::kCodeMailboxRefused},
-        {S::RelationUnavailable, ENOTDIR, ms::kCodeMailboxRefused},
-        {S::MessageFileFailed, ELOOP, ms::kCodeMailboxRefused},
+        {S::MessageFileFailed, EISDIR, ms::kCodeMailboxUnavailable},
+        {S::RelationUnavailable, ENOTDIR, ms::kCodeMailboxUnavailable},
+        {S::MessageFileFailed, ELOOP, ms::kCodeMailboxUnavailable},
         {S::MessageFileFailed, ENAMETOOLONG, ms::kCodeMailboxRefused},
         {S::MessageFileFailed, EDQUOT, ms::kCodeMailboxRefused},
         {S::MessageFileFailed, EFBIG, ms::kCodeMailboxRefused},
