@@ -51,7 +51,6 @@
 #include <cstring>
 #include <ctime>
 #include <exception>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -296,12 +295,6 @@ void RaiseFileLimit()
     }
 }
 
-bool IsRootOrRelative(const std::string& dir)
-{
-    const std::filesystem::path path = std::filesystem::path(dir).lexically_normal();
-    return !path.is_absolute() || path == path.root_path();
-}
-
 // A queue or store that `locmail init` did not make is a configuration error:
 // the run must never make or use one in the wrong place. A store home that is
 // not there at all may be a file system not mounted yet: an outage.
@@ -313,7 +306,7 @@ int CheckInstallation(const Settings& settings)
                  "; run `locmail init DIR` and set LOCMAIL_CONFIG or --config");
         return EX_CONFIG;
     }
-    if (IsRootOrRelative(settings.queueDir)) {
+    if (!IsAbsoluteBelowRoot(settings.queueDir)) {
         Complain("the queue directory '" + settings.queueDir +
                  "' ([Gateway] QueueDirectory) must be an absolute path below /" + fix);
         return EX_CONFIG;
@@ -322,7 +315,7 @@ int CheckInstallation(const Settings& settings)
         Complain("the queue in " + settings.queueDir + " cannot be used: " + fault + fix);
         return EX_CONFIG;
     }
-    if (!settings.storeHome.empty() && !IsRootOrRelative(settings.storeHome) && !FileExists(settings.storeHome)) {
+    if (!settings.storeHome.empty() && IsAbsoluteBelowRoot(settings.storeHome) && !FileExists(settings.storeHome)) {
         Complain("no message store at " + settings.storeHome + " ([MsgStore] HomeDir; not mounted?)" + fix);
         return EX_TEMPFAIL;
     }

@@ -146,9 +146,13 @@ TEST(Commands, RefuseAQueueOrStoreInTheWrongPlace)
         auto result = inst.Run(c.args);
         EXPECT_EQ(result.exitCode, c.status) << c.key << "=" << c.value << ", " << c.args[0] << ": " << result.output;
         EXPECT_FALSE(result.output.empty());
+        // init again keeps the file, and refuses to make anything at that place.
+        auto init = RunLocmail({"init", inst.Dir()});
+        EXPECT_EQ(init.exitCode, EX_CONFIG) << c.key << "=" << c.value << ": " << init.output;
     }
     EXPECT_FALSE(std::filesystem::exists("/users.db"));
     EXPECT_FALSE(std::filesystem::exists("/.locmail-store"));
+    EXPECT_FALSE(std::filesystem::exists("relative")) << "nothing made below the current folder";
 }
 
 } // namespace

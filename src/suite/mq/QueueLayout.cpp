@@ -77,6 +77,8 @@ bool CreateQueueDirectory(const std::string& path, std::string* fault)
     };
     if (path.empty())
         return fail("no queue directory given");
+    if (!IsAbsoluteBelowRoot(path))
+        return fail("the queue directory '" + path + "' must be an absolute path below /");
     std::error_code ec;
     std::filesystem::create_directories(path, ec);
     if (ec)

@@ -43,6 +43,10 @@ bool PrepareStoreHome(const std::string& storeHome, std::string& error)
         error = "the store home ([MsgStore] HomeDir) is not set";
         return false;
     }
+    if (!IsAbsoluteBelowRoot(storeHome)) {
+        error = "the store home '" + storeHome + "' must be an absolute path below /";
+        return false;
+    }
     if (!MakeDirectoryIfMissing(storeHome, 0755, error))
         return false;
     if (!TemplatesComplete(storeHome) && !WriteStoreTemplates(storeHome, error))
@@ -68,8 +72,7 @@ std::string StoreHomeFault(const std::string& storeHome)
 {
     if (storeHome.empty())
         return "the store home ([MsgStore] HomeDir) is not set";
-    const std::filesystem::path home = std::filesystem::path(storeHome).lexically_normal();
-    if (!home.is_absolute() || home == home.root_path())
+    if (!IsAbsoluteBelowRoot(storeHome))
         return "the store home '" + storeHome + "' must be an absolute path below /";
     if (!IsDirectory(storeHome))
         return "the store home " + storeHome + " does not exist or is not a directory";
