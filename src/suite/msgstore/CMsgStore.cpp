@@ -132,9 +132,9 @@ struct CMsgStore::State {
         return Lookup(address, kind, out);
     }
 
-    // A home that is not as the store made it (outside the store, a link, not
-    // a directory) is damage an operator must look at: that recipient waits
-    // (17), so nothing is returned for a store that could not be read.
+    // A home that is not as the store made it (missing, outside the store, a
+    // link, not a directory) is damage an operator must look at: that
+    // recipient waits (17), so nothing is returned for a store that could not be read.
     std::optional<Failure> HomePath(const Account& account, std::string& path)
     {
         auto home = HomePathOf(storeHome, account.home);
@@ -144,8 +144,8 @@ struct CMsgStore::State {
         int err = 0;
         switch (CheckHome(*home, err)) {
         case HomeState::Ready: path = *home; return std::nullopt;
-        case HomeState::Missing:
-            return Failure{kCodeNoHomeDirectory,
+        case HomeState::Missing: // registered, so the store lost it: not an unknown recipient
+            return Failure{kCodeMailboxUnavailable,
                            "The home directory " + *home + " of " + Quoted(account.address) + " does not exist"};
         case HomeState::KindFolderMissing:
             return Failure{kCodeStoreUnavailable, "Message store unavailable: the folder of the homes above " + *home

@@ -24,7 +24,7 @@ inline constexpr int kCodeFolderFull = 16;
 inline constexpr int kCodeMailboxUnavailable = 17; // one mailbox, temporary: defer that recipient only
 inline constexpr int kCodeMailboxRefused = 18;     // one mailbox, permanent: return the message
 inline constexpr int kCodeUnknownSharedMailbox = 39;
-inline constexpr int kCodeNoHomeDirectory = 46;
+inline constexpr int kCodeNoHomeDirectory = 46; // kept for callers of the suite; the store no longer raises it
 inline constexpr int kCodeBadAddress = 56;
 
 // The code for a failure of errno value ERROR (4, 17 or 18).

@@ -190,7 +190,7 @@ TEST_F(CMsgStoreTest, EveryFailureThrowsItsCodeAndKeepsItAsLastError)
         {"null user", user(nullptr, "inbox"), ms::kCodeBadAddress},
         {"missing folder", user("alice@example.org", "Projects"), ms::kCodeNoSuchFolder},
         {"folder with a slash", user("alice@example.org", "a/b"), ms::kCodeBadFolderName},
-        {"home gone", user("gone@example.org", "inbox"), ms::kCodeNoHomeDirectory},
+        {"home gone", user("gone@example.org", "inbox"), ms::kCodeMailboxUnavailable},
         {"unknown shared", shared("nobody", ""), ms::kCodeUnknownSharedMailbox},
         {"user as shared", shared("alice@example.org", ""), ms::kCodeUnknownSharedMailbox},
         {"missing shared folder", shared("support", "Open"), ms::kCodeNoSuchFolder},
