@@ -201,6 +201,7 @@ TEST(RunOnce, AMailboxThatFailsHoldsBackOnlyItsOwnCopy)
         {Kind::DirectoryInstead, "inbox696E626F78/1"},
         {Kind::DirectoryInstead, "mailbox.db"},
         {Kind::LinkInstead, "mailbox.db"},
+        {Kind::LinkInstead, "inbox696E626F78"},
         {Kind::LinkInstead, ""},
         {Kind::LockHeld, "mailbox.id0"},
     };
