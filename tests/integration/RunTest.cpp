@@ -202,6 +202,7 @@ TEST(RunOnce, AMailboxThatFailsHoldsBackOnlyItsOwnCopy)
         {Kind::DirectoryInstead, "mailbox.db"},
         {Kind::LinkInstead, "mailbox.db"},
         {Kind::LinkInstead, "inbox696E626F78"},
+        {Kind::LinkInstead, "inbox696E626F78/1"}, // dangling: writing through it would make a file elsewhere
         {Kind::LinkInstead, ""},
         {Kind::LockHeld, "mailbox.id0"},
     };
