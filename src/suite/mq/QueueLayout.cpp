@@ -91,7 +91,7 @@ bool CreateQueueDirectory(const std::string& path, std::string* fault)
             return fail(dir + " exists and is not a directory");
     }
     std::string seq = PathJoin(path, "seq");
-    UniqueFd fd(::open(seq.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0640));
+    UniqueFd fd(::open(seq.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0640));
     if (!fd)
         return fail(Reason("cannot create", seq, errno));
     return true;

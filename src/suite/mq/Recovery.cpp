@@ -118,7 +118,8 @@ void RestoreMarkers(const QueuePaths& paths, const std::string& module, uint32_t
         std::string dir = paths.Channel(route.name);
         if (MakeDirectory(dir, 0750) != 0 && errno != EEXIST)
             continue;
-        UniqueFd marker(::open(paths.Marker(route.name, id).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0640));
+        const std::string path = paths.Marker(route.name, id);
+        UniqueFd marker(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0640));
         if (marker)
             names += (names.empty() ? "" : ", ") + route.name;
     }
