@@ -84,8 +84,16 @@ int RunInit(const std::string& dirArg)
         return EX_CANTCREAT;
     }
 
-    // The directories are the configured ones, so a kept file is honoured.
+    // The directories are the configured ones, so a kept file is honoured, but
+    // never one that would put a queue or store at / or below the current folder.
     Settings settings = ReadSettings(config);
+    for (const auto& [key, dir] : {std::pair{"[Gateway] QueueDirectory", settings.queueDir},
+                                   std::pair{"[MsgStore] HomeDir", settings.storeHome}}) {
+        if (!IsAbsoluteBelowRoot(dir)) {
+            Complain(std::string(key) + " '" + dir + "' in " + config + " must be an absolute path below /");
+            return EX_CONFIG;
+        }
+    }
     if (!MakeTree(settings.logDir))
         return EX_CANTCREAT;
     std::string why;

@@ -8,6 +8,7 @@
 #include "suite/mq/HoldArea.h"
 #include "suite/mq/QueueLayout.h"
 #include "suite/mq/QueueListing.h"
+#include "suite/platform/Printable.h"
 
 #include <CLI/CLI.hpp>
 
@@ -80,15 +81,16 @@ int RunList()
     const std::time_t now = std::time(nullptr);
     std::printf("%-8s %5s %9s  %-12s %-28s %s\n", "ID", "AGE", "SIZE", "CHANNELS", "SENDER", "RECIPIENTS");
     for (const auto& entry : listing.entries) {
-        std::string sender = entry.sender.empty() ? "<>" : entry.sender;
+        // Addresses come from mail: printed with controls, bidi overrides and stray bytes escaped.
+        std::string sender = entry.sender.empty() ? "<>" : PrintableText(entry.sender);
         std::printf("%08X %5s %9llu  %-12s %-28s %s\n", entry.id, Span(now - entry.arrived).c_str(),
                     static_cast<unsigned long long>(entry.size), Channels(entry).c_str(), sender.c_str(),
-                    Recipients(entry).c_str());
+                    PrintableText(Recipients(entry)).c_str());
         for (const auto& deferral : entry.deferrals)
-            std::printf("         %s\n", Deferral(deferral, now).c_str());
+            std::printf("         %s\n", PrintableText(Deferral(deferral, now)).c_str());
     }
     for (const auto& note : listing.notes)
-        std::printf("note: %s\n", note.c_str());
+        std::printf("note: %s\n", PrintableText(note).c_str());
     std::printf("%zu message(s)\n", listing.entries.size());
     ListHeld(settings.queueDir, now);
     return EX_OK;

@@ -40,6 +40,7 @@
 #include "suite/mq/QueueLayout.h"
 #include "suite/mq/WalkControl.h"
 #include "suite/msgstore/CMsgStore.h"
+#include "suite/msgstore/StoreHome.h"
 #include "suite/platform/Files.h"
 
 #include <CLI/CLI.hpp>
@@ -304,21 +305,33 @@ void RaiseFileLimit()
     }
 }
 
+// A queue or store that `locmail init` did not make is a configuration error:
+// the run must never make or use one in the wrong place. A store home that is
+// not there at all may be a file system not mounted yet: an outage.
 int CheckInstallation(const Settings& settings)
 {
+    const std::string fix = "; check " + settings.configFile + " or run `locmail init DIR`";
     if (!FileExists(settings.configFile)) {
         Complain("no configuration file at " + settings.configFile +
                  "; run `locmail init DIR` and set LOCMAIL_CONFIG or --config");
         return EX_CONFIG;
     }
-    if (std::string fault = mq::CheckQueueLayout(settings.queueDir); !fault.empty()) {
-        Complain("the queue in " + settings.queueDir + " cannot be used: " + fault + "; run `locmail init DIR`");
-        return EX_UNAVAILABLE;
+    if (!IsAbsoluteBelowRoot(settings.queueDir)) {
+        Complain("the queue directory '" + settings.queueDir +
+                 "' ([Gateway] QueueDirectory) must be an absolute path below /" + fix);
+        return EX_CONFIG;
     }
-    if (settings.storeHome.empty() || !IsDirectory(settings.storeHome)) {
-        Complain("no message store at '" + settings.storeHome + "' ([MsgStore] HomeDir of " +
-                 settings.configFile + "); run `locmail init DIR`");
-        return EX_UNAVAILABLE;
+    if (std::string fault = mq::CheckQueueLayout(settings.queueDir); !fault.empty()) {
+        Complain("the queue in " + settings.queueDir + " cannot be used: " + fault + fix);
+        return EX_CONFIG;
+    }
+    if (!settings.storeHome.empty() && IsAbsoluteBelowRoot(settings.storeHome) && !FileExists(settings.storeHome)) {
+        Complain("no message store at " + settings.storeHome + " ([MsgStore] HomeDir; not mounted?)" + fix);
+        return EX_TEMPFAIL;
+    }
+    if (std::string fault = msgstore::StoreHomeFault(settings.storeHome); !fault.empty()) {
+        Complain(fault + fix);
+        return EX_CONFIG;
     }
     return EX_OK;
 }

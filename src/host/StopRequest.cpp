@@ -41,16 +41,28 @@ bool SetHandlers(void (*handler)(int))
     return ok;
 }
 
-void UnblockStopSignals()
+sigset_t StopSignalSet()
 {
     sigset_t set;
     sigemptyset(&set);
     for (int sig : kSignals)
         sigaddset(&set, sig);
+    return set;
+}
+
+void UnblockStopSignals()
+{
+    sigset_t set = StopSignalSet();
     ::sigprocmask(SIG_UNBLOCK, &set, nullptr);
 }
 
 } // namespace
+
+void HoldStopSignals()
+{
+    sigset_t set = StopSignalSet();
+    ::sigprocmask(SIG_BLOCK, &set, nullptr);
+}
 
 StopRequest::StopRequest()
 {

@@ -10,6 +10,9 @@
 // copies the request into it (CopyRequestInto) only between two messages.
 // The constructor also unblocks both signals: a restart (Restart.h) blocks them
 // across exec, so one that arrives meanwhile waits for this process.
+// HoldStopSignals blocks both signals until the StopRequest exists: `run`
+// calls it first thing, so a signal during start-up is a stop request once
+// the handlers are in place, never death by the default action.
 // Failure modes: the constructor throws std::system_error when the pipe or the
 // handlers cannot be set up.
 #pragma once
@@ -17,6 +20,8 @@
 #include "suite/platform/UniqueFd.h"
 
 namespace locmail::host {
+
+void HoldStopSignals();
 
 class StopRequest {
 public:

@@ -16,13 +16,13 @@ int OpenStore(StoreAccess& store)
                  "; run `locmail init DIR` and set LOCMAIL_CONFIG or --config");
         return EX_CONFIG;
     }
-    if (s.storeHome.empty()) {
-        Complain("[MsgStore] HomeDir is not set in " + s.configFile + "; set it, then run `locmail init` again");
+    if (std::string fault = msgstore::StoreHomeFault(s.storeHome); !fault.empty()) {
+        Complain(fault + "; set [MsgStore] HomeDir in " + s.configFile + ", then run `locmail init DIR`");
         return EX_CONFIG;
     }
     OpenLog(s);
     std::string error;
-    store.users = msgstore::UsersDirectory::Open(s.storeHome, error);
+    store.users = msgstore::UsersDirectory::OpenExisting(s.storeHome, error);
     if (!store.users) {
         Complain("cannot open the users directory: " + error + "; check " + s.storeHome +
                  " or run `locmail init` to make it");

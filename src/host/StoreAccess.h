@@ -4,7 +4,8 @@
 // Contract: OpenStore reads the settings, requires the configuration file and
 // [MsgStore] HomeDir, opens the log and the users directory, and returns
 // EX_OK, or the sysexits status after telling the operator what failed on
-// standard error (EX_CONFIG: no configuration; EX_UNAVAILABLE: the users
+// standard error (EX_CONFIG: no configuration, or no store that `locmail init`
+// made at [MsgStore] HomeDir; EX_UNAVAILABLE: the users
 // directory cannot be opened). FindMailbox looks an address up as delivery
 // does: a user or shared mailbox by its address, else a shared mailbox by the
 // part before the '@'.

@@ -1,13 +1,36 @@
 // locmail: the host of the delivery agent and the operator's tool around it.
 #include "host/Commands.h"
+#include "host/StopRequest.h"
 #include "suite/platform/Config.h"
 
 #include <CLI/CLI.hpp>
 
 #include <sysexits.h>
 
+#include <string_view>
+
+namespace {
+
+// The subcommand: the first argument that is neither an option nor the value of --config.
+std::string_view Subcommand(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        std::string_view arg = argv[i];
+        if (arg == "--config")
+            ++i;
+        else if (!arg.starts_with("-"))
+            return arg;
+    }
+    return {};
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
+    // Before anything else, so that no stop signal kills `run` while it starts up.
+    if (Subcommand(argc, argv) == "run")
+        locmail::host::HoldStopSignals();
     CLI::App app{"locmail: local mail delivery agent"};
     app.require_subcommand(1);
     std::string config;

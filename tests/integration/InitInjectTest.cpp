@@ -58,6 +58,12 @@ TEST(InjectCommand, QueuesOneEntryOnLocalWithEveryRecipientAndTheTextByteForByte
     EXPECT_EQ(both[1].sender, "");
     EXPECT_EQ(EntryText(inst, both[1].id), std::string("Subject: x\r\n\r\nbody\0with nul\r\n", 30));
     EXPECT_NE(ReadFile(inst.LogFile()).find("contains NUL bytes"), std::string::npos);
+
+    // An address that reverses what follows it, or holds stray bytes, is shown escaped.
+    MustRun(inst, {"inject", "-f", "\xE2\x80\xAE" "gro.live@x", "caf\xC3\xA9@example.org", "\xFF@x"}, kMessage);
+    auto shown = inst.Run({"queue", "ls"});
+    EXPECT_NE(shown.output.find("\\xE2\\x80\\xAEgro.live@x"), std::string::npos) << shown.output;
+    EXPECT_NE(shown.output.find("caf\xC3\xA9@example.org (local), \\xFF@x (local)"), std::string::npos) << shown.output;
 }
 
 TEST(InjectCommand, RefusesBadInputWithTheRightStatusAndQueuesNothing)
@@ -100,19 +106,55 @@ TEST(Commands, SayWhatIsMissingFromAnInstallation)
         {"qxmta.ini", run, EX_CONFIG, "locmail init"},
         {"queue", inject, EX_TEMPFAIL, "locmail init"},
         {"queue", {"queue", "ls"}, EX_UNAVAILABLE, ""},
-        {"queue", run, EX_UNAVAILABLE, "locmail init"},
-        {"store", run, EX_UNAVAILABLE, "locmail init"},
+        {"queue", run, EX_CONFIG, "locmail init"},
+        {"queue/tmp", run, EX_CONFIG, "has no tmp folder"},
+        {"store", run, EX_TEMPFAIL, "not mounted?"}, // perhaps a file system not there yet
+        {"store/.locmail-store", run, EX_CONFIG, "not a message store made by `locmail init`"},
+        {"store/.locmail-store", {"user", "add", "bob@x"}, EX_CONFIG, "not a message store"},
     };
     std::unique_ptr<Installation> inst;
+    std::string removed;
     for (const auto& c : cases) {
-        if (!inst || std::filesystem::exists(inst->Dir() + "/" + c.removed)) { // a fresh one per part removed
+        if (!inst || c.removed != removed) { // a fresh one per part removed
             inst = std::make_unique<Installation>();
+            removed = c.removed;
             std::filesystem::remove_all(inst->Dir() + "/" + c.removed);
         }
         auto result = inst->Run(c.args, kMessage);
         EXPECT_EQ(result.exitCode, c.status) << c.removed << ", " << c.args[0] << ": " << result.output;
         EXPECT_NE(result.output.find(c.says), std::string::npos) << result.output;
     }
+}
+
+// A queue or store setting that points at what `locmail init` did not make is
+// refused before anything is made there.
+TEST(Commands, RefuseAQueueOrStoreInTheWrongPlace)
+{
+    struct Case {
+        const char *key, *value;
+        std::vector<std::string> args;
+        int status;
+    } cases[] = {
+        {"HomeDir", "/", {"run", "--once"}, EX_CONFIG},
+        {"HomeDir", "relative/store", {"run", "--once"}, EX_CONFIG},
+        {"HomeDir", "/", {"user", "add", "bob@x"}, EX_CONFIG},
+        {"HomeDir", "/", {"user", "list"}, EX_CONFIG},
+        {"QueueDirectory", "/", {"run", "--once"}, EX_CONFIG},
+        {"QueueDirectory", "/.", {"run", "--once"}, EX_CONFIG},
+    };
+    for (const auto& c : cases) {
+        Installation inst;
+        SetConfig(inst, c.key, c.value);
+        auto result = inst.Run(c.args);
+        EXPECT_EQ(result.exitCode, c.status) << c.key << "=" << c.value << ", " << c.args[0] << ": " << result.output;
+        EXPECT_FALSE(result.output.empty());
+        // init again keeps the file, and refuses to make anything at that place.
+        auto init = RunLocmail({"init", inst.Dir()});
+        EXPECT_EQ(init.exitCode, EX_CONFIG) << c.key << "=" << c.value << ": " << init.output;
+    }
+    EXPECT_FALSE(std::filesystem::exists("/users.db"));
+    EXPECT_FALSE(std::filesystem::exists("/.locmail-store"));
+    EXPECT_FALSE(std::filesystem::exists("relative")) << "nothing made below the current folder";
 }
 
 } // namespace

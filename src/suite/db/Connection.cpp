@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstring>
 #include <mutex>
 
 namespace locmail::db {
@@ -44,11 +45,12 @@ bool ReadMark(sqlite3* db, FileMark& mark)
     return QueryInt(db, "PRAGMA user_version", mark.version) && QueryInt(db, "PRAGMA application_id", mark.tag);
 }
 
-// A new, empty file, or one of an older format of the same relation that the schema can upgrade.
-bool CanBringUpToDate(const FileMark& mark, const Schema& schema)
+// A new, empty file (when the mode may install), or one of an older format of
+// the same relation that the schema can upgrade.
+bool CanBringUpToDate(const FileMark& mark, const Schema& schema, OpenMode mode)
 {
     if (mark.version == 0 && mark.tag == 0)
-        return true;
+        return mode == OpenMode::CreateOrUpgrade;
     return mark.tag == RelationTag(schema.relation) && mark.version >= 1 && mark.version < schema.format
         && schema.upgrades.size() >= static_cast<std::size_t>(schema.format - 1);
 }
@@ -83,7 +85,7 @@ bool SqliteFailed(sqlite3* db, std::string& error, int& code)
 // Checks the file's schema, or installs or upgrades it. Runs the change under
 // BEGIN IMMEDIATE and looks again there, so two processes opening a new or
 // older relation at once do not both change it.
-bool CheckOrInstall(sqlite3* db, const Schema& schema, std::string& error, int& code)
+bool CheckOrInstall(sqlite3* db, const Schema& schema, OpenMode mode, std::string& error, int& code)
 {
     FileMark mark;
     if (!ReadMark(db, mark))
@@ -91,14 +93,14 @@ bool CheckOrInstall(sqlite3* db, const Schema& schema, std::string& error, int& 
     const int want = RelationTag(schema.relation);
     if (mark.version == schema.format && mark.tag == want)
         return true;
-    if (!CanBringUpToDate(mark, schema))
+    if (!CanBringUpToDate(mark, schema, mode))
         return Refuse(mark, schema, error, code);
     Transaction tx(db);
     if (!tx.began() || !ReadMark(db, mark))
         return SqliteFailed(db, error, code);
     if (mark.version == schema.format && mark.tag == want)
         return true; // someone else did it meanwhile
-    if (!CanBringUpToDate(mark, schema))
+    if (!CanBringUpToDate(mark, schema, mode))
         return Refuse(mark, schema, error, code);
     if (sqlite3_exec(db, UpdateSql(mark, schema).c_str(), nullptr, nullptr, nullptr) != SQLITE_OK || !tx.commit())
         return SqliteFailed(db, error, code);
@@ -114,6 +116,35 @@ void ConfigureSqliteOnce()
 {
     static std::once_flag once;
     std::call_once(once, [] { sqlite3_config(SQLITE_CONFIG_PAGECACHE, nullptr, 0, 0); });
+}
+
+// A link in the place of a relation could lead anywhere: never opened through one.
+bool NotALink(const std::string& dbPath, std::string& error, int& code)
+{
+    struct stat st;
+    if (::lstat(dbPath.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+        return true;
+    code = ELOOP;
+    error = "a symbolic link, not a relation";
+    return false;
+}
+
+// ExistingOnly: a file that is not there, or is empty, is no relation. Looked
+// at before SQLite opens it, since switching a new file to WAL writes it.
+bool ExistsWithContent(const std::string& dbPath, std::string& error, int& code)
+{
+    struct stat st;
+    if (::stat(dbPath.c_str(), &st) != 0) {
+        code = errno;
+        error = std::strerror(code);
+        return false;
+    }
+    if (S_ISREG(st.st_mode) && st.st_size == 0) {
+        code = kForeignRelationErrno;
+        error = "the file is empty, not a relation";
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -146,12 +177,19 @@ bool Connection::StillAtPath() const
 }
 
 std::unique_ptr<Connection> Connection::Open(const std::string& dbPath, const Schema& schema, std::string& error,
-                                             int* errorCode)
+                                             int* errorCode, OpenMode mode)
 {
     ConfigureSqliteOnce();
     int code = 0;
+    if (!NotALink(dbPath, error, code) || (mode == OpenMode::ExistingOnly && !ExistsWithContent(dbPath, error, code))) {
+        error = dbPath + ": " + error;
+        if (errorCode != nullptr)
+            *errorCode = code;
+        return nullptr;
+    }
     sqlite3* raw = nullptr;
-    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE;
+    const int flags = SQLITE_OPEN_READWRITE | (mode == OpenMode::CreateOrUpgrade ? SQLITE_OPEN_CREATE : 0)
+                    | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE;
     int rc = sqlite3_open_v2(dbPath.c_str(), &raw, flags, CountingVfsName());
     SqlitePtr db(raw);
     bool ok = rc == SQLITE_OK;
@@ -161,7 +199,7 @@ std::unique_ptr<Connection> Connection::Open(const std::string& dbPath, const Sc
     } else {
         sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
         ok = sqlite3_exec(db.get(), kRelationPragmas, nullptr, nullptr, nullptr) == SQLITE_OK
-                 ? CheckOrInstall(db.get(), schema, error, code)
+                 ? CheckOrInstall(db.get(), schema, mode, error, code)
                  : SqliteFailed(db.get(), error, code);
     }
     if (!ok) {

@@ -13,7 +13,8 @@
 // called; the WAL then stays beside the database, whole and valid, and the
 // next opener reads it.
 // Failure modes: Open returns nullptr, an error text and (when asked) an
-// errno value (SqliteErrno.h) when the file cannot be opened or created, is
+// errno value (SqliteErrno.h) when the file cannot be opened or created, is a
+// symbolic link (ELOOP: a relation is never opened through one), is
 // not a relation of this name and format (kForeignRelationErrno), is corrupt
 // (kCorruptRelationErrno), or the schema cannot be installed. Statement
 // returns nullptr when preparing fails (LastError, LastErrno tell why).
@@ -46,10 +47,15 @@ struct Schema {
     std::span<const char* const> upgrades = {};
 };
 
+// ExistingOnly opens a file that must already be a relation of the schema
+// (or of an older format it upgrades): never creates the file, never installs
+// the schema into an empty one. For files only `locmail init` may make.
+enum class OpenMode { CreateOrUpgrade, ExistingOnly };
+
 class Connection {
 public:
     static std::unique_ptr<Connection> Open(const std::string& dbPath, const Schema& schema, std::string& error,
-                                            int* errorCode = nullptr);
+                                            int* errorCode = nullptr, OpenMode mode = OpenMode::CreateOrUpgrade);
 
     sqlite3* handle() const { return db_.get(); }
     const std::string& path() const { return path_; }

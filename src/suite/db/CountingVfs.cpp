@@ -1,5 +1,7 @@
 #include "suite/db/CountingVfs.h"
 
+#include "suite/db/ShmAllocation.h"
+
 #include <sqlite3.h>
 
 #include <atomic>
@@ -77,6 +79,7 @@ void Register()
     g_real = sqlite3_vfs_find(nullptr);
     if (g_real == nullptr)
         return;
+    (void)InstallShmAllocation(g_real); // a full disk must not kill us through the WAL index's mapping
     g_counting = *g_real; // every other call goes to the real VFS as it is
     g_counting.zName = "locmail-counting";
     g_counting.szOsFile = static_cast<int>(sizeof(CountingFile)) + g_real->szOsFile;

@@ -4,7 +4,9 @@
 // database files through its VFS, out of our sight. Every relation connection
 // is opened on this VFS (named by CountingVfsName()), which forwards each call
 // to the default VFS unchanged and adds one to a counter per xSync, so that
-// benchmarks can report all durability points per message.
+// benchmarks can report all durability points per message. Registering it
+// also makes the real VFS allocate SQLite's shared memory before mapping it
+// (ShmAllocation.h), so every relation gets that too.
 // Failure modes: CountingVfsName() returns nullptr when the VFS could not be
 // registered (no default VFS); callers then open on the default VFS.
 #pragma once

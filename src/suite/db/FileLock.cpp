@@ -78,7 +78,7 @@ Holder* FindHeld(const Key& key)
 
 int AcquireFileLock(const std::string& path, bool shared, unsigned long ms, LockKey* keyOut)
 {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644));
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644));
     struct stat st;
     if (!fd || ::fstat(fd.get(), &st) != 0)
         return errno;

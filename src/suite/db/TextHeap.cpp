@@ -45,7 +45,7 @@ bool TextHeap::OpenForAppend()
 {
     if (append_)
         return true;
-    UniqueFd fd(::open(path_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600));
+    UniqueFd fd(::open(path_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (!fd)
         return false;
     struct stat st;

@@ -1,6 +1,7 @@
 #include "suite/log/LogMessage.h"
 
 #include "suite/log/LoggerAccess.h"
+#include "suite/platform/Printable.h"
 
 #include <spdlog/sinks/basic_file_sink.h>
 #include <spdlog/sinks/stdout_sinks.h>
@@ -56,7 +57,8 @@ void Write(int level, std::string_view module, std::string_view text)
     text = TrimLineEnds(text);
     if (text.size() >= kMaxLine)
         text = text.substr(0, kMaxLine - 1);
-    Logger().info("{} {}: {}", level, module, text);
+    // Addresses and names come from mail: no line breaks, controls or bidi overrides reach the log raw.
+    Logger().info("{} {}: {}", level, PrintableText(module), PrintableText(text));
 }
 
 void VLogMessage(int level, const char* module, const char* format, va_list args)

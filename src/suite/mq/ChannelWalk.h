@@ -64,6 +64,8 @@ public:
     uint32_t Next();
     // The entry handed out last, or kNoMessage.
     uint32_t Current() const { return current_; }
+    const QueuePaths& Paths() const { return paths_; }
+    const std::string& Module() const { return module_; }
     // The envelope the claim checked, when ID is the current entry; else null.
     const EnvelopeData* ClaimedEnvelope(uint32_t id) const
     {

@@ -41,8 +41,10 @@ bool ForEachName(const std::string& path, Visit visit)
 bool ListEntryIds(const std::string& dir, std::string_view ext, std::vector<uint32_t>& ids)
 {
     ids.clear();
-    bool ok = ForEachName(dir, [&](std::string_view name, unsigned char) {
-        if (auto id = ParseEntryName(name, ext))
+    bool ok = ForEachName(dir, [&](std::string_view name, unsigned char type) {
+        auto id = ParseEntryName(name, ext);
+        // A folder by an entry's name is none of ours: not an entry to claim, nor damage to report each walk.
+        if (id && type != DT_DIR && !(type == DT_UNKNOWN && IsDirectory(PathJoin(dir, std::string(name)))))
             ids.push_back(*id);
     });
     std::sort(ids.begin(), ids.end());

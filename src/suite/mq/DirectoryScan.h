@@ -2,7 +2,7 @@
 //
 // Contract: ListEntryIds gives the ids of the names in DIR that are an entry
 // name followed by EXT ("" for channel markers), sorted ascending, ignoring
-// every other name. ListSubfolders gives the names of the folders in DIR,
+// every other name and folders by such names. ListSubfolders gives the names of the folders in DIR,
 // ListNames every name in DIR (but "." and ".."), sorted.
 // Failure modes: both return false (errno set) when DIR cannot be read.
 #pragma once

@@ -76,7 +76,8 @@ std::optional<std::string> DecodeField(std::string_view field)
         if (hi < 0 || lo < 0)
             return std::nullopt;
         char decoded = static_cast<char>(hi * 16 + lo);
-        if (decoded == '\r' || decoded == '\n')
+        // Line ends would split the record; a NUL would cut the text where the agent reads it as a C string.
+        if (decoded == '\r' || decoded == '\n' || decoded == '\0')
             return std::nullopt;
         out += decoded;
         i += 2;
@@ -105,6 +106,14 @@ std::vector<std::string_view> SplitFields(std::string_view line)
             return fields;
         start = blank + 1;
     }
+}
+
+// A channel name names a folder of the queue: it passes the same check as a
+// name the queue's callers give, so a tampered envelope cannot point elsewhere.
+std::optional<std::string> ChannelName(std::string_view field)
+{
+    auto decoded = DecodeField(field);
+    return decoded ? NormaliseChannelName(*decoded) : std::nullopt;
 }
 
 // The four text fields a sender or recipient line ends with.
@@ -206,10 +215,10 @@ private:
     {
         if (f.size() != 4)
             return false;
-        auto channel = DecodeField(f[1]);
+        auto channel = ChannelName(f[1]);
         auto attempts = DecodeNumber<uint32_t>(f[2]);
         auto next = DecodeNumber<int64_t>(f[3]);
-        if (!channel || channel->empty() || !attempts || *attempts == 0 || !next || *next < 0 ||
+        if (!channel || !attempts || *attempts == 0 || !next || *next < 0 ||
             FindDeferral(out_, *channel) != nullptr)
             return false;
         out_.deferrals.push_back({std::move(*channel), *attempts, *next});
@@ -237,8 +246,8 @@ private:
         if (f.size() != 3)
             return false;
         auto priority = DecodeNumber<int>(f[1]);
-        auto name = DecodeField(f[2]);
-        if (!priority || !name || name->empty())
+        auto name = ChannelName(f[2]);
+        if (!priority || !name)
             return false;
         out_.channels.push_back({std::move(*name), *priority});
         return true;

@@ -15,7 +15,7 @@ bool ReplaceEnvelope(const QueuePaths& paths, uint32_t id, const EnvelopeData& e
                      std::string& fault)
 {
     std::string fresh = paths.TmpFile(id, ".new");
-    UniqueFd fd(::open(fresh.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0640));
+    UniqueFd fd(::open(fresh.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0640));
     bool ok = fd && WriteAll(fd.get(), FormatEnvelopeFile(envelope)) && Fsync(fd.get()) &&
               ::rename(fresh.c_str(), target.c_str()) == 0;
     if (!ok) {

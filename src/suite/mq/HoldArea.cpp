@@ -43,7 +43,7 @@ std::string OneLine(std::string text)
 
 bool WriteReason(const QueuePaths& paths, uint32_t id, const std::string& reason)
 {
-    UniqueFd fd(::open(paths.HoldFile(id, ".why").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0640));
+    UniqueFd fd(::open(paths.HoldFile(id, ".why").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0640));
     return fd && WriteAll(fd.get(), OneLine(reason));
 }
 
@@ -64,7 +64,7 @@ void MarkChannels(const QueuePaths& paths, uint32_t id, const EnvelopeData& enve
         if (!name)
             continue;
         (void)MakeDirectory(paths.Channel(*name), 0750);
-        UniqueFd marker(::open(paths.Marker(*name, id).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0640));
+        UniqueFd marker(::open(paths.Marker(*name, id).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0640));
     }
 }
 

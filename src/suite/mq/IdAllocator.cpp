@@ -55,7 +55,7 @@ bool IdInUse(const QueuePaths& paths, uint32_t id)
 
 UniqueFd SeqLock(const QueuePaths& paths)
 {
-    UniqueFd fd(::open(paths.Seq().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0640));
+    UniqueFd fd(::open(paths.Seq().c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0640));
     if (fd && !LockExclusive(fd.get()))
         fd.reset();
     return fd;

@@ -41,9 +41,11 @@ std::string ResolveQueueDirectory(const std::string& queueName, const std::strin
 bool IsEntry(const MQContext* context) { return context != nullptr && context->entry != nullptr; }
 bool IsChannel(const MQContext* context) { return context != nullptr && context->walk != nullptr; }
 
+// The calls that name an entry by id alone now mean this walk's queue (QueueState.h).
 uint32_t Publish(MQContext* channel, uint32_t id)
 {
     channel->msgNumber = channel->walk->Current();
+    EnterWalkQueue(channel->walk.get(), {channel->walk->Paths().Dir(), channel->walk->Module()});
     return id;
 }
 
@@ -52,8 +54,10 @@ uint32_t Publish(MQContext* channel, uint32_t id)
 MQContext::MQContext() : msgNumber(kNoMessage) {}
 MQContext::~MQContext()
 {
-    if (walk)
+    if (walk) {
         UnregisterWalk(walk.get());
+        LeaveWalkQueue(walk.get());
+    }
 }
 
 bool MQInit(const char* queueName, const char* moduleName)
@@ -135,7 +139,7 @@ stEnvelope* GetMQEnvelope(uint32_t id)
     QueueSettings queue = CurrentQueue();
     if (queue.dir.empty())
         return nullptr;
-    if (stEnvelope* claimed = ClaimedEnvelopeCopy(id))
+    if (stEnvelope* claimed = ClaimedEnvelopeCopy(queue.dir, id))
         return claimed;
     ParsedEnvelope parsed = ReadEntryEnvelope(QueuePaths(queue.dir), id);
     if (!parsed.ok) {

@@ -7,8 +7,12 @@
 //    directory itself; anything else means [Gateway] QueueDirectory of
 //    qxmta.ini. True when that directory has a usable layout; the directory
 //    and the module name (under which the library logs) are then kept for the
-//    process (QueueState.h). False, with a level-1 line, otherwise; a failed
-//    MQInit leaves what an earlier one recorded.
+//    calling thread, and for the process's threads that never called MQInit
+//    (QueueState.h). False, with a level-1 line, otherwise; a failed MQInit
+//    leaves what an earlier one recorded. A walk keeps the queue it was
+//    opened on: after GetFirstMessage/GetNextMessage, the calls below that
+//    take an id alone (and CreateMQEntry) mean that walk's queue in that
+//    thread, so two agents on two queues in one process never mix them.
 //  - OpenMQChannel(name): a walk context for the channel (names are
 //    case-insensitive; the channel folder is created when missing); null when
 //    MQInit has not succeeded or the name is not valid. CloseMQChannel frees

@@ -160,7 +160,7 @@ bool NewEntry::CreateMarkers()
         std::string marker = paths_.Marker(route.name, id_);
         if (!EnsureDirectory(paths_.Channel(route.name)))
             return Fail("cannot create the channel folder", errno);
-        UniqueFd fd(::open(marker.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0640));
+        UniqueFd fd(::open(marker.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0640));
         if (!fd)
             return Fail("cannot create the channel marker", errno);
         markersMade_.push_back(std::move(marker));

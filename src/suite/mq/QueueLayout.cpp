@@ -84,6 +84,8 @@ bool CreateQueueDirectory(const std::string& path, std::string* fault)
     };
     if (path.empty())
         return fail("no queue directory given");
+    if (!IsAbsoluteBelowRoot(path))
+        return fail("the queue directory '" + path + "' must be an absolute path below /");
     std::error_code ec;
     std::filesystem::create_directories(path, ec);
     if (ec)
@@ -96,7 +98,7 @@ bool CreateQueueDirectory(const std::string& path, std::string* fault)
             return fail(dir + " exists and is not a directory");
     }
     std::string seq = PathJoin(path, "seq");
-    UniqueFd fd(::open(seq.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0640));
+    UniqueFd fd(::open(seq.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0640));
     if (!fd)
         return fail(Reason("cannot create", seq, errno));
     return true;

@@ -15,7 +15,7 @@
 // over 64 characters, a first character that is not a letter or digit,
 // characters other than letters, digits, '.', '_' and '-').
 // CreateQueueDirectory makes the whole layout (the queue folder itself and
-// its parents too) and is idempotent; CheckQueueLayout says what is missing
+// its parents too; never in / or at a relative path) and is idempotent; CheckQueueLayout says what is missing
 // or not writable.
 // Failure modes: CreateQueueDirectory returns false and CheckQueueLayout a
 // non-empty fault text; neither throws but std::bad_alloc.

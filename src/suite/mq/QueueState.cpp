@@ -11,16 +11,41 @@ namespace {
 std::mutex g_mutex;
 QueueSettings g_settings;
 
+thread_local QueueSettings t_initQueue;
+thread_local const void* t_walk = nullptr;
+thread_local QueueSettings t_walkQueue;
+
 } // namespace
 
 void SetQueueSettings(QueueSettings settings)
 {
+    t_walk = nullptr;
+    t_walkQueue = {};
+    t_initQueue = settings;
     std::lock_guard<std::mutex> lock(g_mutex);
     g_settings = std::move(settings);
 }
 
+void EnterWalkQueue(const void* walk, QueueSettings settings)
+{
+    t_walk = walk;
+    t_walkQueue = std::move(settings);
+}
+
+void LeaveWalkQueue(const void* walk)
+{
+    if (t_walk != walk)
+        return;
+    t_walk = nullptr;
+    t_walkQueue = {};
+}
+
 QueueSettings CurrentQueue()
 {
+    if (t_walk != nullptr)
+        return t_walkQueue;
+    if (!t_initQueue.dir.empty())
+        return t_initQueue;
     std::lock_guard<std::mutex> lock(g_mutex);
     return g_settings;
 }

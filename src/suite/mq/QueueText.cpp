@@ -28,7 +28,7 @@ struct EntryGuard {
 
 bool WriteText(const char* path, const std::string& text)
 {
-    UniqueFd fd(::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    UniqueFd fd(::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
     return fd && WriteAll(fd.get(), text) && ::close(fd.release()) == 0;
 }
 

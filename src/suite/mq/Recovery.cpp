@@ -85,6 +85,8 @@ std::vector<uint32_t> MarkedIds(const QueuePaths& paths)
     if (!ListSubfolders(paths.Channels(), channels))
         return all;
     for (const auto& channel : channels) {
+        if (NormaliseChannelName(channel) != channel)
+            continue; // a folder no channel name gives: not ours
         if (ListEntryIds(paths.Channel(channel), "", ids))
             all.insert(all.end(), ids.begin(), ids.end());
     }
@@ -120,7 +122,8 @@ void RestoreMarkers(const QueuePaths& paths, const std::string& module, uint32_t
         std::string dir = paths.Channel(route.name);
         if (MakeDirectory(dir, 0750) != 0 && errno != EEXIST)
             continue;
-        UniqueFd marker(::open(paths.Marker(route.name, id).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0640));
+        const std::string path = paths.Marker(route.name, id);
+        UniqueFd marker(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0640));
         if (marker)
             names += (names.empty() ? "" : ", ") + route.name;
     }

@@ -30,10 +30,12 @@ void UnregisterWalk(ChannelWalk* walk)
     g_walks.erase(std::remove(g_walks.begin(), g_walks.end(), walk), g_walks.end());
 }
 
-stEnvelope* ClaimedEnvelopeCopy(uint32_t id)
+stEnvelope* ClaimedEnvelopeCopy(const std::string& queueDir, uint32_t id)
 {
     std::lock_guard lock(g_mutex);
     for (const ChannelWalk* walk : g_walks) {
+        if (walk->Paths().Dir() != queueDir)
+            continue;
         if (const EnvelopeData* data = walk->ClaimedEnvelope(id))
             return NewOwnedEnvelope(*data);
     }

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <string>
 
 namespace locmail::mq {
 
@@ -22,8 +23,9 @@ class ChannelWalk;
 void RegisterWalk(ChannelWalk* walk);
 void UnregisterWalk(ChannelWalk* walk);
 
-// A copy owned by the caller (FreeMQEnvelope), or null when no walk holds ID.
-stEnvelope* ClaimedEnvelopeCopy(uint32_t id);
+// A copy owned by the caller (FreeMQEnvelope), or null when no walk on the
+// queue QUEUEDIR holds ID (ids repeat across queues).
+stEnvelope* ClaimedEnvelopeCopy(const std::string& queueDir, uint32_t id);
 
 // The earliest next attempt that the walks' last listings skipped or set; 0 none.
 std::time_t EarliestDeferredOfWalks();

@@ -106,6 +106,11 @@ std::string AccountAddressProblem(std::string_view address, bool shared)
         return "is empty";
     if (address.size() > kAddressMax)
         return "is longer than " + std::to_string(kAddressMax) + " characters";
+    // "-x" reads as an option in every command that prints or takes it back; ".", ".." and ".x" as paths.
+    if (address.front() == '-' || address.front() == '.')
+        return "starts with '" + std::string(1, address.front()) + "'";
+    if (address.front() == '@' || address.back() == '@')
+        return "has nothing before or after its '@'";
     for (unsigned char c : address) {
         if (c <= ' ' || c == 0x7F)
             return "holds a blank or a control character";

@@ -13,8 +13,6 @@
 #include "suite/platform/Bounded.h"
 #include "suite/platform/Profile.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -134,26 +132,31 @@ struct CMsgStore::State {
         return Lookup(address, kind, out);
     }
 
+    // A home that is not as the store made it (missing, outside the store, a
+    // link, not a directory) is damage an operator must look at: that
+    // recipient waits (17), so nothing is returned for a store that could not be read.
     std::optional<Failure> HomePath(const Account& account, std::string& path)
     {
         auto home = HomePathOf(storeHome, account.home);
         if (!home)
-            return Failure{kCodeMailboxDamaged, "The users directory gives " + Quoted(account.address)
-                                                    + " a home outside the store: " + account.home};
-        struct stat st;
-        if (::stat(home->c_str(), &st) != 0) {
-            int err = errno;
-            if (err == ENOENT)
-                return Failure{kCodeNoHomeDirectory,
-                               "The home directory " + *home + " of " + Quoted(account.address) + " does not exist"};
-            return Failure{CodeForErrno(err), "Cannot use the home directory " + *home + " of "
-                                                  + Quoted(account.address) + ": " + std::strerror(err)};
+            return Failure{kCodeMailboxUnavailable, "The users directory gives " + Quoted(account.address)
+                                                        + " a home outside the store: " + account.home};
+        int err = 0;
+        switch (CheckHome(*home, err)) {
+        case HomeState::Ready: path = *home; return std::nullopt;
+        case HomeState::Missing: // registered, so the store lost it: not an unknown recipient
+            return Failure{kCodeMailboxUnavailable,
+                           "The home directory " + *home + " of " + Quoted(account.address) + " does not exist"};
+        case HomeState::KindFolderMissing:
+            return Failure{kCodeStoreUnavailable, "Message store unavailable: the folder of the homes above " + *home
+                                                      + " is missing"};
+        case HomeState::NotADirectory:
+            return Failure{kCodeMailboxUnavailable, "The home " + *home + " of " + Quoted(account.address)
+                                                        + " (or the folder above it) is not a directory of the store"};
+        case HomeState::Unreadable: break;
         }
-        if (!S_ISDIR(st.st_mode))
-            return Failure{kCodeMailboxDamaged, "The home " + *home + " of " + Quoted(account.address)
-                                                    + " is not a directory"};
-        path = *home;
-        return std::nullopt;
+        return Failure{CodeForErrno(err), "Cannot use the home directory " + *home + " of " + Quoted(account.address)
+                                              + ": " + std::strerror(err)};
     }
 
     struct Filing {

@@ -22,10 +22,7 @@ FailureScope ClassifyErrno(int error)
     case ESTALE:
     case ENOTCONN:
         return FailureScope::StoreTemporary;
-    // Wrong shapes and limits of one mailbox that no retry cures.
-    case EISDIR:
-    case ENOTDIR:
-    case ELOOP:
+    // Limits of one mailbox that no retry cures.
     case ENAMETOOLONG:
     case EDQUOT:
     case EFBIG:
@@ -33,9 +30,16 @@ FailureScope ClassifyErrno(int error)
     case EOVERFLOW: // folder full: no UID left
     case EINVAL:
     case EILSEQ:
+        return FailureScope::MailboxPermanent;
+    // Damage (a damaged relation; a directory, file or link in the place of
+    // another) is the store not being readable, not the recipient being
+    // wrong: the copy waits (until the queue lifetime) for an operator.
+    case EISDIR:
+    case ENOTDIR:
+    case ELOOP:
     case locmail::db::kCorruptRelationErrno:
     case locmail::db::kForeignRelationErrno:
-        return FailureScope::MailboxPermanent;
+        return FailureScope::MailboxTemporary;
     // Permissions, locks and contention in one mailbox (EACCES, EPERM,
     // ETIMEDOUT, EAGAIN, EBUSY, EINTR, ENOLCK, ...) and anything unknown.
     default:

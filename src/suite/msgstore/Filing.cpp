@@ -260,6 +260,8 @@ FilingResult FileIntoFolder(diamondBase& base, const FilingRequest& req, FilingP
     if (!dir)
         return FilingFailure(FilingStatus::BadFolderPath, EINVAL,
                              "folder path \"" + folder + "\" names no folder directory");
+    if (int error = FolderLevelsCheck(home, *dir); error != 0)
+        return FilingFailure(FilingStatus::RelationUnavailable, error, *dir + " is not a folder directory of the store");
 
     mailbox mbx(&base, home.c_str(), "mailbox");
     if (!mbx.isOpen())

@@ -85,6 +85,8 @@ MakeFolderResult EnsureFolder(mailbox& mbx, const std::string& templateDir, std:
         if (!dir)
             return Fail(MakeFolderStatus::BadFolderPath, EINVAL, "folder \"" + prefix + "\" names no safe directory",
                         made);
+        if (int error = FolderLevelsCheck(home, *dir); error != 0)
+            return Fail(MakeFolderStatus::Failed, error, *dir + " is not a folder directory of the store", made);
         locmail::db::RelLock lock(mbx, kMailboxLockWaitMs);
         if (!lock.held())
             return Fail(MakeFolderStatus::Failed, lock.error(), ErrnoText(mbx.FilePath(".id0"), lock.error()), made);

@@ -2,6 +2,10 @@
 
 #include "suite/platform/Files.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+
 namespace locmail::msgstore {
 
 std::string HexEncodeText(std::string_view text)
@@ -61,6 +65,24 @@ std::optional<std::string> FolderDirectory(std::string_view home, std::string_vi
     if (encoded.empty())
         return std::nullopt;
     return FolderDirectoryOf(home, encoded);
+}
+
+int FolderLevelsCheck(std::string_view home, std::string_view folderDir)
+{
+    if (folderDir.size() <= home.size() || folderDir.substr(0, home.size()) != home)
+        return EINVAL;
+    for (std::size_t slash = home.size(); slash != std::string_view::npos;) {
+        slash = folderDir.find('/', slash + 1);
+        const std::string level(folderDir.substr(0, slash));
+        struct stat st;
+        if (::lstat(level.c_str(), &st) != 0)
+            return 0;
+        if (S_ISLNK(st.st_mode))
+            return ELOOP;
+        if (!S_ISDIR(st.st_mode))
+            return ENOTDIR;
+    }
+    return 0;
 }
 
 } // namespace locmail::msgstore

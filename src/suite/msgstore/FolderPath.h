@@ -31,4 +31,10 @@ std::optional<std::string> FolderDirectoryOf(std::string_view home, std::string_
 // The same from a plain folder path; nullopt also when the path has no level.
 std::optional<std::string> FolderDirectory(std::string_view home, std::string_view folderPath);
 
+// 0 when every level of FOLDERDIR (from FolderDirectory) below HOME that
+// exists is a real directory; ELOOP for a symbolic link on the way (it could
+// lead out of the store), ENOTDIR for anything else. Missing levels end the
+// check with 0: callers tell a folder that is not there by its record.
+int FolderLevelsCheck(std::string_view home, std::string_view folderDir);
+
 } // namespace locmail::msgstore

@@ -17,7 +17,7 @@ std::string MessageFilePath(std::string_view folderDir, std::uint32_t uid)
 
 bool WriteMessageFile(const std::string& path, std::string_view text, const std::function<void()>& between)
 {
-    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (!fd || !WriteAll(fd.get(), kMessagePrefix))
         return false;
     if (between)

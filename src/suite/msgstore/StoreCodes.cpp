@@ -14,8 +14,7 @@ int CodeForErrno(int error)
     case FailureScope::MailboxTemporary: return kCodeMailboxUnavailable;
     case FailureScope::MailboxPermanent: break;
     }
-    const bool damaged = error == locmail::db::kCorruptRelationErrno || error == locmail::db::kForeignRelationErrno;
-    return damaged ? kCodeMailboxDamaged : kCodeMailboxRefused;
+    return kCodeMailboxRefused;
 }
 
 int StoreExceptionCode(const FilingResult& result)

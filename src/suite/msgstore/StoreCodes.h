@@ -5,9 +5,9 @@
 // 3, 6, 39, 46 and 56 are reported as an unknown or broken mailbox; anything
 // else (18 among them) returns the message with a mailbox error. A failure is
 // classed from its errno value (FailureClass.h): store-wide and may pass is 4,
-// one mailbox and may pass is 17, one mailbox for good is 18 (6 when a
-// relation is corrupt or of another kind). The table with every code is in
-// docs/store-format.md.
+// one mailbox and may pass is 17 (a damaged relation or home among them: mail
+// is never returned because the store could not be read), one mailbox for
+// good is 18. The table with every code is in docs/store-format.md.
 #pragma once
 
 #include "suite/msgstore/Filing.h"
@@ -16,7 +16,7 @@ namespace locmail::msgstore {
 
 inline constexpr int kCodeUnknownRecipient = 3;
 inline constexpr int kCodeStoreUnavailable = 4;
-inline constexpr int kCodeMailboxDamaged = 6;
+inline constexpr int kCodeMailboxDamaged = 6; // kept for callers of the suite; the store no longer raises it
 inline constexpr int kCodeHomeLockFailed = 10; // raised by the agent itself
 inline constexpr int kCodeNoSuchFolder = 14;
 inline constexpr int kCodeBadFolderName = 15;
@@ -24,10 +24,10 @@ inline constexpr int kCodeFolderFull = 16;
 inline constexpr int kCodeMailboxUnavailable = 17; // one mailbox, temporary: defer that recipient only
 inline constexpr int kCodeMailboxRefused = 18;     // one mailbox, permanent: return the message
 inline constexpr int kCodeUnknownSharedMailbox = 39;
-inline constexpr int kCodeNoHomeDirectory = 46;
+inline constexpr int kCodeNoHomeDirectory = 46; // kept for callers of the suite; the store no longer raises it
 inline constexpr int kCodeBadAddress = 56;
 
-// The code for a failure of errno value ERROR (4, 17, 18, or 6 for a damaged relation).
+// The code for a failure of errno value ERROR (4, 17 or 18).
 int CodeForErrno(int error);
 // The code for a failed filing (never called with Filed): 14, 15 and 16 by
 // status, the rest by its errno value.

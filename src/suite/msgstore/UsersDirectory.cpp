@@ -3,9 +3,6 @@
 #include "suite/msgstore/HomeName.h"
 #include "suite/platform/Files.h"
 
-#include <cerrno>
-#include <cstring>
-
 namespace locmail::msgstore {
 
 const locmail::db::Schema kUsersSchema{
@@ -41,11 +38,27 @@ Account AccountFromRow(sqlite3_stmt* stmt)
     return a;
 }
 
+std::unique_ptr<locmail::db::Connection> OpenUsersDb(const std::string& storeHome, locmail::db::OpenMode mode,
+                                                     std::string& error)
+{
+    return locmail::db::Connection::Open(PathJoin(storeHome, kUsersDbName), kUsersSchema, error, nullptr, mode);
+}
+
 } // namespace
 
 std::unique_ptr<UsersDirectory> UsersDirectory::Open(const std::string& storeHome, std::string& error)
 {
-    auto conn = locmail::db::Connection::Open(PathJoin(storeHome, kUsersDbName), kUsersSchema, error);
+    return Finish(OpenUsersDb(storeHome, locmail::db::OpenMode::CreateOrUpgrade, error), error);
+}
+
+std::unique_ptr<UsersDirectory> UsersDirectory::OpenExisting(const std::string& storeHome, std::string& error)
+{
+    return Finish(OpenUsersDb(storeHome, locmail::db::OpenMode::ExistingOnly, error), error);
+}
+
+std::unique_ptr<UsersDirectory> UsersDirectory::Finish(std::unique_ptr<locmail::db::Connection> conn,
+                                                       std::string& error)
+{
     if (!conn)
         return nullptr;
     if (sqlite3_exec(conn->handle(), "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr) != SQLITE_OK) {
@@ -53,16 +66,6 @@ std::unique_ptr<UsersDirectory> UsersDirectory::Open(const std::string& storeHom
         return nullptr;
     }
     return std::unique_ptr<UsersDirectory>(new UsersDirectory(std::move(conn)));
-}
-
-std::unique_ptr<UsersDirectory> UsersDirectory::OpenExisting(const std::string& storeHome, std::string& error)
-{
-    const std::string path = PathJoin(storeHome, kUsersDbName);
-    if (!FileExists(path)) {
-        error = path + ": " + std::strerror(errno);
-        return nullptr;
-    }
-    return Open(storeHome, error);
 }
 
 DirectoryResult UsersDirectory::Failed()

@@ -9,8 +9,8 @@
 // so "Support" in a user's rule and the recipient support@example.org both
 // reach the shared mailbox registered as either.
 //
-// Contract: Open makes users.db when it is missing (the store home must
-// exist) and checks that an existing file is a users directory. Writes are
+// Contract: Open (for `locmail init` only) makes users.db when it is missing
+// (the store home must exist); both opens check that an existing file is a users directory. Writes are
 // synced before they return (synchronous=FULL: accounts change rarely and
 // must not come back after a crash). One object is used by one thread; other
 // processes may use the same file at the same time (SQLite WAL).
@@ -51,7 +51,7 @@ enum class DirectoryResult {
 class UsersDirectory {
 public:
     static std::unique_ptr<UsersDirectory> Open(const std::string& storeHome, std::string& error);
-    // As Open, but a missing users.db is an error: delivery never makes a store.
+    // As Open, but a missing or empty users.db is an error: only `locmail init` makes a store.
     static std::unique_ptr<UsersDirectory> OpenExisting(const std::string& storeHome, std::string& error);
 
     DirectoryResult Find(std::string_view address, Account& out);
@@ -69,6 +69,7 @@ public:
 
 private:
     explicit UsersDirectory(std::unique_ptr<locmail::db::Connection> conn) : conn_(std::move(conn)) {}
+    static std::unique_ptr<UsersDirectory> Finish(std::unique_ptr<locmail::db::Connection> conn, std::string& error);
     DirectoryResult FindOne(const char* sql, std::string_view key, Account& out);
     // Steps a query onto its first row and reads the account there.
     DirectoryResult ReadFirstRow(sqlite3_stmt* stmt, Account& out);

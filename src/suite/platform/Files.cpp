@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 
 namespace locmail {
 
@@ -21,6 +22,12 @@ std::string PathJoin(std::string_view dir, std::string_view name)
         out += '/';
     out += name;
     return out;
+}
+
+bool IsAbsoluteBelowRoot(const std::string& path)
+{
+    const std::filesystem::path normal = std::filesystem::path(path).lexically_normal();
+    return normal.is_absolute() && normal != normal.root_path();
 }
 
 bool FileExists(const std::string& path)

@@ -11,6 +11,10 @@ namespace locmail {
 // DIR + "/" + NAME; no doubled separator when DIR already ends in "/"; NAME alone when DIR is empty.
 std::string PathJoin(std::string_view dir, std::string_view name);
 
+// An absolute path that is not the root itself ("/", "//.", "/a/.."): where an
+// installation may keep its queue or store. A setting that fails this must never be created.
+bool IsAbsoluteBelowRoot(const std::string& path);
+
 bool FileExists(const std::string& path);   // anything at PATH (follows links)
 bool IsDirectory(const std::string& path);
 

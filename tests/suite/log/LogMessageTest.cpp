@@ -30,7 +30,12 @@ TEST(LogMessage, WritesLevelModuleAndFormattedText)
         {1, "x", "1 M: x"}, {6, "x", "6 M: x"}, {7, "x", "6 M: x"}, {100, "x", "6 M: x"},
         {5, "FileMessage - Catch error: -3\n", "5 M: FileMessage - Catch error: -3"},
         {5, "crlf\r\n", "5 M: crlf"}, {5, "several\n\n\r\n", "5 M: several"},
-        {5, "inner\nline", "5 M: inner\nline"}, {5, "\n", "5 M: "},
+        {5, "\n", "5 M: "},
+        // Text from mail cannot break a line, hide or reorder what follows, or put stray bytes in the log.
+        {5, "inner\nline", "5 M: inner\\x0Aline"}, {5, "a\x1B[2Jb\x7F", "5 M: a\\x1B[2Jb\\x7F"},
+        {5, "caf\xC3\xA9 \xE2\x80\xAE" "evil", "5 M: caf\xC3\xA9 \\xE2\\x80\\xAEevil"},
+        {5, "\xFF\xC3(\xC2\x85 tab\t", "5 M: \\xFF\\xC3(\\xC2\\x85 tab\t"},
+        {5, "\xED\xA0\x80\xF4\x90\x80\x80\xF0\x9F\x98\x80", "5 M: \\xED\\xA0\\x80\\xF4\\x90\\x80\\x80\xF0\x9F\x98\x80"},
     };
     for (const auto& c : cases) {
         log.Clear();

@@ -70,7 +70,7 @@ TEST(EnvelopeFormat, EveryRecordIsOneLineEndingInEndAndAwkwardTextsRoundTrip)
         EXPECT_EQ(ParseEnvelopeFile(FormatEnvelopeFile(keyed)).data, keyed) << key;
     }
     const std::string texts[] = {"", "-", "--", "a b", "100%", "%41", "tab\there", "\"Name, Last\" <n@x>", "trail ",
-                                 " lead", "caf\xC3\xA9@example.org", "del\x7F", std::string("nul\0in", 6)};
+                                 " lead", "caf\xC3\xA9@example.org", "del\x7F"};
     for (const auto& text : texts) {
         EnvelopeData e = Sample();
         e.senders[0].address = e.senders[0].info = e.recipients[1].extra = e.recipients[1].channel = text;
@@ -102,6 +102,12 @@ TEST(EnvelopeFormat, RejectsDamage)
         {head + "rcpt 0 x  - - local\nend\n", "line 4 is not valid"},  // double blank
         {head + "rcpt 0 x%4 - - local\nend\n", "line 4 is not valid"}, // bad escape
         {head + "rcpt 0 x%0A - - local\nend\n", "line 4 is not valid"},
+        {head + "rcpt 0 x%00@evil - - local\nend\n", "line 4 is not valid"},
+        // Channel names name queue folders: the same check as the queue's callers get.
+        {"locmail-envelope 1\nsize 1\nchannel 255 ../../../x\nend\n", "line 3 is not valid"},
+        {"locmail-envelope 1\nsize 1\nchannel 255 .hidden\nend\n", "line 3 is not valid"},
+        {"locmail-envelope 1\nsize 1\nchannel 255 a%2Fb\nend\n", "line 3 is not valid"},
+        {v2head + "deferred ../a 1 9\nend\n", "line 6 is not valid"},
         {head + "rcpt x0 x - - local\nend\n", "line 4 is not valid"},
         {"locmail-envelope 1\nsize 1\n\nchannel 1 a\nend\n", "line 3 is not valid"},
         // Each version has its own lines, each once.

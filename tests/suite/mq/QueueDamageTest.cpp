@@ -142,6 +142,26 @@ TEST_F(QueueTest, ListingSkipsDamagedEntriesWithANote)
     EXPECT_THAT(missing.fault, ::testing::HasSubstr("nowhere/entries"));
 }
 
+// Names read from the queue's own files never lead outside it, and what is
+// not an entry is neither claimed nor reported again on every walk.
+TEST_F(QueueTest, NamesReadFromTheQueueStayInsideIt)
+{
+    uint32_t tampered = InjectOne(), good = InjectOne();
+    const std::string name = EntryName(tampered), folder = EntryName(good + 1);
+    Replace(Path("entries/" + name + ".env"), "channel 255 local\n", "channel 255 ../../escaped\n");
+    fs::remove(Path("channels/local/" + name)); // the sweep then puts it back on its channels
+    fs::create_directory(Path("channels/local/" + folder));
+
+    locmail::log::CaptureLog log;
+    EXPECT_THAT(Walk(), ElementsAre(good));
+    EXPECT_THAT(Walk(), ElementsAre(good));
+    EXPECT_THAT(log.Lines(), ElementsAre("1 Queue: Queue entry " + name +
+                                         " is damaged (envelope: line 5 is not valid); moved to corrupt/"));
+    EXPECT_FALSE(fs::exists(tmp_ / "escaped"));
+    EXPECT_THAT(Names(Path("channels")), ElementsAre("local"));
+    EXPECT_TRUE(fs::is_directory(Path("channels/local/" + folder))) << "not ours: left alone";
+}
+
 } // namespace
 
 namespace {

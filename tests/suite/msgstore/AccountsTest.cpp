@@ -127,6 +127,9 @@ TEST_F(AccountsTest, BadAddressesAreRefusedBeforeAnythingIsMade)
     } cases[] = {
         {"", false},          {std::string(1024, 'a'), false}, {"two words@x", false},
         {"ctl\x01@x", false}, {"Support/Open", true},           {"Support\\Open", true},
+        {".", false},         {"..", true},                      {"--help", false},
+        {"-x@y", true},       {"@", false},                      {"@x", false},
+        {"bob@", false},
     };
     for (const auto& c : cases) {
         auto out = Add(c.address, c.shared);

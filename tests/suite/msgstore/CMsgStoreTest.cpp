@@ -190,7 +190,7 @@ TEST_F(CMsgStoreTest, EveryFailureThrowsItsCodeAndKeepsItAsLastError)
         {"null user", user(nullptr, "inbox"), ms::kCodeBadAddress},
         {"missing folder", user("alice@example.org", "Projects"), ms::kCodeNoSuchFolder},
         {"folder with a slash", user("alice@example.org", "a/b"), ms::kCodeBadFolderName},
-        {"home gone", user("gone@example.org", "inbox"), ms::kCodeNoHomeDirectory},
+        {"home gone", user("gone@example.org", "inbox"), ms::kCodeMailboxUnavailable},
         {"unknown shared", shared("nobody", ""), ms::kCodeUnknownSharedMailbox},
         {"user as shared", shared("alice@example.org", ""), ms::kCodeUnknownSharedMailbox},
         {"missing shared folder", shared("support", "Open"), ms::kCodeNoSuchFolder},
@@ -233,7 +233,9 @@ TEST_F(CMsgStoreTest, AStoreThatCannotBeOpenedIsCodeFour)
     testsupport::TempDir other;
     std::filesystem::create_directories(other / "dir-as-db/users.db");
     testsupport::WriteFile(other / "users.db", "not a database at all, but long enough to be read as one");
-    const std::string cases[] = {"", other / "missing", other / "dir-as-db", other.path().string()};
+    std::filesystem::create_directories(other / "empty");
+    testsupport::WriteFile(other / "empty/users.db", "");
+    const std::string cases[] = {"", other / "missing", other / "dir-as-db", other.path().string(), other / "empty"};
     Message m = Sample("unavailable");
     for (const std::string& home : cases) {
         CMsgStore broken(home.c_str());
@@ -244,9 +246,17 @@ TEST_F(CMsgStoreTest, AStoreThatCannotBeOpenedIsCodeFour)
         EXPECT_NE(std::string(broken.GetLastErrorMsg()).find("unavailable"), std::string::npos)
             << broken.GetLastErrorMsg();
     }
+    // Delivery never makes a store: what was missing or empty stays so.
+    EXPECT_FALSE(std::filesystem::exists(other / "missing"));
+    EXPECT_EQ(std::filesystem::file_size(other / "empty/users.db"), 0u);
+
+    // The folder of all homes gone (a file system not mounted): every recipient waits, none is unknown.
+    fs::rename(storeHome + "/users", storeHome + "/users.aside");
+    EXPECT_EQ(CodeOf([&] { m.FileFor(store, "alice@example.org"); }), ms::kCodeStoreUnavailable);
+    fs::rename(storeHome + "/users.aside", storeHome + "/users");
 }
 
-// One mailbox that fails, for good (6, 18) or for now (17), holds up nobody
+// One mailbox that fails, for good (18) or for now (17), holds up nobody
 // else, and takes mail again once it is repaired.
 TEST_F(CMsgStoreTest, AFailingMailboxHoldsUpNobodyElse)
 {
@@ -276,12 +286,18 @@ TEST_F(CMsgStoreTest, AFailingMailboxHoldsUpNobodyElse)
         int code;
         bool failsAsRoot; // root reads and searches whatever the mode says
     } cases[] = {
-        {"corrupt mailbox", replaceWith(mailboxDb, garbage(mailboxDb)), restore(mailboxDb), false, ms::kCodeMailboxDamaged, true},
+        // Damage is the store not being readable: the copy waits for an operator, it is not returned.
+        {"corrupt mailbox", replaceWith(mailboxDb, garbage(mailboxDb)), restore(mailboxDb), false,
+         ms::kCodeMailboxUnavailable, true},
         {"corrupt mailbox, folder made", replaceWith(mailboxDb, garbage(mailboxDb)), restore(mailboxDb), true,
-         ms::kCodeMailboxDamaged, true},
-        {"corrupt msgstat", replaceWith(msgstatDb, garbage(msgstatDb)), restore(msgstatDb), false, ms::kCodeMailboxDamaged, true},
+         ms::kCodeMailboxUnavailable, true},
+        {"corrupt msgstat", replaceWith(msgstatDb, garbage(msgstatDb)), restore(msgstatDb), false,
+         ms::kCodeMailboxUnavailable, true},
+        {"home is a link (to a valid mailbox elsewhere)",
+         replaceWith(alice, [&] { fs::create_directory_symlink(alice + ".saved", alice); }), restore(alice), false,
+         ms::kCodeMailboxUnavailable, true},
         {"directory for mailbox.db", replaceWith(mailboxDb, [&] { fs::create_directory(mailboxDb); }),
-         restore(mailboxDb), false, ms::kCodeMailboxRefused, true},
+         restore(mailboxDb), false, ms::kCodeMailboxUnavailable, true},
         {"unreadable mailbox.db", [&] { ::chmod(mailboxDb.c_str(), 0); }, [&] { ::chmod(mailboxDb.c_str(), 0600); },
          false, ms::kCodeMailboxUnavailable, false},
         {"home cannot be looked at", [&] { ::chmod(users.c_str(), 0); }, [&] { ::chmod(users.c_str(), 0755); }, false,

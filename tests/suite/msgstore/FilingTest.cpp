@@ -82,14 +82,14 @@ TEST(StoreCodeTest, EveryFailureGetsTheCodeOfItsScope)
         {S::RecordFailed, EPROTO, ms::kCodeMailboxUnavailable}, // SQLite gave no cause
         {S::RecordFailed, ECHILD, ms::kCodeMailboxUnavailable}, // a cause nobody expected
         // this mailbox, for good
-        {S::MessageFileFailed, EISDIR, ms::kCodeMailboxRefused},
-        {S::RelationUnavailable, ENOTDIR, ms::kCodeMailboxRefused},
-        {S::MessageFileFailed, ELOOP, ms::kCodeMailboxRefused},
+        {S::MessageFileFailed, EISDIR, ms::kCodeMailboxUnavailable},
+        {S::RelationUnavailable, ENOTDIR, ms::kCodeMailboxUnavailable},
+        {S::MessageFileFailed, ELOOP, ms::kCodeMailboxUnavailable},
         {S::MessageFileFailed, ENAMETOOLONG, ms::kCodeMailboxRefused},
         {S::MessageFileFailed, EDQUOT, ms::kCodeMailboxRefused},
         {S::MessageFileFailed, EFBIG, ms::kCodeMailboxRefused},
-        {S::RelationUnavailable, locmail::db::kCorruptRelationErrno, ms::kCodeMailboxDamaged},
-        {S::RelationUnavailable, locmail::db::kForeignRelationErrno, ms::kCodeMailboxDamaged},
+        {S::RelationUnavailable, locmail::db::kCorruptRelationErrno, ms::kCodeMailboxUnavailable},
+        {S::RelationUnavailable, locmail::db::kForeignRelationErrno, ms::kCodeMailboxUnavailable},
     };
     for (const auto& c : cases) {
         ms::FilingResult r;

@@ -1,0 +1,129 @@
+// The store on a small ext4 file system with 1 KiB blocks (the default below
+// 512 MB) that fills up: SQLite's shared-memory file then gets pages with
+// holes, which used to kill the run with SIGBUS. Needs root and a loop device
+// (mke2fs, mount -o loop); skipped with the reason otherwise.
+#include "integration/RunSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sysexits.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+namespace {
+
+using namespace testsupport;
+namespace fs = std::filesystem;
+
+int RunProgram(const std::vector<std::string>& argv, std::string& output)
+{
+    locmail::Process p = locmail::Process::Start(argv);
+    if (!p.Started()) {
+        output = argv[0] + ": " + p.StartErrorText();
+        return -1;
+    }
+    p.Communicate("", output);
+    return p.Wait();
+}
+
+// An ext4 image of SIZE bytes with 1 KiB blocks, mounted at DIR while the object lives.
+class SmallFileSystem {
+public:
+    SmallFileSystem(const std::string& dir, std::uintmax_t size) : dir_(dir), image_(dir + ".img")
+    {
+        fs::create_directories(dir_);
+        { std::ofstream(image_).flush(); }
+        fs::resize_file(image_, size);
+        std::string output;
+        if (::geteuid() != 0) {
+            why_ = "mounting a file system needs root";
+        } else if (RunProgram({"mke2fs", "-q", "-F", "-t", "ext4", "-b", "1024", image_}, output) != 0) {
+            why_ = "mke2fs failed: " + output;
+        } else if (RunProgram({"mount", "-o", "loop", image_, dir_}, output) != 0) {
+            why_ = "mount -o loop failed (no loop device here?): " + output;
+        } else {
+            mounted_ = true;
+        }
+    }
+    ~SmallFileSystem()
+    {
+        std::string output;
+        if (mounted_)
+            RunProgram({"umount", dir_}, output);
+        std::error_code ec;
+        fs::remove(image_, ec);
+    }
+    SmallFileSystem(const SmallFileSystem&) = delete;
+    SmallFileSystem& operator=(const SmallFileSystem&) = delete;
+
+    bool Mounted() const { return mounted_; }
+    const std::string& Why() const { return why_; }
+    const std::string& Dir() const { return dir_; }
+
+private:
+    std::string dir_, image_, why_;
+    bool mounted_ = false;
+};
+
+// Writes PATH until the file system has no block left; its size then.
+std::uintmax_t FillUp(const std::string& path)
+{
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    for (std::size_t size : {std::size_t{64 * 1024}, std::size_t{1024}}) {
+        const std::string block = std::string(size, 'f');
+        while (::write(fd, block.data(), block.size()) == static_cast<ssize_t>(block.size())) {
+        }
+    }
+    ::fsync(fd);
+    ::close(fd);
+    return fs::file_size(path);
+}
+
+TEST(FullDisk, AStoreThatFillsUpKeepsMailQueuedAndNeverCrashes)
+{
+    Installation inst;
+    MustRun(inst, {"user", "add", "alice@example.org"});
+    SmallFileSystem small(inst.Dir() + "/small", 4 << 20);
+    if (!small.Mounted())
+        GTEST_SKIP() << small.Why();
+    fs::copy(inst.Dir() + "/store", small.Dir() + "/store", fs::copy_options::recursive);
+    SetConfig(inst, "HomeDir", small.Dir() + "/store");
+
+    const std::string filler = small.Dir() + "/filler";
+    const std::uintmax_t full = FillUp(filler);
+    std::vector<std::string> subjects;
+    std::set<int> statuses;
+    // From no block free to enough for the relations' first pages: each run
+    // delivers or keeps the message queued (75), and ends by itself.
+    for (int freeBlocks : {0, 1, 2, 3, 4, 5, 6, 8, 10, 12, 16, 20, 24, 32, 48, 64, 96, 128}) {
+        SCOPED_TRACE(std::to_string(freeBlocks) + " blocks free");
+        fs::resize_file(filler, full - std::min<std::uintmax_t>(full, freeBlocks * 1024u));
+        subjects.push_back("free-" + std::to_string(freeBlocks));
+        MustRun(inst, {"inject", "-f", "bob@example.org", "alice@example.org"},
+                "Subject: " + subjects.back() + "\r\n\r\nbody\r\n");
+        auto run = inst.Run({"run", "--once"});
+        EXPECT_TRUE(run.exitCode == EX_OK || run.exitCode == EX_TEMPFAIL) << run.exitCode << ": " << run.output;
+        statuses.insert(run.exitCode);
+        FillUp(small.Dir() + "/filler-" + std::to_string(freeBlocks)); // what the run left free is taken again
+    }
+    EXPECT_TRUE(statuses.count(EX_TEMPFAIL)) << "the file system never got full enough to matter";
+    EXPECT_TRUE(OnChannel(inst, "localout").empty()) << "a full disk returns nothing";
+
+    for (const auto& entry : fs::directory_iterator(small.Dir()))
+        if (entry.path().filename().string().starts_with("filler"))
+            fs::remove(entry.path());
+    auto after = inst.Run({"run", "--once"});
+    EXPECT_EQ(after.exitCode, EX_OK) << after.output;
+    auto filed = InboxSubjects(inst, "alice@example.org");
+    std::sort(filed.begin(), filed.end());
+    std::sort(subjects.begin(), subjects.end());
+    EXPECT_EQ(filed, subjects) << "each message filed exactly once";
+    EXPECT_TRUE(OnChannel(inst, "local").empty());
+}
+
+} // namespace
