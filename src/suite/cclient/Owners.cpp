@@ -12,35 +12,20 @@ namespace {
 // addresses or parameters would take as many stack frames. Each list is cut
 // into single items here, which c-client then frees one frame deep.
 
-void FreeAddressList(ADDRESS*& list) noexcept
+template <typename Item>
+void FreeEach(Item*& list, void (*freeOne)(Item**)) noexcept
 {
     while (list) {
-        ADDRESS* item = list;
+        Item* item = list;
         list = item->next;
         item->next = NIL;
-        mail_free_address(&item);
+        freeOne(&item);
     }
 }
 
-void FreeParameterList(PARAMETER*& list) noexcept
-{
-    while (list) {
-        PARAMETER* item = list;
-        list = item->next;
-        item->next = NIL;
-        mail_free_body_parameter(&item);
-    }
-}
-
-void FreeStringList(STRINGLIST*& list) noexcept
-{
-    while (list) {
-        STRINGLIST* item = list;
-        list = item->next;
-        item->next = NIL;
-        mail_free_stringlist(&item);
-    }
-}
+void FreeAddressList(ADDRESS*& list) noexcept { FreeEach(list, mail_free_address); }
+void FreeParameterList(PARAMETER*& list) noexcept { FreeEach(list, mail_free_body_parameter); }
+void FreeStringList(STRINGLIST*& list) noexcept { FreeEach(list, mail_free_stringlist); }
 
 void FreeEnvelopeLists(ENVELOPE* envelope) noexcept
 {

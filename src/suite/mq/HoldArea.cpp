@@ -5,6 +5,7 @@
 #include "suite/mq/EntryId.h"
 #include "suite/mq/EnvelopeRewrite.h"
 #include "suite/mq/FileLock.h"
+#include "suite/mq/Quarantine.h"
 #include "suite/mq/QueueState.h"
 #include "suite/platform/Files.h"
 #include "suite/platform/UniqueFd.h"
@@ -21,15 +22,6 @@ namespace {
 std::string SystemFault(const std::string& what)
 {
     return what + ": " + std::strerror(errno);
-}
-
-void DropMarkers(const QueuePaths& paths, uint32_t id)
-{
-    std::vector<std::string> channels;
-    if (!ListSubfolders(paths.Channels(), channels))
-        return;
-    for (const auto& channel : channels)
-        ::unlink(paths.Marker(channel, id).c_str());
 }
 
 // The reason stays on one line whatever the agent's text held.

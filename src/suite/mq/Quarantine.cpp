@@ -24,6 +24,8 @@ std::string FreeCorruptBase(const QueuePaths& paths, uint32_t id)
     return candidate;
 }
 
+} // namespace
+
 void DropMarkers(const QueuePaths& paths, uint32_t id)
 {
     std::vector<std::string> channels;
@@ -32,8 +34,6 @@ void DropMarkers(const QueuePaths& paths, uint32_t id)
     for (const auto& channel : channels)
         ::unlink(paths.Marker(channel, id).c_str());
 }
-
-} // namespace
 
 void QuarantineEntry(const QueuePaths& paths, const std::string& module, uint32_t id, const std::string& fault)
 {

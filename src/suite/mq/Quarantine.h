@@ -18,6 +18,10 @@
 
 namespace locmail::mq {
 
+// Removes ID's marker from every channel (missing ones are fine): an entry
+// set aside, in corrupt/ or hold/, must not be walked.
+void DropMarkers(const QueuePaths& paths, uint32_t id);
+
 void QuarantineEntry(const QueuePaths& paths, const std::string& module, uint32_t id, const std::string& fault);
 
 } // namespace locmail::mq
