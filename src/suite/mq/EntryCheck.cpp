@@ -73,13 +73,9 @@ EntryCheck CheckEntry(const QueuePaths& paths, uint32_t id)
         check.fault = std::string("message text cannot be looked at now: ") + std::strerror(errno);
         return check;
     }
-    bool haveEnvelope = FileExists(paths.EntryFile(id, ".env"));
-    if (!haveText && !haveEnvelope) {
-        check.fault = "message text and envelope are missing";
-        return check;
-    }
     if (!haveText) {
-        check.fault = "message text is missing";
+        check.fault = FileExists(paths.EntryFile(id, ".env")) ? "message text is missing"
+                                                              : "message text and envelope are missing";
         return check;
     }
     if (!S_ISREG(st.st_mode)) {
