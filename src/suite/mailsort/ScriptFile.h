@@ -1,0 +1,19 @@
+// ScriptFile: reading a user's filter file, "rules.sieve" in the home directory.
+//
+// Contract: ReadScriptFile reads a regular file of at most kMaxScriptBytes
+// through a Filterfile. Links are followed (a user may keep the script
+// elsewhere). Failure modes: the result says which step failed; TEXT is then
+// empty.
+#pragma once
+
+#include <string>
+
+namespace locmail::mailsort {
+
+inline constexpr const char* kFilterFileName = "rules.sieve";
+
+enum class ReadResult { Ok, OpenFailed, ReadFailed, TooLarge };
+
+ReadResult ReadScriptFile(const std::string& path, std::string& text);
+
+} // namespace locmail::mailsort
