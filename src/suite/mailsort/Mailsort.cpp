@@ -82,9 +82,8 @@ bool Mailsort::checkJunkMail()
     MessageView view(m_header, m_messageSize, m_sender, "");
     if (m_senderKnown)
         return IsAutoReplyForbidden(view, true);
-    std::string returnPath = ReturnPath(view);
-    MessageView withReturnPath(m_header, m_messageSize, returnPath, "");
-    return IsAutoReplyForbidden(withReturnPath, !view.Values("Return-Path").empty());
+    view.SetEnvelopeFrom(ReturnPath(view));
+    return IsAutoReplyForbidden(view, view.Has("Return-Path"));
 }
 
 int Mailsort::Fail(int code)
@@ -157,9 +156,9 @@ int Mailsort::Evaluate(const char* recipient, msgdest** list)
     Outcome outcome;
     try {
         Script script = ParseScript(text);
-        MessageView view(m_header, m_messageSize, m_senderKnown ? m_sender : std::string(), recipient);
+        MessageView view(m_header, m_messageSize, m_sender, recipient);
         if (!m_senderKnown)
-            view = MessageView(m_header, m_messageSize, ReturnPath(view), recipient);
+            view.SetEnvelopeFrom(ReturnPath(view));
         outcome = locmail::mailsort::Evaluate(script, view);
     } catch (const ScriptError& error) {
         if (error.line() > 0)

@@ -16,6 +16,8 @@
 
 namespace locmail::mailsort {
 
+bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+
 struct HeaderField {
     std::string name;
     std::string value;
@@ -28,10 +30,20 @@ public:
 
     // Every value of the field NAME, in header order.
     std::vector<std::string_view> Values(std::string_view name) const;
+    // Whether PREDICATE holds for some value of a field NAME (no allocation).
+    template <typename Predicate>
+    bool AnyValue(std::string_view name, Predicate predicate) const
+    {
+        for (const HeaderField& field : fields_)
+            if (EqualsIgnoringCase(field.name, name) && predicate(std::string_view(field.value)))
+                return true;
+        return false;
+    }
     bool Has(std::string_view name) const;
     uint64_t Size() const { return size_; }
     const std::string& EnvelopeFrom() const { return envelopeFrom_; }
     const std::string& EnvelopeTo() const { return envelopeTo_; }
+    void SetEnvelopeFrom(std::string from) { envelopeFrom_ = std::move(from); }
 
 private:
     std::vector<HeaderField> fields_;
@@ -43,7 +55,5 @@ private:
 // Where the header of MESSAGE ends: the length up to and including the first
 // empty line (CRLF or LF), or the whole length when there is none.
 std::size_t HeaderLength(std::string_view message);
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 
 } // namespace locmail::mailsort
