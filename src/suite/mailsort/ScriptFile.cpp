@@ -1,38 +1,50 @@
 #include "suite/mailsort/ScriptFile.h"
 
-#include "suite/mailsort/Filterfile.h"
 #include "suite/mailsort/SieveLimits.h"
+#include "suite/platform/UniqueFd.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <fcntl.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 namespace locmail::mailsort {
 
+
 ReadResult ReadScriptFile(const std::string& path, std::string& text)
 {
     text.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
+    locmail::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (fd.get() < 0)
         return ReadResult::OpenFailed;
-    Filterfile file(fd);
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
         return ReadResult::OpenFailed;
     if (static_cast<unsigned long long>(info.st_size) > kMaxScriptBytes)
         return ReadResult::TooLarge;
-    text.reserve(static_cast<std::size_t>(info.st_size));
-    for (int c = file.get(); c >= 0; c = file.get()) {
-        // The file may grow while we read it.
-        if (text.size() >= kMaxScriptBytes) {
+    // One byte more than allowed tells a file that grew past the limit.
+    text.resize(static_cast<std::size_t>(info.st_size) + 1);
+    std::size_t length = 0;
+    while (length < text.size()) {
+        ssize_t n = ::read(fd.get(), text.data() + length, text.size() - length);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
             text.clear();
-            return ReadResult::TooLarge;
+            return ReadResult::ReadFailed;
         }
-        text += static_cast<char>(c);
+        if (n == 0)
+            break;
+        length += static_cast<std::size_t>(n);
+        if (length == text.size() && length <= kMaxScriptBytes)
+            text.resize(std::min(text.size() * 2, kMaxScriptBytes + 1));
     }
-    if (file.errflag()) {
+    if (length > kMaxScriptBytes) {
         text.clear();
-        return ReadResult::ReadFailed;
+        return ReadResult::TooLarge;
     }
+    text.resize(length);
     return ReadResult::Ok;
 }
 

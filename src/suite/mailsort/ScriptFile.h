@@ -1,7 +1,7 @@
 // ScriptFile: reading a user's filter file, "rules.sieve" in the home directory.
 //
 // Contract: ReadScriptFile reads a regular file of at most kMaxScriptBytes
-// through a Filterfile. Links are followed (a user may keep the script
+// (also when it grows while being read) in one or a few reads. Links are followed (a user may keep the script
 // elsewhere). Failure modes: the result says which step failed; TEXT is then
 // empty.
 #pragma once
