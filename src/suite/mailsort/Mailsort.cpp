@@ -4,6 +4,7 @@
 #include "suite/mailsort/Destinations.h"
 #include "suite/mailsort/JunkMail.h"
 #include "suite/mailsort/MessageView.h"
+#include "suite/mailsort/ScriptCache.h"
 #include "suite/mailsort/ScriptError.h"
 #include "suite/mailsort/ScriptFile.h"
 #include "suite/mailsort/SieveEvaluator.h"
@@ -132,6 +133,38 @@ bool Mailsort::SharedMailboxesExist(const std::vector<std::string>& sharedFolder
     return found;
 }
 
+int Mailsort::LogScriptError(const std::string& path, const ScriptError& error)
+{
+    if (error.line() > 0)
+        LogMessage(1, kModule, "%s: line %d, column %d: %s", path.c_str(), error.line(), error.column(), error.what());
+    else
+        LogMessage(1, kModule, "%s: %s", path.c_str(), error.what());
+    return error.corrupt() ? kMailsortFilterCorrupted : kMailsortFilterSyntax;
+}
+
+// Reads and parses PATH into SCRIPT and keeps it for the next message; -1, or
+// the error code after logging the cause. Throws ScriptError for a bad script.
+int Mailsort::LoadScript(const std::string& path, std::shared_ptr<const Script>& script)
+{
+    std::string text;
+    struct stat info {};
+    switch (ReadScriptFile(path, text, &info)) {
+    case ReadResult::Ok: break;
+    case ReadResult::OpenFailed:
+        LogMessage(1, kModule, "%s: cannot open: %s", path.c_str(), std::strerror(errno));
+        return kMailsortFilterOpen;
+    case ReadResult::ReadFailed:
+        LogMessage(1, kModule, "%s: cannot read: %s", path.c_str(), std::strerror(errno));
+        return kMailsortFilterRead;
+    case ReadResult::TooLarge:
+        LogMessage(1, kModule, "%s: larger than %zu bytes", path.c_str(), kMaxScriptBytes);
+        return kMailsortFilterSyntax;
+    }
+    script = std::make_shared<const Script>(ParseScript(text));
+    ScriptCache::Process().Store(path, info, script);
+    return -1;
+}
+
 int Mailsort::Evaluate(const char* recipient, msgdest** list)
 {
     std::string home;
@@ -140,33 +173,20 @@ int Mailsort::Evaluate(const char* recipient, msgdest** list)
         return Fail(kMailsortUserNotFound);
     }
     std::string path = locmail::PathJoin(home, kFilterFileName);
-    std::string text;
-    switch (ReadScriptFile(path, text)) {
-    case ReadResult::Ok: break;
-    case ReadResult::OpenFailed:
-        LogMessage(1, kModule, "%s: cannot open: %s", path.c_str(), std::strerror(errno));
-        return Fail(kMailsortFilterOpen);
-    case ReadResult::ReadFailed:
-        LogMessage(1, kModule, "%s: cannot read: %s", path.c_str(), std::strerror(errno));
-        return Fail(kMailsortFilterRead);
-    case ReadResult::TooLarge:
-        LogMessage(1, kModule, "%s: larger than %zu bytes", path.c_str(), kMaxScriptBytes);
-        return Fail(kMailsortFilterSyntax);
-    }
     Outcome outcome;
     try {
-        Script script = ParseScript(text);
+        std::shared_ptr<const Script> script = ScriptCache::Process().Lookup(path);
+        if (!script) {
+            int code = LoadScript(path, script);
+            if (code >= 0)
+                return Fail(code);
+        }
         MessageView view(m_header, m_messageSize, m_sender, recipient);
         if (!m_senderKnown)
             view.SetEnvelopeFrom(ReturnPath(view));
-        outcome = locmail::mailsort::Evaluate(script, view);
+        outcome = locmail::mailsort::Evaluate(*script, view);
     } catch (const ScriptError& error) {
-        if (error.line() > 0)
-            LogMessage(1, kModule, "%s: line %d, column %d: %s", path.c_str(), error.line(), error.column(),
-                       error.what());
-        else
-            LogMessage(1, kModule, "%s: %s", path.c_str(), error.what());
-        return Fail(error.corrupt() ? kMailsortFilterCorrupted : kMailsortFilterSyntax);
+        return Fail(LogScriptError(path, error));
     }
     if (outcome.vacation && checkJunkMail()) {
         LogMessage(6, kModule, "Message is from a distribution list, cannot send auto reply");

@@ -6,7 +6,8 @@
 // header is copied), optionally setSender (the envelope sender, after
 // getXHeaderInfo), then mailDest, which reads "rules.sieve" from the
 // recipient's home, parses and runs it and returns the msgdest list (null:
-// nothing to do but the default delivery). The list goes back through
+// nothing to do but the default delivery). A file that parsed is kept parsed
+// until it changes (ScriptCache.h). The list goes back through
 // freeMailPath. checkJunkMail answers for the message of the last
 // getXHeaderInfo.
 //
@@ -30,11 +31,15 @@
 #include "suite/platform/Export.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
 class CMsgStore;
 struct mail_envelope;
+namespace locmail::mailsort {
+class ScriptError;
+}
 
 enum MailsortError {
     kMailsortFilterCorrupted = 0,
@@ -86,6 +91,8 @@ public:
 private:
     int Fail(int code);
     int Evaluate(const char* recipient, msgdest** list);
+    int LoadScript(const std::string& path, std::shared_ptr<const locmail::mailsort::Script>& script);
+    static int LogScriptError(const std::string& path, const locmail::mailsort::ScriptError& error);
     bool FindHome(const char* recipient, std::string& home);
     bool SharedMailboxesExist(const std::vector<std::string>& sharedFolders, const char* recipient);
 

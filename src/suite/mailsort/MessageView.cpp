@@ -56,6 +56,8 @@ MessageView::MessageView(std::string_view header, uint64_t size, std::string env
     : size_(size), envelopeFrom_(std::move(envelopeFrom)), envelopeTo_(std::move(envelopeTo))
 {
     bool inField = false;
+    std::string* folded = nullptr; // the copy of the current field, once it has a continuation
+    std::string_view raw;          // the current field's value as written on its first line
     std::size_t pos = 0;
     while (pos < header.size()) {
         std::size_t end = header.find('\n', pos);
@@ -68,18 +70,27 @@ MessageView::MessageView(std::string_view header, uint64_t size, std::string env
         if (line.empty())
             break;
         if (line.front() == ' ' || line.front() == '\t') {
-            if (inField)
-                fields_.back().value.append(line);
+            if (!inField)
+                continue;
+            if (!folded)
+                folded = &unfolded_.emplace_back(raw);
+            folded->append(line);
+            fields_.back().value = *folded;
             continue;
         }
+        if (folded)
+            fields_.back().value = Trim(*folded);
+        folded = nullptr;
         std::size_t colon = line.find(':');
         std::string_view name = colon == std::string_view::npos ? std::string_view() : Trim(line.substr(0, colon));
         inField = IsFieldName(name);
-        if (inField)
-            fields_.push_back({std::string(name), std::string(line.substr(colon + 1))});
+        if (inField) {
+            raw = line.substr(colon + 1);
+            fields_.push_back({name, Trim(raw)});
+        }
     }
-    for (HeaderField& field : fields_)
-        field.value = std::string(Trim(field.value));
+    if (folded)
+        fields_.back().value = Trim(*folded);
 }
 
 std::vector<std::string_view> MessageView::Values(std::string_view name) const

@@ -2,7 +2,8 @@
 // (unfolded, by name without regard to case), its size and its envelope.
 //
 // Contract: built over a header text (the message up to its first empty line)
-// that it copies; field names end at the first ':'; continuation lines are
+// that must outlive it: unfolded one-line fields are read in place, only
+// folded ones are copied. Field names end at the first ':'; continuation lines are
 // joined with their leading white space kept and the line break removed, as
 // RFC 5228 section 5.7 asks; a line that is no field and no continuation is
 // skipped. Values have blanks around them trimmed.
@@ -10,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,14 +21,15 @@ namespace locmail::mailsort {
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 
 struct HeaderField {
-    std::string name;
-    std::string value;
+    std::string_view name;
+    std::string_view value;
 };
 
 class MessageView {
 public:
-    MessageView() = default;
     MessageView(std::string_view header, uint64_t size, std::string envelopeFrom, std::string envelopeTo);
+    MessageView(const MessageView&) = delete;
+    MessageView& operator=(const MessageView&) = delete;
 
     // Every value of the field NAME, in header order.
     std::vector<std::string_view> Values(std::string_view name) const;
@@ -35,7 +38,7 @@ public:
     bool AnyValue(std::string_view name, Predicate predicate) const
     {
         for (const HeaderField& field : fields_)
-            if (EqualsIgnoringCase(field.name, name) && predicate(std::string_view(field.value)))
+            if (EqualsIgnoringCase(field.name, name) && predicate(field.value))
                 return true;
         return false;
     }
@@ -47,6 +50,7 @@ public:
 
 private:
     std::vector<HeaderField> fields_;
+    std::deque<std::string> unfolded_; // values of folded fields; a deque never moves them
     uint64_t size_ = 0;
     std::string envelopeFrom_;
     std::string envelopeTo_;

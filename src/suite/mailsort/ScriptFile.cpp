@@ -12,7 +12,7 @@
 namespace locmail::mailsort {
 
 
-ReadResult ReadScriptFile(const std::string& path, std::string& text)
+ReadResult ReadScriptFile(const std::string& path, std::string& text, struct stat* infoOut)
 {
     text.clear();
     locmail::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
@@ -23,6 +23,8 @@ ReadResult ReadScriptFile(const std::string& path, std::string& text)
         return ReadResult::OpenFailed;
     if (static_cast<unsigned long long>(info.st_size) > kMaxScriptBytes)
         return ReadResult::TooLarge;
+    if (infoOut)
+        *infoOut = info;
     // One byte more than allowed tells a file that grew past the limit.
     text.resize(static_cast<std::size_t>(info.st_size) + 1);
     std::size_t length = 0;

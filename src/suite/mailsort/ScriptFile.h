@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <sys/stat.h>
 
 namespace locmail::mailsort {
 
@@ -14,6 +15,7 @@ inline constexpr const char* kFilterFileName = "rules.sieve";
 
 enum class ReadResult { Ok, OpenFailed, ReadFailed, TooLarge };
 
-ReadResult ReadScriptFile(const std::string& path, std::string& text);
+// INFO, when given, receives fstat of the file that was read.
+ReadResult ReadScriptFile(const std::string& path, std::string& text, struct stat* info = nullptr);
 
 } // namespace locmail::mailsort

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace {
 
 using mailsorttest::RunRules;
@@ -17,7 +19,7 @@ const std::string kCoyote =
     "Cc: boss@acme.example.com\r\n"
     "Subject: I have a present for you\r\n"
     "X-Caffeine: C8H10N4O2\r\n"
-    "X-Folded: first\r\n"
+    "X-Folded: first \r\n"
     "  second\r\n"
     "\r\n"
     "Look, I'm sorry about the whole anvil thing, and I really\r\n"
@@ -105,7 +107,7 @@ const Row kRows[] = {
      &kCoyote, nullptr, {}},
     {"matches with * and ?", "if header :matches \"subject\" \"I have * for ?ou\" { discard; }", &kCoyote, nullptr,
      {{kDiscard, ""}}},
-    {"folded header values are unfolded", "if header :is \"X-Folded\" \"first  second\" { discard; }", &kCoyote,
+    {"folded header values are unfolded", "if header :is \"X-Folded\" \"first   second\" { discard; }", &kCoyote,
      nullptr, {{kDiscard, ""}}},
     {"encoded words are decoded", "if header :contains \"subject\" \"Grüße aus Köln\" { discard; }", &kEncoded,
      nullptr, {{kDiscard, ""}}},
@@ -172,6 +174,22 @@ TEST(Outcome, VacationOnListMailIsLoggedAndItsArgumentsKept)
     ASSERT_TRUE(mailsort.getVacation().has_value());
     EXPECT_EQ(mailsort.getVacation()->days, 1);
     EXPECT_EQ(mailsort.getVacation()->from, "me@example.com");
+}
+
+// An unchanged filter file is kept parsed; an edited or replaced one is read again.
+TEST(Outcome, ChangedScriptIsReadAgain)
+{
+    testsupport::TempDir home;
+    const char* first = "require \"fileinto\"; fileinto \"AAAA\";";
+    EXPECT_EQ(RunRules(home, first, kCoyote).entries, (Entries{{kMove, "AAAA"}}));
+    EXPECT_EQ(RunRules(home, nullptr, kCoyote).entries, (Entries{{kMove, "AAAA"}}));
+    EXPECT_EQ(RunRules(home, "require \"fileinto\"; fileinto \"BBBB\";", kCoyote).entries,
+              (Entries{{kMove, "BBBB"}}));
+    testsupport::WriteFile(home / "new.sieve", "require \"fileinto\"; fileinto \"CCCC\";");
+    std::filesystem::rename(home / "new.sieve", home / "rules.sieve");
+    EXPECT_EQ(RunRules(home, nullptr, kCoyote).entries, (Entries{{kMove, "CCCC"}}));
+    testsupport::WriteFile(home / "rules.sieve", "fileinto \"DDDD\";"); // now broken
+    EXPECT_EQ(RunRules(home, nullptr, kCoyote).code, kMailsortFilterSyntax);
 }
 
 } // namespace
