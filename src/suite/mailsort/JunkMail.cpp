@@ -48,6 +48,25 @@ bool AutomaticSender(const std::string& sender)
 
 } // namespace
 
+bool IsAddressedTo(const MessageView& message, const std::vector<std::string>& addresses)
+{
+    static constexpr std::string_view kRecipientFields[] = {"To", "Cc", "Bcc", "Resent-To", "Resent-Cc",
+                                                            "Resent-Bcc"};
+    auto named = [&](std::string_view text) {
+        for (const cclient::MailAddress& address : cclient::ParseAddressList(text)) {
+            std::string whole = address.localPart + "@" + address.domain;
+            for (const std::string& wanted : addresses)
+                if (EqualsIgnoringCase(whole, wanted))
+                    return true;
+        }
+        return false;
+    };
+    for (std::string_view field : kRecipientFields)
+        if (message.AnyValue(field, named))
+            return true;
+    return false;
+}
+
 bool IsAutoReplyForbidden(const MessageView& message, bool senderKnown)
 {
     return FromList(message) || (senderKnown && AutomaticSender(message.EnvelopeFrom()));

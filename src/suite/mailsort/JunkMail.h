@@ -11,8 +11,16 @@
 
 #include "suite/mailsort/MessageView.h"
 
+#include <string>
+#include <vector>
+
 namespace locmail::mailsort {
 
 bool IsAutoReplyForbidden(const MessageView& message, bool senderKnown);
+
+// True when one of ADDRESSES (without regard to case) is among the recipients
+// the header names: To, Cc, Bcc, Resent-To, Resent-Cc, Resent-Bcc (RFC 5230
+// section 4.5: no reply to mail that reached the user some other way).
+bool IsAddressedTo(const MessageView& message, const std::vector<std::string>& addresses);
 
 } // namespace locmail::mailsort

@@ -165,6 +165,23 @@ int Mailsort::LoadScript(const std::string& path, std::shared_ptr<const Script>&
     return -1;
 }
 
+// RFC 5230 section 4.5: no reply to lists and machines, nor to mail that did
+// not name the user (or one of the vacation's :addresses) as a recipient.
+void Mailsort::DropUnwantedVacation(const MessageView& view, const char* recipient, Outcome& outcome)
+{
+    if (checkJunkMail()) {
+        LogMessage(6, kModule, "Message is from a distribution list, cannot send auto reply");
+        outcome.vacation.reset();
+        return;
+    }
+    std::vector<std::string> addresses = outcome.vacation->addresses;
+    addresses.emplace_back(recipient);
+    if (!IsAddressedTo(view, addresses)) {
+        LogMessage(6, kModule, "Message not addressed to %s, no vacation reply", recipient);
+        outcome.vacation.reset();
+    }
+}
+
 int Mailsort::Evaluate(const char* recipient, msgdest** list)
 {
     std::string home;
@@ -185,12 +202,10 @@ int Mailsort::Evaluate(const char* recipient, msgdest** list)
         if (!m_senderKnown)
             view.SetEnvelopeFrom(ReturnPath(view));
         outcome = locmail::mailsort::Evaluate(*script, view);
+        if (outcome.vacation)
+            DropUnwantedVacation(view, recipient, outcome);
     } catch (const ScriptError& error) {
         return Fail(LogScriptError(path, error));
-    }
-    if (outcome.vacation && checkJunkMail()) {
-        LogMessage(6, kModule, "Message is from a distribution list, cannot send auto reply");
-        outcome.vacation.reset();
     }
     if (!SharedMailboxesExist(outcome.sharedFolders, recipient))
         return Fail(kMailsortSharedNotFound);

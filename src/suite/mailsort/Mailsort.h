@@ -17,7 +17,8 @@
 // A vacation on a message that must get no automatic reply (checkJunkMail) is
 // left out of the list and the reason logged at level 6 with the text of error
 // 5; mailDest does not fail with error 5, since the agent would then file the
-// message nowhere. getVacation keeps the last run's vacation arguments for the
+// message nowhere. So is a vacation on a message whose To, Cc, Bcc or Resent-*
+// fields name neither the recipient nor one of the vacation's :addresses. getVacation keeps the last run's vacation arguments for the
 // reply.
 //
 // Failure modes: mailDest returns 0, or -1 with getErrorCode set to one of
@@ -38,7 +39,9 @@
 class CMsgStore;
 struct mail_envelope;
 namespace locmail::mailsort {
+class MessageView;
 class ScriptError;
+struct Outcome;
 }
 
 enum MailsortError {
@@ -92,6 +95,8 @@ private:
     int Fail(int code);
     int Evaluate(const char* recipient, msgdest** list);
     int LoadScript(const std::string& path, std::shared_ptr<const locmail::mailsort::Script>& script);
+    void DropUnwantedVacation(const locmail::mailsort::MessageView& view, const char* recipient,
+                              locmail::mailsort::Outcome& outcome);
     static int LogScriptError(const std::string& path, const locmail::mailsort::ScriptError& error);
     bool FindHome(const char* recipient, std::string& home);
     bool SharedMailboxesExist(const std::vector<std::string>& sharedFolders, const char* recipient);

@@ -77,15 +77,20 @@ const Row kRows[] = {
      "require \"fileinto\"; redirect \"x@example.org\"; fileinto \"shared:Sales\"; fileinto \"Mine\";", &kCoyote,
      nullptr, {{kMove, "Mine"}, {kShared | kMove, "Sales"}, {kForward, "x@example.org"}}},
     {"vacation keeps in the inbox", "require \"vacation\"; vacation :days 3 :subject \"Away\" \"I am away.\";",
-     &kCoyote, nullptr, {{kVacation, "I am away."}}},
+     &kEncoded, nullptr, {{kVacation, "I am away."}}},
+    {"vacation for another of the user's addresses",
+     "require \"vacation\"; vacation :addresses [\"x@y.org\", \"BOSS@acme.example.com\"] \"Away.\";", &kCoyote,
+     nullptr, {{kVacation, "Away."}}},
+    {"no vacation when the user is not a named recipient", "require \"vacation\"; vacation \"Away.\";", &kCoyote,
+     nullptr, {}},
     {"vacation after a move files into that folder",
-     "require [\"vacation\", \"fileinto\"]; vacation \"Away.\"; fileinto \"Later\";", &kCoyote, nullptr,
+     "require [\"vacation\", \"fileinto\"]; vacation \"Away.\"; fileinto \"Later\";", &kEncoded, nullptr,
      {{kMove, "Later"}, {kVacation, "Away."}}},
     {"vacation before kept folders files into the inbox first",
-     "require [\"vacation\", \"fileinto\"]; vacation \"Away.\"; keep; fileinto \"Later\";", &kCoyote, nullptr,
+     "require [\"vacation\", \"fileinto\"]; vacation \"Away.\"; keep; fileinto \"Later\";", &kEncoded, nullptr,
      {{kVacation, "Away."}, {kMove, "Later"}}},
-    {"no vacation to a list, the message still kept", "require \"vacation\"; vacation \"Away.\";", &kList, nullptr,
-     {}},
+    {"no vacation to a list, the message still kept",
+     "require \"vacation\"; vacation :addresses \"team@lists.example.org\" \"Away.\";", &kList, nullptr, {}},
     {"stop ends the run", "require \"fileinto\"; fileinto \"A\"; stop; fileinto \"B\";", &kCoyote, nullptr,
      {{kMove, "A"}}},
     {"if, elsif, else",
@@ -166,11 +171,14 @@ INSTANTIATE_TEST_SUITE_P(Scripts, Outcome, ::testing::ValuesIn(kRows),
 TEST(Outcome, VacationOnListMailIsLoggedAndItsArgumentsKept)
 {
     testsupport::TempDir home;
-    auto listed = RunRules(home, "require \"vacation\"; vacation :days 0 :from \"me@example.com\" \"Away.\";", kList);
+    auto listed = RunRules(home,
+                           "require \"vacation\"; vacation :days 0 :from \"me@example.com\""
+                           " :addresses \"team@lists.example.org\" \"Away.\";",
+                           kList);
     EXPECT_FALSE(mailsort.getVacation().has_value());
     EXPECT_EQ(listed.log, std::vector<std::string>{"6 Mailsort: Message is from a distribution list, cannot send "
                                                    "auto reply"});
-    RunRules(home, nullptr, kCoyote);
+    RunRules(home, nullptr, kEncoded);
     ASSERT_TRUE(mailsort.getVacation().has_value());
     EXPECT_EQ(mailsort.getVacation()->days, 1);
     EXPECT_EQ(mailsort.getVacation()->from, "me@example.com");
