@@ -185,8 +185,9 @@ TEST(FullDisk, AStoreWithoutInodesOrReadOnlyKeepsMailQueued)
         EXPECT_EQ(run.exitCode, EX_TEMPFAIL) << run.output;
         EXPECT_EQ(OnChannel(disk.inst, "local").size(), 1u);
 
-        if (readOnly)
+        if (readOnly) {
             ASSERT_TRUE(disk.small.Remount("rw"));
+        }
         for (const auto& path : fillers)
             ::unlink(path.c_str());
         disk.ExpectEachFiledOnce({"waits"});
