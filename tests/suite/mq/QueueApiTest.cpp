@@ -27,25 +27,20 @@ using ::testing::ElementsAre;
 using ::testing::EndsWith;
 using ::testing::IsEmpty;
 
-const std::string kText = "From: a@example.org\r\nSubject: hi\r\n\r\nbody\r\n\x01\xFF bytes\r\n";
-
-uint32_t InjectOne()
-{
-    return Inject(kText, "s@x", {{"r@x", "local"}});
-}
+const std::string kBytes = "From: a@example.org\r\nSubject: hi\r\n\r\nbody\r\n\x01\xFF bytes\r\n";
 
 // A new entry with its text written, not yet committed.
 MQContext* EntryWithText()
 {
     MQContext* entry = CreateMQEntry();
     if (entry != nullptr)
-        testsupport::WriteFile(GetMQPathName(entry, ".msg"), kText);
+        testsupport::WriteFile(GetMQPathName(entry, ".msg"), kBytes);
     return entry;
 }
 
 TEST_F(QueueTest, InjectedEntryIsListedOnLocalWithBothRecipients)
 {
-    uint32_t id = Inject(kText, "a@example.org", {{"b@example.org", "local"}, {"c d@example.org", "local"}});
+    uint32_t id = Inject(kBytes, "a@example.org", {{"b@example.org", "local"}, {"c d@example.org", "local"}});
     ASSERT_NE(id, 0u);
     auto listing = locmail::mq::ListEntries(queue_);
     ASSERT_TRUE(listing.readable);
@@ -53,14 +48,14 @@ TEST_F(QueueTest, InjectedEntryIsListedOnLocalWithBothRecipients)
     ASSERT_EQ(listing.entries.size(), 1u);
     const auto& e = listing.entries[0];
     EXPECT_EQ(e.id, id);
-    EXPECT_EQ(e.size, kText.size());
+    EXPECT_EQ(e.size, kBytes.size());
     EXPECT_EQ(e.sender, "a@example.org");
     EXPECT_THAT(e.recipients, ElementsAre(locmail::mq::ListedRecipient{"b@example.org", "local"},
                                           locmail::mq::ListedRecipient{"c d@example.org", "local"}));
     EXPECT_THAT(e.channels, ElementsAre("local"));
     EXPECT_EQ(e.arrived, kStartSeconds);
     EXPECT_THAT(e.deferrals, IsEmpty());
-    EXPECT_EQ(testsupport::ReadFile(GetMQPathName(id, ".msg")), kText);
+    EXPECT_EQ(testsupport::ReadFile(GetMQPathName(id, ".msg")), kBytes);
     EXPECT_EQ(std::string(GetMQPathName(id, "")), Path("entries/" + EntryName(id)));
     EXPECT_THAT(Names(Path("tmp")), IsEmpty());
     EXPECT_EQ(locmail::mq::QueueDirectory(), queue_);
@@ -79,7 +74,7 @@ TEST_F(QueueTest, WalkGivesIdsInOrderThenNone)
     std::vector<uint32_t> injected;
     for (int i = 0; i < 4; ++i)
         injected.push_back(Inject("m" + std::to_string(i) + "\r\n\r\n", "s@x", {{"r@x", "local"}}));
-    ASSERT_NE(Inject("other\r\n\r\n", "s@x", {{"r@y", "localout"}}, "localout"), 0u);
+    ASSERT_NE(Inject("other\r\n\r\n", "s@x", {{"r@y", "localout"}}, {"localout"}), 0u);
     ASSERT_TRUE(std::is_sorted(injected.begin(), injected.end()));
 
     MQContext* ctx = OpenMQChannel("LOCAL");
@@ -137,12 +132,7 @@ TEST_F(QueueTest, QueueNameOtherThanAPathComesFromTheConfiguration)
 
 TEST_F(QueueTest, RemovingTheLastChannelDeletesTheEntry)
 {
-    MQContext* entry = EntryWithText();
-    locmail::mq::EnvelopeBuilder env;
-    env.AddSender("s@x", "local").AddRecipient("r@x", "local").AddRecipient("f@y", "localout");
-    ASSERT_TRUE(InsertMQChannel(entry, "local", 255) && InsertMQChannel(entry, "localout", 255));
-    ASSERT_TRUE(PutMQEnvelope(entry, env.Envelope()) && CloseMQEntry(entry));
-
+    ASSERT_NE(Inject(kBytes, "s@x", {{"r@x", "local"}, {"f@y", "localout"}}, {"local", "localout"}), 0u);
     auto removeFirst = [](const char* channel) {
         MQContext* ctx = OpenMQChannel(channel);
         uint32_t id = GetFirstMessage(ctx, false);
@@ -162,7 +152,7 @@ TEST_F(QueueTest, RemovingTheLastChannelDeletesTheEntry)
     EXPECT_THAT(Names(Path("channels/localout")), IsEmpty());
 
     // A removal stopped between the text and the envelope is finished by the next walk, not taken for damage.
-    Inject(kText, "s@x", {{"r@x", "local"}});
+    InjectOne();
     const std::string name = Names(Path("channels/local")).at(0);
     std::filesystem::remove(Path("channels/local/" + name));
     std::filesystem::remove(Path("entries/" + name + ".msg"));
@@ -264,7 +254,7 @@ TEST_F(QueueTest, MailUnderAnOutgoingKeyScopeIsQueuedOnceAndNumberedByCommit)
 {
     using locmail::mq::OutgoingKeyScope;
     const std::string base = std::string(32, 'b') + ".2";
-    auto queueOut = [] { return locmail::mq::QueueText(kText, "", {"r@x"}, "localout").id; };
+    auto queueOut = [] { return locmail::mq::QueueText(kBytes, "", {"r@x"}, "localout").id; };
     auto keys = [this] {
         std::vector<std::string> keys;
         for (uint32_t id : Walk("localout"))
@@ -289,7 +279,7 @@ TEST_F(QueueTest, MailUnderAnOutgoingKeyScopeIsQueuedOnceAndNumberedByCommit)
     log.Clear();
     {
         OutgoingKeyScope replay(base);
-        EXPECT_NE(Inject(kText, "", {{"r@x", "localout"}}, "localout"), 0u) << "CloseMQEntry reports success";
+        EXPECT_NE(Inject(kBytes, "", {{"r@x", "localout"}}, {"localout"}), 0u) << "CloseMQEntry reports success";
         EXPECT_FALSE(failedCommit());
         EXPECT_EQ(queueOut(), third) << "the entry that carries the mail";
         EXPECT_NE(queueOut(), 0u);
@@ -368,7 +358,7 @@ TEST_F(QueueTest, ChannelNamesAreCaseInsensitiveAndConfined)
     for (const char* bad : {"../entries", "", ".hidden", static_cast<const char*>(nullptr)})
         EXPECT_EQ(OpenMQChannel(bad), nullptr) << (bad ? bad : "(null)");
     EXPECT_EQ(OpenMQChannel(std::string(65, 'a').c_str()), nullptr);
-    uint32_t id = Inject(kText, "s@x", {{"r@x", "LocalOut"}}, "LocalOut");
+    uint32_t id = Inject(kBytes, "s@x", {{"r@x", "LocalOut"}}, {"LocalOut"});
     EXPECT_THAT(Walk("localout"), ElementsAre(id));
     EXPECT_THAT(Names(Path("channels")), ElementsAre("localout"));
     ASSERT_EQ(log.Lines().size(), 5u);
@@ -383,7 +373,7 @@ TEST_F(QueueTest, ArrivalWatchWakesOnNewEntriesOnly)
     locmail::mq::ArrivalWatch watch("Local");
     ASSERT_TRUE(watch.Ok());
     EXPECT_EQ(watch.Wait(0, noStop), locmail::mq::ArrivalWatch::Wake::Timeout);
-    uint32_t a = Inject(kText, "s@x", {{"r@x", "local"}, {"q@x", "local"}});
+    uint32_t a = Inject(kBytes, "s@x", {{"r@x", "local"}, {"q@x", "local"}});
     ASSERT_NE(InjectOne(), 0u);
     EXPECT_EQ(watch.Wait(0, noStop), locmail::mq::ArrivalWatch::Wake::Arrival);
     watch.Drain();

@@ -18,8 +18,6 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using ::testing::SizeIs;
 
-const std::string kText = "Subject: x\r\n\r\nbody\r\n";
-
 class FakeControl : public locmail::mq::WalkControl {
 public:
     int MakeDurable() override
@@ -48,13 +46,6 @@ protected:
         return ids;
     }
     std::size_t EntryFiles() { return Names(Path("entries")).size(); }
-    void DeliverAll()
-    {
-        MQContext* ctx = OpenMQChannel("local");
-        for (uint32_t id = GetFirstMessage(ctx, false); id != kNoMessage; id = GetNextMessage(ctx, false))
-            EXPECT_TRUE(RemoveMQChannel(ctx));
-        CloseMQChannel(ctx);
-    }
 
     FakeControl control_;
 };
@@ -146,7 +137,7 @@ TEST_F(BatchTest, ABatchIsFinishedWhenFullOldClosedOrFlushed)
         if (std::string(c.name) != "closed")
             CloseMQChannel(ctx);
         locmail::mq::SetWalkControl(nullptr);
-        DeliverAll();
+        Walk("local", true);
     }
 }
 

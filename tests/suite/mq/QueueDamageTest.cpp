@@ -21,18 +21,11 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 namespace fs = std::filesystem;
 
-const std::string kText = "Subject: x\r\n\r\nsome body text\r\n";
-
 void Replace(const std::string& path, const std::string& from, const std::string& to)
 {
     std::string text = testsupport::ReadFile(path);
     text.replace(text.find(from), from.size(), to);
     testsupport::WriteFile(path, text);
-}
-
-uint32_t InjectOne()
-{
-    return Inject(kText, "s@x", {{"r@x", "local"}});
 }
 
 TEST_F(QueueTest, DamagedEntriesAreSetAsideWithOneLineAndTheWalkGoesOn)
@@ -65,14 +58,7 @@ TEST_F(QueueTest, DamagedEntriesAreSetAsideWithOneLineAndTheWalkGoesOn)
         damage.apply(Path("entries/" + EntryName(bad)));
 
         locmail::log::CaptureLog log;
-        MQContext* ctx = OpenMQChannel("local");
-        std::vector<uint32_t> seen;
-        for (uint32_t id = GetFirstMessage(ctx, false); id != locmail::mq::kNoMessage; id = GetNextMessage(ctx, false)) {
-            seen.push_back(id);
-            RemoveMQChannel(ctx);
-        }
-        CloseMQChannel(ctx);
-        EXPECT_THAT(seen, ElementsAre(before, after));
+        EXPECT_THAT(Walk("local", true), ElementsAre(before, after));
         std::string outcome = damage.corrupt.empty() ? "markers dropped" : "moved to corrupt/";
         EXPECT_THAT(log.Lines(), ElementsAre("1 Queue: Queue entry " + EntryName(bad) + " is damaged (" + damage.fault +
                                              "); " + outcome));
@@ -161,10 +147,6 @@ TEST_F(QueueTest, NamesReadFromTheQueueStayInsideIt)
     EXPECT_THAT(Names(Path("channels")), ElementsAre("local"));
     EXPECT_TRUE(fs::is_directory(Path("channels/local/" + folder))) << "not ours: left alone";
 }
-
-} // namespace
-
-namespace {
 
 using locmail::mq::QueuePaths;
 

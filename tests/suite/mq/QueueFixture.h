@@ -27,10 +27,12 @@ inline int64_t NowSeconds() { return g_nowMs / 1000; }
 
 struct Recipient { std::string address, channel; };
 
-// CreateMQEntry, text written at the entry's path, InsertMQChannel, PutMQEnvelope,
-// CloseMQEntry; DiscardMQEntry when a step before the commit fails. 0 on failure.
+inline const std::string kText = "Subject: x\r\n\r\nbody\r\n";
+
+// CreateMQEntry, text written at the entry's path, InsertMQChannel for each of CHANNELS (the first is the
+// sender's), PutMQEnvelope, CloseMQEntry; DiscardMQEntry when a step before the commit fails. 0 on failure.
 inline uint32_t Inject(const std::string& text, const std::string& sender, const std::vector<Recipient>& recipients,
-                       const char* channel = "local")
+                       const std::vector<std::string>& channels = {"local"})
 {
     MQContext* entry = CreateMQEntry();
     if (entry == nullptr)
@@ -38,15 +40,20 @@ inline uint32_t Inject(const std::string& text, const std::string& sender, const
     std::string name = std::filesystem::path(GetMQPathName(entry, "")).filename().string();
     testsupport::WriteFile(GetMQPathName(entry, ".msg"), text);
     locmail::mq::EnvelopeBuilder envelope;
-    envelope.AddSender(sender, channel);
+    envelope.AddSender(sender, channels.at(0));
     for (const auto& r : recipients)
         envelope.AddRecipient(r.address, r.channel);
-    if (!InsertMQChannel(entry, channel, 255) || !PutMQEnvelope(entry, envelope.Envelope())) {
+    bool built = true;
+    for (const auto& channel : channels)
+        built = built && InsertMQChannel(entry, channel.c_str(), 255);
+    if (!built || !PutMQEnvelope(entry, envelope.Envelope())) {
         DiscardMQEntry(entry);
         return 0;
     }
     return CloseMQEntry(entry) ? static_cast<uint32_t>(std::stoul(name, nullptr, 16)) : 0;
 }
+
+inline uint32_t InjectOne() { return Inject(kText, "s@x", {{"r@x", "local"}}); }
 
 inline std::vector<std::string> Names(const std::string& dir)
 {
@@ -91,8 +98,10 @@ protected:
         return parsed.data;
     }
 
-    // Every id a fresh walk of CHANNEL hands out, removing none.
-    std::vector<uint32_t> Walk(const char* channel = "local")
+    // Every id a fresh walk of CHANNEL hands out; with REMOVE each is taken off the channel, after
+    // deferring its recipients at DEFER.
+    std::vector<uint32_t> Walk(const char* channel = "local", bool remove = false,
+                               const std::vector<unsigned>& defer = {})
     {
         std::vector<uint32_t> ids;
         MQContext* ctx = OpenMQChannel(channel);
@@ -102,6 +111,11 @@ protected:
             if (id == locmail::mq::kQueueUnreachable)
                 break;
             ids.push_back(id);
+            for (unsigned index : defer)
+                EXPECT_TRUE(DeferMQRecipient(ctx, index)) << index;
+            if (remove) {
+                EXPECT_TRUE(RemoveMQChannel(ctx));
+            }
         }
         CloseMQChannel(ctx);
         return ids;

@@ -18,29 +18,12 @@ using locmail::mq::kNoMessage;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-const std::string kText = "Subject: x\r\n\r\nbody\r\n";
-
 std::vector<std::string> Addresses(const locmail::mq::EnvelopeData& envelope)
 {
     std::vector<std::string> out;
     for (const auto& r : envelope.recipients)
         out.push_back(r.address);
     return out;
-}
-
-// Walks CHANNEL, deferring the recipients at DEFER of every entry handed out and removing it.
-std::vector<uint32_t> DeliverDeferring(const char* channel, std::vector<unsigned> defer)
-{
-    std::vector<uint32_t> seen;
-    MQContext* ctx = OpenMQChannel(channel);
-    for (uint32_t id = GetFirstMessage(ctx, false); id != kNoMessage; id = GetNextMessage(ctx, false)) {
-        seen.push_back(id);
-        for (unsigned index : defer)
-            EXPECT_TRUE(DeferMQRecipient(ctx, index)) << index;
-        EXPECT_TRUE(RemoveMQChannel(ctx));
-    }
-    CloseMQChannel(ctx);
-    return seen;
 }
 
 TEST_F(QueueTest, DeferralKeepsTheDeferredLocalRecipientsAndEveryOtherChannelsOnly)
@@ -50,7 +33,7 @@ TEST_F(QueueTest, DeferralKeepsTheDeferredLocalRecipientsAndEveryOtherChannelsOn
     ASSERT_NE(id, 0u);
     const auto before = OnDisk(id);
 
-    EXPECT_THAT(DeliverDeferring("local", {2, 1}), ElementsAre(id)) << "b is localout's and stays anyway";
+    EXPECT_THAT(Walk("local", true, {2, 1}), ElementsAre(id)) << "b is localout's and stays anyway";
     auto after = OnDisk(id);
     EXPECT_THAT(Addresses(after), ElementsAre("b@y", "c@x"));
     EXPECT_THAT(after.deferrals, ElementsAre(ChannelDeferral{"local", 1, kStartSeconds + 60}));
@@ -74,20 +57,14 @@ TEST_F(QueueTest, DeferralKeepsTheDeferredLocalRecipientsAndEveryOtherChannelsOn
 
 TEST_F(QueueTest, AnEntryOnTwoChannelsKeepsTheOtherChannelsRecipientsAndItsMarker)
 {
-    MQContext* entry = CreateMQEntry();
-    testsupport::WriteFile(GetMQPathName(entry, ".msg"), kText);
-    locmail::mq::EnvelopeBuilder env;
-    env.AddSender("s@x", "local").AddRecipient("a@x", "local").AddRecipient("f@y", "localout");
-    env.AddRecipient("b@x", "local");
-    ASSERT_TRUE(InsertMQChannel(entry, "local", 255) && InsertMQChannel(entry, "localout", 255));
-    ASSERT_TRUE(PutMQEnvelope(entry, env.Envelope()) && CloseMQEntry(entry));
-
-    uint32_t id = DeliverDeferring("local", {0}).at(0);
+    ASSERT_NE(Inject(kText, "s@x", {{"a@x", "local"}, {"f@y", "localout"}, {"b@x", "local"}}, {"local", "localout"}),
+              0u);
+    uint32_t id = Walk("local", true, {0}).at(0);
     EXPECT_THAT(Addresses(OnDisk(id)), ElementsAre("a@x", "f@y"));
-    EXPECT_THAT(DeliverDeferring("localout", {}), ElementsAre(id)) << "local's deferral holds back local only";
+    EXPECT_THAT(Walk("localout", true), ElementsAre(id)) << "local's deferral holds back local only";
     EXPECT_THAT(Addresses(OnDisk(id)), ElementsAre("a@x", "f@y"));
     g_nowMs += 60'000;
-    EXPECT_THAT(DeliverDeferring("local", {}), ElementsAre(id));
+    EXPECT_THAT(Walk("local", true), ElementsAre(id));
     EXPECT_THAT(Names(Path("entries")), IsEmpty());
 }
 
@@ -96,7 +73,7 @@ TEST_F(QueueTest, TheWaitDoublesFromTheMinimumUpToTheMaximum)
     QueueSettings("RetryMinSeconds = 60\nRetryMaxSeconds = 300\n");
     uint32_t id = Inject(kText, "s@x", {{"a@x", "local"}});
     for (int64_t wait : {60, 120, 240, 300, 300}) {
-        ASSERT_THAT(DeliverDeferring("local", {0}), ElementsAre(id)) << wait;
+        ASSERT_THAT(Walk("local", true, {0}), ElementsAre(id)) << wait;
         auto deferral = OnDisk(id).deferrals.at(0);
         EXPECT_EQ(deferral.nextAttempt - NowSeconds(), wait) << "attempt " << deferral.attempts;
         g_nowMs = deferral.nextAttempt * 1000;
@@ -155,7 +132,7 @@ TEST_F(QueueTest, AVersionOneEntryGetsAStableKeyThatADeferralKeeps)
     const std::string key = keys[0];
     EXPECT_EQ(keys[1], key);
     EXPECT_THAT(key, ::testing::StartsWith("v1-0000002A-" + std::to_string(st.st_ino) + "-"));
-    EXPECT_THAT(DeliverDeferring("local", {1}), ElementsAre(id));
+    EXPECT_THAT(Walk("local", true, {1}), ElementsAre(id));
     auto rewritten = OnDisk(id);
     EXPECT_EQ(rewritten.key, key);
     EXPECT_EQ(rewritten.arrived, st.st_mtim.tv_sec);
