@@ -116,26 +116,41 @@ TEST_F(CreateMbxTest, ExistingLevelsAndEmptyLevelsAreLeftAlone)
     }
 }
 
-TEST_F(CreateMbxTest, EmptyPathTouchesNothing)
+// A refused level makes no record; DIR, below the home, is left made or not as MADE says.
+TEST_F(CreateMbxTest, RefusedPathsAndStoreSettingsMakeNoRecord)
 {
-    ASSERT_TRUE(CreateMbx(mbx, home.c_str(), ""));
-    EXPECT_EQ(FilesIn(""), (std::vector<std::string>{"mailbox.db", "mailbox.db-shm", "mailbox.db-wal"}))
-        << "only the relation the test opened";
-    EXPECT_TRUE(Records().empty());
-    EXPECT_FALSE(CreateMbx(mbx, home.c_str(), nullptr));
-}
-
-TEST_F(CreateMbxTest, EmptyHomeDirLooksForTemplatesAtTheRoot)
-{
-    SetHomeDir("");
+    // HomeDir + "/" + "msgbody.str" must stay below 260 characters: 247 fits, 248 does not.
+    const std::string base247 = tmp / "";
+    const std::string fits = base247 + std::string(247 - base247.size(), 'h');
+    struct Case {
+        std::string homeDir; // the store's HomeDir setting
+        const char* path;
+        bool ok;
+        std::string dir;
+        bool made;
+    } cases[] = {
+        {store, "", true, "", true}, // touches nothing
+        {store, nullptr, false, "", true},
+        {store, "../escape", false, "../escape2E2E2F657363617065", false},
+        {"", "junk", false, "junk6A756E6B", true}, // templates at the root: none there
+        {fits + "h", "long", false, "long6C6F6E67", false},
+        {fits, "long", false, "long6C6F6E67", true}, // accepted, but no templates there
+        {std::string(400, 'x'), "longer", false, "longer6C6F6E676572", false}, // cut to 259 by the settings buffer
+    };
+    const std::vector<std::string> relation = {"mailbox.db", "mailbox.db-shm", "mailbox.db-wal"};
     const fs::path cwd = fs::current_path();
     fs::current_path(store); // templates beside us must not be used
-    const bool made = CreateMbx(mbx, home.c_str(), "junk");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.path ? c.path : "(null)") + " with HomeDir " + c.homeDir.substr(0, 20));
+        SetHomeDir(c.homeDir);
+        EXPECT_EQ(CreateMbx(mbx, home.c_str(), c.path), c.ok);
+        EXPECT_EQ(fs::exists(home + "/" + c.dir), c.made);
+        if (c.made) { // a level stays empty; the home holds only the relation the fixture opened
+            EXPECT_EQ(FilesIn(c.dir), c.dir.empty() ? relation : std::vector<std::string>{});
+        }
+        EXPECT_TRUE(Records().empty());
+    }
     fs::current_path(cwd);
-    EXPECT_FALSE(made);
-    EXPECT_TRUE(fs::is_directory(home + "/junk6A756E6B")) << "the made level stays";
-    EXPECT_TRUE(FilesIn("junk6A756E6B").empty());
-    EXPECT_TRUE(Records().empty());
 }
 
 TEST_F(CreateMbxTest, MissingTemplateStopsTheCopyAndLeavesWhatWasMade)
@@ -157,32 +172,8 @@ TEST_F(CreateMbxTest, MissingTemplateStopsTheCopyAndLeavesWhatWasMade)
     EXPECT_EQ(ms::FileIntoFolder(base, req).status, ms::FilingStatus::NoSuchFolder);
 }
 
-TEST_F(CreateMbxTest, HomeDirTooLongForThePathBufferIsRefusedBeforeAnythingIsMade)
+TEST_F(CreateMbxTest, AFailingRecordMakesItFail)
 {
-    // HomeDir + "/" + "msgbody.str" must stay below 260 characters: 247 fits, 248 does not.
-    const std::string base247 = tmp / "";
-    std::string fits = base247 + std::string(247 - base247.size(), 'h');
-    std::string tooLong = fits + "h";
-    ASSERT_EQ(fits.size(), 247u);
-
-    SetHomeDir(tooLong);
-    EXPECT_FALSE(CreateMbx(mbx, home.c_str(), "long"));
-    EXPECT_FALSE(fs::exists(home + "/long6C6F6E67"));
-
-    SetHomeDir(fits); // accepted, but no templates there
-    EXPECT_FALSE(CreateMbx(mbx, home.c_str(), "long"));
-    EXPECT_TRUE(fs::exists(home + "/long6C6F6E67"));
-
-    SetHomeDir(std::string(400, 'x')); // cut to 259 by the settings buffer
-    EXPECT_FALSE(CreateMbx(mbx, home.c_str(), "longer"));
-    EXPECT_FALSE(fs::exists(home + "/longer6C6F6E676572"));
-}
-
-TEST_F(CreateMbxTest, UnsafeLevelOrFailingRecordMakesItFail)
-{
-    EXPECT_FALSE(CreateMbx(mbx, home.c_str(), "../escape"));
-    EXPECT_FALSE(fs::exists(tmp / "users/escape2E2E2F657363617065"));
-
     mbxstat existing{};
     existing.uidNext = 5;
     ASSERT_EQ(AddMbx(mbx, "Taken", existing), ms::kOk);
