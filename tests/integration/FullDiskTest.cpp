@@ -21,17 +21,6 @@ namespace {
 using namespace testsupport;
 namespace fs = std::filesystem;
 
-int RunProgram(const std::vector<std::string>& argv, std::string& output)
-{
-    locmail::Process p = locmail::Process::Start(argv);
-    if (!p.Started()) {
-        output = argv[0] + ": " + p.StartErrorText();
-        return -1;
-    }
-    p.Communicate("", output);
-    return p.Wait();
-}
-
 // An ext4 image of SIZE bytes made with mke2fs OPTIONS, mounted at DIR while the object lives.
 class SmallFileSystem {
 public:
@@ -44,22 +33,21 @@ public:
         std::vector<std::string> mke2fs{"mke2fs", "-q", "-F", "-t", "ext4"};
         mke2fs.insert(mke2fs.end(), options.begin(), options.end());
         mke2fs.push_back(image_);
-        std::string output;
+        CommandResult made, mounted;
         if (::geteuid() != 0) {
             why_ = "mounting a file system needs root";
-        } else if (RunProgram(mke2fs, output) != 0) {
-            why_ = "mke2fs failed: " + output;
-        } else if (RunProgram({"mount", "-o", "loop", image_, dir_}, output) != 0) {
-            why_ = "mount -o loop failed (no loop device here?): " + output;
+        } else if ((made = RunProgram(mke2fs)).exitCode != 0) {
+            why_ = "mke2fs failed: " + made.output;
+        } else if ((mounted = RunProgram({"mount", "-o", "loop", image_, dir_})).exitCode != 0) {
+            why_ = "mount -o loop failed (no loop device here?): " + mounted.output;
         } else {
             mounted_ = true;
         }
     }
     ~SmallFileSystem()
     {
-        std::string output;
         if (mounted_)
-            RunProgram({"umount", dir_}, output);
+            RunProgram({"umount", dir_});
         std::error_code ec;
         fs::remove(image_, ec);
     }
@@ -69,8 +57,7 @@ public:
     bool Mounted() const { return mounted_; }
     bool Remount(const char* how)
     {
-        std::string output;
-        return RunProgram({"mount", "-o", std::string("remount,") + how, dir_}, output) == 0;
+        return RunProgram({"mount", "-o", std::string("remount,") + how, dir_}).exitCode == 0;
     }
     const std::string& Why() const { return why_; }
     const std::string& Dir() const { return dir_; }

@@ -91,11 +91,13 @@ TEST(InjectCommand, RefusesBadInputWithTheRightStatusAndQueuesNothing)
     EXPECT_TRUE(locmail::mq::ListEntries(inst.QueueDir()).entries.empty());
 }
 
-TEST(Commands, SayWhatIsMissingFromAnInstallation)
+// A part removed, or a queue or store setting that points at what `locmail init` did not make: every
+// command says what is wrong, and init run again refuses to make anything at such a place.
+TEST(Commands, SayWhatIsMissingOrMisplacedInAnInstallation)
 {
     const std::vector<std::string> inject{"inject", "-f", "a@x", "b@y"}, run{"run", "--once"};
     struct Case {
-        std::string removed;
+        std::string broken; // a part removed, or KEY=VALUE set in qxmta.ini
         std::vector<std::string> args;
         int status;
         const char* says;
@@ -111,46 +113,34 @@ TEST(Commands, SayWhatIsMissingFromAnInstallation)
         {"store", run, EX_TEMPFAIL, "not mounted?"}, // perhaps a file system not there yet
         {"store/.locmail-store", run, EX_CONFIG, "not a message store made by `locmail init`"},
         {"store/.locmail-store", {"user", "add", "bob@x"}, EX_CONFIG, "not a message store"},
+        {"HomeDir=/", run, EX_CONFIG, ""},
+        {"HomeDir=relative/store", run, EX_CONFIG, ""},
+        {"HomeDir=/", {"user", "add", "bob@x"}, EX_CONFIG, ""},
+        {"HomeDir=/", {"user", "list"}, EX_CONFIG, ""},
+        {"QueueDirectory=/", run, EX_CONFIG, ""},
+        {"QueueDirectory=/.", run, EX_CONFIG, ""},
     };
     std::unique_ptr<Installation> inst;
-    std::string removed;
+    std::string broken;
     for (const auto& c : cases) {
-        if (!inst || c.removed != removed) { // a fresh one per part removed
+        SCOPED_TRACE(c.broken + ", " + c.args[0]);
+        const std::size_t eq = c.broken.find('=');
+        if (!inst || c.broken != broken || eq != std::string::npos) { // a fresh one per part broken
             inst = std::make_unique<Installation>();
-            removed = c.removed;
-            std::filesystem::remove_all(inst->Dir() + "/" + c.removed);
+            broken = c.broken;
+            if (eq == std::string::npos)
+                std::filesystem::remove_all(inst->Dir() + "/" + c.broken);
+            else
+                SetConfig(*inst, c.broken.substr(0, eq), c.broken.substr(eq + 1));
         }
         auto result = inst->Run(c.args, kMessage);
-        EXPECT_EQ(result.exitCode, c.status) << c.removed << ", " << c.args[0] << ": " << result.output;
+        EXPECT_EQ(result.exitCode, c.status) << result.output;
         EXPECT_NE(result.output.find(c.says), std::string::npos) << result.output;
-    }
-}
-
-// A queue or store setting that points at what `locmail init` did not make is
-// refused before anything is made there.
-TEST(Commands, RefuseAQueueOrStoreInTheWrongPlace)
-{
-    struct Case {
-        const char *key, *value;
-        std::vector<std::string> args;
-        int status;
-    } cases[] = {
-        {"HomeDir", "/", {"run", "--once"}, EX_CONFIG},
-        {"HomeDir", "relative/store", {"run", "--once"}, EX_CONFIG},
-        {"HomeDir", "/", {"user", "add", "bob@x"}, EX_CONFIG},
-        {"HomeDir", "/", {"user", "list"}, EX_CONFIG},
-        {"QueueDirectory", "/", {"run", "--once"}, EX_CONFIG},
-        {"QueueDirectory", "/.", {"run", "--once"}, EX_CONFIG},
-    };
-    for (const auto& c : cases) {
-        Installation inst;
-        SetConfig(inst, c.key, c.value);
-        auto result = inst.Run(c.args);
-        EXPECT_EQ(result.exitCode, c.status) << c.key << "=" << c.value << ", " << c.args[0] << ": " << result.output;
-        EXPECT_FALSE(result.output.empty());
-        // init again keeps the file, and refuses to make anything at that place.
-        auto init = RunLocmail({"init", inst.Dir()});
-        EXPECT_EQ(init.exitCode, EX_CONFIG) << c.key << "=" << c.value << ": " << init.output;
+        EXPECT_FALSE(result.output.empty()) << "a refusal says why";
+        if (eq != std::string::npos) { // init again keeps the file, and refuses to make anything at that place
+            auto init = RunLocmail({"init", inst->Dir()});
+            EXPECT_EQ(init.exitCode, EX_CONFIG) << init.output;
+        }
     }
     EXPECT_FALSE(std::filesystem::exists("/users.db"));
     EXPECT_FALSE(std::filesystem::exists("/.locmail-store"));

@@ -9,13 +9,13 @@
 namespace testsupport {
 namespace {
 
-locmail::Process StartLocmail(const std::vector<std::string>& args)
+std::vector<std::string> LocmailArgv(const std::vector<std::string>& args)
 {
     // The environment would win over --config; each test names its own installation.
     ::unsetenv("LOCMAIL_CONFIG");
     std::vector<std::string> argv{LOCMAIL_BINARY};
     argv.insert(argv.end(), args.begin(), args.end());
-    return locmail::Process::Start(argv);
+    return argv;
 }
 
 std::unique_ptr<TempDir> MakeTempDir(Medium medium)
@@ -43,15 +43,20 @@ std::vector<std::string> WithConfig(const std::string& config, const std::vector
 
 } // namespace
 
-CommandResult RunLocmail(const std::vector<std::string>& args, const std::string& input)
+CommandResult RunProgram(const std::vector<std::string>& argv, const std::string& input)
 {
-    auto process = StartLocmail(args);
-    CommandResult result;
+    auto process = locmail::Process::Start(argv);
     if (!process.Started())
-        throw std::runtime_error(std::string("cannot start ") + LOCMAIL_BINARY + ": " + process.StartErrorText());
+        return {-1, argv.at(0) + ": " + process.StartErrorText()};
+    CommandResult result;
     process.Communicate(input, result.output);
     result.exitCode = process.Wait();
     return result;
+}
+
+CommandResult RunLocmail(const std::vector<std::string>& args, const std::string& input)
+{
+    return RunProgram(LocmailArgv(args), input);
 }
 
 Installation::Installation(Medium medium) : temp_(MakeTempDir(medium)), dir_((temp_->path() / "inst").string())
@@ -68,7 +73,7 @@ CommandResult Installation::Run(const std::vector<std::string>& args, const std:
 
 locmail::Process Installation::Start(const std::vector<std::string>& args) const
 {
-    return StartLocmail(WithConfig(Config(), args));
+    return locmail::Process::Start(LocmailArgv(WithConfig(Config(), args)));
 }
 
 } // namespace testsupport

@@ -41,5 +41,7 @@ private:
 };
 
 CommandResult RunLocmail(const std::vector<std::string>& args, const std::string& input = "");
+// ARGV run to its end with INPUT; exit code -1, and why as the output, when it cannot start.
+CommandResult RunProgram(const std::vector<std::string>& argv, const std::string& input = "");
 
 } // namespace testsupport
