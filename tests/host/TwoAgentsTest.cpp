@@ -76,10 +76,9 @@ TEST(TwoAgents, OnTwoQueuesInOneProcessEachDeliversItsOwnMail)
         site->agent.reset();
         site->msgStore.reset();
     }
-    EXPECT_TRUE(std::filesystem::is_empty(a.queue + "/channels/local"));
-    EXPECT_TRUE(std::filesystem::is_empty(b.queue + "/channels/local"));
-    EXPECT_TRUE(std::filesystem::is_empty(a.queue + "/entries"));
-    EXPECT_TRUE(std::filesystem::is_empty(b.queue + "/entries"));
+    for (const std::string& taken : {a.queue + "/channels/local", b.queue + "/channels/local", a.queue + "/entries",
+                                     b.queue + "/entries"})
+        EXPECT_TRUE(std::filesystem::is_empty(taken)) << taken;
     ::unsetenv("LOCMAIL_CONFIG");
 }
 

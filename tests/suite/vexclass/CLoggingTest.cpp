@@ -14,7 +14,7 @@ using testing::ElementsAre;
 
 namespace {
 
-TEST(CLogging, PrintLogMessageWritesUnderTheModuleNameAndExKeepsTheText)
+TEST(CLogging, PrintLogMessageWritesUnderTheModuleNameExKeepsTheTextAndExceptionsLogUnderTheGivenOne)
 {
     CaptureLog log;
     CLogging logging("LocalMail");
@@ -32,17 +32,10 @@ TEST(CLogging, PrintLogMessageWritesUnderTheModuleNameAndExKeepsTheText)
     logging.PrintLogMessageEx(5, "kept %d\r\n", 7);
     EXPECT_TRUE(log.Lines().empty());
     EXPECT_STREQ(logging.GetLastErrorMsg(), "kept 7") << "the text is kept, without its line end, even when the line is dropped";
-}
 
-TEST(CLogging, PrintLogOnAnExceptionLogsItsMessageUnderTheGivenModule)
-{
-    CaptureLog log;
-    try {
-        throw CFileUtilException(13, "Cannot read file (Permission denied): /q/1.msg");
-    } catch (const CLogging& e) {
-        e.PrintLog("LocalMail", 1);
-        EXPECT_EQ(e.GetLastError(), 13);
-    }
+    locmail::log::SetThreshold(6);
+    const CFileUtilException e(13, "Cannot read file (Permission denied): /q/1.msg");
+    static_cast<const CLogging&>(e).PrintLog("LocalMail", 1);
     EXPECT_THAT(log.Lines(), ElementsAre("1 LocalMail: Cannot read file (Permission denied): /q/1.msg"));
 }
 
