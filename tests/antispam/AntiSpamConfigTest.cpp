@@ -103,7 +103,7 @@ TEST_F(AntiSpamConfigTest, SettingsLinesAndHostileFiles)
     EXPECT_EQ(Show(Load(megabyte + "-action=file,Junk\n")->GetHostFolder(megabyte.c_str())), "Junk");
 }
 
-TEST_F(AntiSpamConfigTest, HostActions)
+TEST_F(AntiSpamConfigTest, HostActionsAndWhiteLists)
 {
     auto config = Load("XScannerAction=discard\n"
                        "XBounceReason=Default reason\n"
@@ -114,7 +114,8 @@ TEST_F(AntiSpamConfigTest, HostActions)
                        "four-action=ignore,ignored\n"
                        "five-action=nonsense\n"
                        "WhiteList-action=file,Junk\n"
-                       "-action=file,\n");
+                       "-action=file,\n"
+                       "WhiteList=*@example.com,bob@*\r\n#IPWhiteList=1.2.3.4\nIPWhiteList=10.0.0.1-10.0.0.9\n");
     struct Case {
         const char* host;
         bool has;
@@ -139,6 +140,11 @@ TEST_F(AntiSpamConfigTest, HostActions)
         EXPECT_EQ(Show(config->GetHostBounceReason(c.host)), c.reason) << c.host;
     }
     EXPECT_FALSE(config->HasHostAction(nullptr));
+    EXPECT_TRUE(config->IsWhiteListed("ann@example.com"));
+    EXPECT_TRUE(config->IsWhiteListed("bob@other.org"));
+    EXPECT_FALSE(config->IsWhiteListed("ann@other.org"));
+    EXPECT_TRUE(config->IsIPWhiteListed("10.0.0.9"));
+    EXPECT_FALSE(config->IsIPWhiteListed("1.2.3.4"));
 
     auto first = Load("rbl-one-action=bounce,Stop it\n");
     EXPECT_EQ(first->GetHostAction("rbl-one"), 3);
@@ -146,6 +152,8 @@ TEST_F(AntiSpamConfigTest, HostActions)
     EXPECT_TRUE(first->SetHostAction("RBL-ONE", 3, nullptr));
     EXPECT_EQ(Show(first->GetHostBounceReason("rbl-one")), "<null>");
     EXPECT_FALSE(first->SetHostAction(nullptr, 1, nullptr));
+    EXPECT_FALSE(first->IsWhiteListed("ann@example.com")) << "no lists in this file";
+    EXPECT_FALSE(first->IsIPWhiteListed("0.0.0.0"));
 }
 
 TEST_F(AntiSpamConfigTest, LogLinesAndPath)
@@ -190,20 +198,6 @@ TEST_F(AntiSpamConfigTest, LogLinesAndPath)
     testsupport::WriteFile(home / "antispam.cfg", "XScannerAction=bounce\n");
     EXPECT_TRUE(later.LoadConfigFile());
     EXPECT_EQ(later.GetXScannerAction(), 3);
-}
-
-TEST_F(AntiSpamConfigTest, WhiteListsFromTheFile)
-{
-    auto none = Load("");
-    EXPECT_FALSE(none->IsWhiteListed("ann@example.com"));
-    EXPECT_FALSE(none->IsIPWhiteListed("0.0.0.0"));
-
-    auto lists = Load("WhiteList=*@example.com,bob@*\r\n#IPWhiteList=1.2.3.4\nIPWhiteList=10.0.0.1-10.0.0.9\n");
-    EXPECT_TRUE(lists->IsWhiteListed("ann@example.com"));
-    EXPECT_TRUE(lists->IsWhiteListed("bob@other.org"));
-    EXPECT_FALSE(lists->IsWhiteListed("ann@other.org"));
-    EXPECT_TRUE(lists->IsIPWhiteListed("10.0.0.9"));
-    EXPECT_FALSE(lists->IsIPWhiteListed("1.2.3.4"));
 }
 
 } // namespace

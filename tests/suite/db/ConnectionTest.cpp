@@ -45,7 +45,7 @@ protected:
     testsupport::TempDir tmp;
 };
 
-TEST_F(ConnectionTest, RelationObjectsReuseOneWalConnectionAndItsStatements)
+TEST_F(ConnectionTest, RelationObjectsReuseOneWalConnectionAndItsStatementsAndTransactionsCommitOrRollBack)
 {
     const auto before = diamondBase::OpenCount();
     sqlite3_stmt* first = nullptr;
@@ -60,7 +60,15 @@ TEST_F(ConnectionTest, RelationObjectsReuseOneWalConnectionAndItsStatements)
     EXPECT_EQ(diamondBase::OpenCount() - before, 1u);
     diamondBase base;
     notes rel(&base, tmp.path());
-    EXPECT_EQ(Query(rel, "SELECT count(*) FROM notes"), 10);
+    for (bool commit : {false, true}) {
+        locmail::db::Transaction tx(rel.connection()->handle());
+        ASSERT_TRUE(tx.began());
+        ASSERT_TRUE(Insert(rel, 10));
+        if (commit) {
+            ASSERT_TRUE(tx.commit());
+        }
+    }
+    EXPECT_EQ(Query(rel, "SELECT count(*) FROM notes"), 11) << "a transaction rolls back unless committed";
     std::string mode;
     Query(rel, "PRAGMA journal_mode", &mode);
     EXPECT_EQ(mode, "wal");
@@ -157,21 +165,6 @@ TEST_F(ConnectionTest, FilesOfAnotherKindAreRefusedAndAnOlderFormatIsUpgraded)
                            nullptr),
               SQLITE_OK);
     EXPECT_EQ(Query(upgraded, "PRAGMA user_version"), 2);
-}
-
-TEST_F(ConnectionTest, TransactionRollsBackUnlessCommitted)
-{
-    diamondBase base;
-    notes rel(&base, tmp.path());
-    for (bool commit : {false, true}) {
-        locmail::db::Transaction tx(rel.connection()->handle());
-        ASSERT_TRUE(tx.began());
-        ASSERT_TRUE(Insert(rel, 1));
-        if (commit) {
-            ASSERT_TRUE(tx.commit());
-        }
-    }
-    EXPECT_EQ(Query(rel, "SELECT count(*) FROM notes"), 1);
 }
 
 } // namespace

@@ -42,6 +42,10 @@ TEST(LogMessage, WritesLevelModuleAndFormattedText)
         LogMessage(c.level, "M", "%s", c.text);
         EXPECT_THAT(log.Lines(), ElementsAre(c.want)) << c.level << " " << testing::PrintToString(c.text);
     }
+    log.Clear();
+    LogMessage(5, "Bayesian filter", "one");
+    LogMessage(5, "Bayesian", "not this");
+    EXPECT_THAT(log.LinesOf("Bayesian filter"), ElementsAre("5 Bayesian filter: one")) << "one module exactly";
 }
 
 TEST(LogMessage, ThresholdDropsHigherLevelsAndLongLinesAreCut)
@@ -64,15 +68,6 @@ TEST(LogMessage, ThresholdDropsHigherLevelsAndLongLinesAreCut)
         locmail::log::Write(5, "M", text);
         EXPECT_THAT(log.Lines(), ElementsAre(want, want)) << "length " << length;
     }
-}
-
-TEST(CaptureLog, LinesOfSelectsOneModuleExactly)
-{
-    CaptureLog log;
-    LogMessage(5, "Bayesian filter", "one");
-    LogMessage(5, "Bayesian", "not this");
-    LogMessage(6, "Bayesian filter", "two");
-    EXPECT_THAT(log.LinesOf("Bayesian filter"), ElementsAre("5 Bayesian filter: one", "6 Bayesian filter: two"));
 }
 
 TEST(OpenLogFile, WritesTimePidLevelModuleAndTextOrKeepsTheCurrentSink)

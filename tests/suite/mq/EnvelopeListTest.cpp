@@ -9,7 +9,7 @@ namespace {
 
 using namespace locmail::mq;
 
-TEST(EnvelopeList, AppendsAfterTheLastNodeAndWalksInOrder)
+TEST(EnvelopeList, AppendsAfterTheLastNodeWalksInOrderAndCopiesTheCallersEnvelope)
 {
     stEnvList list{nullptr, nullptr, 0};
     int items[3] = {1, 2, 3};
@@ -25,11 +25,8 @@ TEST(EnvelopeList, AppendsAfterTheLastNodeAndWalksInOrder)
     ReleaseEnvNodes(list);
     EXPECT_EQ(list.head, nullptr);
     EXPECT_EQ(list.count, 0);
-}
 
-// Null texts and null items read as empty records; the owned copy reads back the same.
-TEST(EnvelopeList, CallerEnvelopeIsCopiedAndOwnedCopyMatches)
-{
+    // Null texts and null items read as empty records; the owned copy reads back the same.
     EnvelopeBuilder builder;
     builder.AddSender("", "dsn", kReturnedMailFlag).AddRecipient("Name With Blanks <n@x>", "local");
     _envFrom nullTexts{nullptr, nullptr, 0, 0, nullptr, nullptr};
