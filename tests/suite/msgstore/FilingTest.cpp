@@ -1,6 +1,6 @@
 #include "StoreFixture.h"
 
-#include "suite/db/FileLock.h"
+#include "suite/db/TestRelation.h"
 #include "suite/msgstore/DeliveryScope.h"
 #include "suite/msgstore/StoreCodes.h"
 
@@ -17,10 +17,10 @@
 #include <cstring>
 #include <functional>
 #include <optional>
-#include <thread>
 
 namespace {
 
+using dbtest::OtherProcessCanLock;
 using storetest::Message;
 using storetest::StoreFixture;
 namespace ms = locmail::msgstore;
@@ -39,18 +39,6 @@ struct StepProbe : ms::FilingProbe {
     ms::FilingStep step;
     bool die;
 };
-
-bool LockIsFree(const std::string& lockPath)
-{
-    int rc = -1;
-    std::thread other([&] {
-        rc = locmail::db::AcquireFileLock(lockPath, false, 0);
-        if (rc == 0)
-            locmail::db::ReleaseFileLock(lockPath);
-    });
-    other.join();
-    return rc == 0;
-}
 
 // The agent stops on 4, defers one recipient on 17, returns the message on
 // 18 and 6: a failure's errno decides, except for the folder codes.
@@ -118,7 +106,7 @@ TEST_F(FilingTest, FirstMessageGetsUidOneAndKeepsTheFolderFlagsAndBirth)
               (std::vector<std::uint32_t>{std::uint32_t(text.size()), std::uint32_t(text.find("\r\n\r\n") + 2), 6}));
     ASSERT_EQ(File("my-spam", Message("two")).uid, 2u);
     EXPECT_EQ(CheckFolder("my-spam").size(), 2u);
-    EXPECT_TRUE(LockIsFree(home + "/mailbox.id0"));
+    EXPECT_TRUE(OtherProcessCanLock(home + "/mailbox.id0"));
 }
 
 // Under a delivery scope, as the agent files: a failure leaves no key behind
@@ -158,7 +146,7 @@ TEST_F(FilingTest, FailedStepIsUndoneAndTheRetryFilesItUnderTheSameUid)
         EXPECT_EQ(ms::GetMsgStat(stat, before.uidNext, record), ms::kNotFound);
         EXPECT_EQ(ms::GetMsgEnv(env, idxkey{before.uidNext, 0}, stored), ms::kNotFound);
         EXPECT_EQ(ms::GetMsgBody(body, idxkey{before.uidNext, 0}, stored), ms::kNotFound);
-        EXPECT_TRUE(LockIsFree(home + "/mailbox.id0"));
+        EXPECT_TRUE(OtherProcessCanLock(home + "/mailbox.id0"));
 
         ms::FilingResult retry = File("inbox", text);
         ASSERT_TRUE(retry.ok()) << retry.detail;
@@ -335,7 +323,7 @@ TEST_F(FilingTest, RefusalsBeforeAnythingIsWritten)
         EXPECT_FALSE(r.detail.empty()) << c.folder;
     }
     EXPECT_FALSE(locmail::FileExists(FolderDir("norecord") + "/1"));
-    EXPECT_TRUE(LockIsFree(home + "/mailbox.id0"));
+    EXPECT_TRUE(OtherProcessCanLock(home + "/mailbox.id0"));
 }
 
 TEST_F(FilingTest, ReaderSkipsARecordWhoseFileIsMissing)
