@@ -100,15 +100,6 @@ TEST(RunOnce, FilesEveryRecipientsCopyByteForByteAndLogsTheAgentsStepsInOrder)
     EXPECT_TRUE(runLines.back().starts_with("5 Run: Delivery run ends (queue done), status 0")) << runLines.back();
 }
 
-// Returned mail is a delivery report carrying the original unchanged (its
-// exact form: CMimeMsgTest's golden file).
-void ExpectDeliveryReport(const std::string& text, const std::string& original)
-{
-    EXPECT_NE(text.find("Content-Type: MULTIPART/REPORT; report-type=delivery-status;"), std::string::npos) << text;
-    EXPECT_NE(text.find("Content-Type: MESSAGE/DELIVERY-STATUS\r\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("Content-Type: MESSAGE/RFC822\r\n\r\n" + original), std::string::npos) << text;
-}
-
 TEST(RunOnce, ReturnsUndeliverableMailAsThePolicySays)
 {
     struct Case {
@@ -144,9 +135,13 @@ TEST(RunOnce, ReturnsUndeliverableMailAsThePolicySays)
         EXPECT_EQ(returned[0].recipients[0].address, c.returnedTo);
         std::string text = EntryText(inst, returned[0].id);
         EXPECT_NE(text.find(c.reason), std::string::npos) << text;
-        if (c.returnedTo == "alice@example.org") {
+        if (c.returnedTo == "alice@example.org") { // a delivery report (its exact form: CMimeMsgTest's golden file)
             EXPECT_EQ(returned[0].sender, "") << "returned mail goes out with the null reverse path";
-            ExpectDeliveryReport(text, kLunch);
+            const std::string parts[] = {"Content-Type: MULTIPART/REPORT; report-type=delivery-status;",
+                                         "Content-Type: MESSAGE/DELIVERY-STATUS\r\n",
+                                         "Content-Type: MESSAGE/RFC822\r\n\r\n" + kLunch};
+            for (const auto& part : parts)
+                EXPECT_NE(text.find(part), std::string::npos) << text;
         }
     }
 }

@@ -25,16 +25,6 @@ using locmail::mq::kNoMessage;
 
 bool ReadByte(int fd, char& c) { return ::read(fd, &c, 1) == 1; }
 
-// Forks a child that runs BODY (which must not return); the pid, or -1.
-template <class Body>
-pid_t Fork(Body body)
-{
-    pid_t pid = ::fork();
-    if (pid == 0)
-        body();
-    return pid;
-}
-
 int WaitFor(pid_t pid)
 {
     int status = 0;
@@ -55,7 +45,8 @@ TEST_F(QueueTest, TwoWalkerProcessesNeverShareAnEntryAndTogetherTakeAll)
     for (int w = 0; w < 2; ++w) {
         int out[2];
         ASSERT_EQ(::pipe(out), 0);
-        pid_t pid = Fork([&] {
+        pid_t pid = ::fork();
+        if (pid == 0) {
             char c;
             if (!ReadByte(go[0], c) || !MQInit(queue_.c_str(), "Walker"))
                 ::_exit(2);
@@ -65,7 +56,7 @@ TEST_F(QueueTest, TwoWalkerProcessesNeverShareAnEntryAndTogetherTakeAll)
                     ::_exit(3);
             CloseMQChannel(ctx);
             ::_exit(0);
-        });
+        }
         ASSERT_GE(pid, 0);
         ::close(out[1]);
         walkers.emplace_back(pid, out[0]);
@@ -153,11 +144,12 @@ TEST_F(QueueTest, ABuilderKilledAtAnyStepLeavesNoEntryOrAWholeOne)
         int report[2], resume[2];
         ASSERT_EQ(::pipe(report), 0);
         ASSERT_EQ(::pipe(resume), 0);
-        pid_t pid = Fork([&] {
+        pid_t pid = ::fork();
+        if (pid == 0) {
             g_report = report[1];
             g_resume = resume[0];
             BuildForever(queue_, outgoing);
-        });
+        }
         ASSERT_GE(pid, 0);
         ::close(report[1]);
         ::close(resume[0]);
