@@ -13,7 +13,13 @@
 #include "suite/platform/Export.h"
 #include "suite/vexclass/CLogging.h"
 
+#include <memory>
+#include <string>
+
 class CMsgStore;
+namespace locmail::db {
+class Connection;
+}
 
 class LOCMAIL_EXPORT CMailsort : public CLogging {
 public:
@@ -30,7 +36,21 @@ public:
 
     bool IsFilterFileExist(const char* user, bool unused);
 
+    // The vacation database (VacationDb.cpp), in the home of the store's
+    // current profile. A sender is answered again after the vacation's :days
+    // (at least 1, default 7) per vacation handle. Failures throw
+    // CMailsortException; CreateVacationDb throws CMsgStoreException.
+    static constexpr size_t kVacationPathSize = 264;
+    bool IsVacationDbExist(const char* user, bool unused);
+    void CreateVacationDb(const char* user, bool unused);
+    bool IsVacationReply(const char* user, const char* sender, long now, bool unused);
+    void GetVacationFile(const char* user, char* path, bool unused);
+    void UpdateVacationRecip(const char* user, const char* sender, long now, bool unused);
+
 private:
+    std::string VacationPath(const char* file);
+    std::unique_ptr<locmail::db::Connection> OpenVacationDb();
+
     CMsgStore* m_store = nullptr;
     char m_homeDir[kHomeDirSize] = {};
 };
