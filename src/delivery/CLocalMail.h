@@ -126,6 +126,8 @@ private:
     void DeliverToShared();
     void DeliverToUser(const char* path);
     void DefaultDelivery();
+    // The rules step (MailSortDelivery.cpp): false when the pipeline is to file into the inbox itself.
+    bool MailSortDelivery();
 
     struct QueueEnvelopeFree {
         void operator()(stEnvelope* envelope) const noexcept;

@@ -4,6 +4,7 @@
 #include "delivery/CLocalMail.h"
 
 #include "antispam/CAntiSpamConfig.h"
+#include "suite/mailsort/CMailsort.h"
 #include "suite/mq/Envelope.h"
 #include "suite/msgstore/CMsgStore.h"
 
@@ -67,7 +68,7 @@ void CLocalMail::DeliverToUser([[maybe_unused]] const char* path)
         return;
     }
 
-    // The rules object (CMailsort, from m_msgStore and the module name) is built here.
+    CMailsort rules(m_msgStore, GetModuleName());
 
     char homeDir[kHomeDirSize] = {};
     m_msgStore.GetUserHomeDir(homeDir);
@@ -81,9 +82,15 @@ void CLocalMail::DeliverToUser([[maybe_unused]] const char* path)
     // The Bayesian step runs here (m_bayesFilter, a temporary file for a changed
     // message, SwapBay); its result may end the delivery.
 
-    // With a rules file, the rules outcome (MailSortDelivery) comes first and
-    // "Using default delivery...." precedes the inbox when it declines.
-    DefaultDelivery();
+    // The recipient's profile is selected already: no second selection.
+    if (rules.IsFilterFileExist(nullptr, false)) {
+        if (!MailSortDelivery()) {
+            PrintLogMessage(5, "Using default delivery....");
+            DefaultDelivery();
+        }
+    } else {
+        DefaultDelivery();
+    }
 
     // The Bayesian working copy is swapped back here (UnSwapBay, DeinitBayMsg).
     PrintLogMessage(5, "Message delivered successfully");

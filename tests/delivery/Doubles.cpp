@@ -1,9 +1,12 @@
 #include "Doubles.h"
 
 #include "suite/mq/ChannelWalk.h"
+#include "suite/mq/Envelope.h"
 #include "suite/mq/MQapi.h"
 #include "suite/mq/NewEntry.h"
 #include "suite/vexclass/CMimeMsg.h"
+
+#include <memory>
 
 // The queue library, scripted.
 
@@ -97,6 +100,62 @@ bool HoldMQEntry(MQContext* channel, const char* reason)
     return true;
 }
 
+namespace {
+
+bool Step(const std::string& op, const std::string& args)
+{
+    Q().calls.push_back(op + " " + args);
+    return Q().failOn != op;
+}
+
+std::string Addresses(const stEnvList& list)
+{
+    std::string text;
+    for (const stEnvNode* node = list.head; node != nullptr; node = node->next)
+        text += (text.empty() ? "" : ",") + std::string(static_cast<const _envRcpt*>(node->item)->address);
+    return text;
+}
+
+} // namespace
+
+MQContext* CreateMQEntry()
+{
+    if (!Step("Create", std::to_string(Q().nextEntry)))
+        return nullptr;
+    auto* entry = new MQContext;
+    entry->msgNumber = Q().nextEntry++;
+    return entry;
+}
+
+const char* GetMQPathName(MQContext* entry, const char* ext)
+{
+    return GetMQPathName(entry->msgNumber, ext);
+}
+
+bool InsertMQChannel(MQContext* entry, const char* channel, int priority)
+{
+    return Step("Insert", std::to_string(entry->msgNumber) + " " + channel + " " + std::to_string(priority));
+}
+
+// Sender and recipient records alike start with their address.
+bool PutMQEnvelope(MQContext* entry, const stEnvelope* envelope)
+{
+    return Step("Envelope", std::to_string(entry->msgNumber) + " " + Addresses(envelope->from) + "|" +
+                                Addresses(envelope->rcpt));
+}
+
+bool CloseMQEntry(MQContext* entry)
+{
+    std::unique_ptr<MQContext> owned(entry);
+    return Step("Commit", std::to_string(entry->msgNumber));
+}
+
+void DiscardMQEntry(MQContext* entry)
+{
+    std::unique_ptr<MQContext> owned(entry);
+    Q().calls.push_back("Discard " + std::to_string(entry->msgNumber));
+}
+
 bool RemoveMQChannel(MQContext* channel)
 {
     Q().calls.push_back("Remove " + std::to_string(channel->msgNumber));
@@ -127,6 +186,10 @@ void CMimeMsg::InitRecip(const char* recipients) { Record("InitRecip", recipient
 void CMimeMsg::InitMsgBody(const char* body) { Record("InitMsgBody", body); }
 void CMimeMsg::InitAttachment(const char* path) { Record("InitAttachment", path); }
 void CMimeMsg::Send(const char* sender, const char* subject) { Record("Send", std::string(sender) + "|" + subject); }
+void CMimeMsg::Send(const char* sender, const char* recipient, const char* subject, const char* body, const char*)
+{
+    Record("Send", std::string(sender) + "|" + recipient + "|" + subject + "|" + body);
+}
 void CMimeMsg::SendToPostmaster(const char* body, const char* path)
 {
     Record("SendToPostmaster", std::string(body) + "|" + path);

@@ -33,6 +33,11 @@ struct Queue {
     std::vector<uint32_t> ids;
     std::map<uint32_t, stEnvelope*> envelopes;
     Lines calls; // "First", "Next", "Remove 1", "Free 1", "Defer 1 2", "Close", ...
+    // New entries (forwards): "Create 1000", "Insert 1000 localout 255",
+    // "Envelope 1000 from|to,to", "Commit 1000", "Discard 1000"; FAILON names
+    // the one of Create, Insert, Envelope, Commit that fails.
+    std::string failOn;
+    uint32_t nextEntry = 1000;
 };
 inline Queue& TheQueue()
 {
@@ -55,6 +60,7 @@ inline Mime& TheMime()
 class ScriptedStore : public CMsgStore {
 public:
     std::set<std::string> users, shared, refused;
+    std::string homeRoot = "/home"; // a user's home is HOMEROOT/ADDRESS
     std::map<std::string, std::deque<int>> fileCodes;
     std::function<void(const std::string&)> onProfile;
     Lines calls;
@@ -75,7 +81,7 @@ public:
     void GetUserHomeDir(char* homeDir) override
     {
         calls.push_back("HomeDir");
-        std::strcpy(homeDir, ("/home/" + m_profile).c_str());
+        std::strcpy(homeDir, (homeRoot + "/" + m_profile).c_str());
     }
     void AddUserMsg(const char* user, mail_bodystruct*, mail_envelope*, _msgstat*, const char*, unsigned long,
                     const char* folder, bool, bool) override
@@ -85,7 +91,7 @@ public:
     void AddSharedMsg(const char* mailbox, mail_bodystruct*, mail_envelope*, _msgstat*, const char*,
                       unsigned long, const char* folder, bool) override
     {
-        File(std::string("AddSharedMsg ") + mailbox + " '" + folder + "'");
+        File(std::string("AddSharedMsg ") + mailbox + (folder ? " '" + std::string(folder) + "'" : " null"));
     }
 
 private:

@@ -18,7 +18,7 @@ TEST_F(AgentTest, SharedMailboxesUsersAndRefusedUsers)
         {"u@x",
          {"5 LocalMail: Delivering message to user <u@x>", "5 LocalMail: Home directory for <u@x> is </home/u@x>",
           "5 LocalMail: Message delivered successfully"},
-         {"SetProfile u@x", "HomeDir", "AddUserMsg u@x inbox"}, 0,
+         {"SetProfile u@x", "HomeDir", "HomeDir", "AddUserMsg u@x inbox"}, 0,
          {"5 AntiSpam Config: Loading antispam configuration file: /home/u@x/antispam.cfg",
           "5 AntiSpam Config: Done"}},
         {"r@x",
@@ -48,7 +48,7 @@ TEST_F(AgentTest, MissingFolderRefilesThenAppliesThePolicy)
     Queue(1).AddSender("s@x", "smtp").AddRecipient("box@x", "local").AddRecipient("u@x", "local");
     Run();
     EXPECT_EQ(store.calls, (Lines{"SetProfile box@x", "AddSharedMsg box@x ''", "AddSharedMsg box@x ''",
-                                  "SetProfile u@x", "HomeDir", "AddUserMsg u@x inbox", "AddUserMsg u@x inbox"}));
+                                  "SetProfile u@x", "HomeDir", "HomeDir", "AddUserMsg u@x inbox", "AddUserMsg u@x inbox"}));
     // Both are then bounced; the failed refile leaves the last-error code alone.
     ASSERT_EQ(MimeCalls().size(), 4u);
     EXPECT_EQ(MimeCalls()[3],
@@ -64,7 +64,7 @@ TEST_F(AgentTest, AddressesThatDoNotFit)
     EXPECT_EQ(lines[1], "2 LocalMail: Sender address of 1024 characters is too long; using an empty sender");
     EXPECT_EQ(lines[lines.size() - 2],
               "1 LocalMail: Recipient address of 1024 characters is too long for a local mailbox");
-    EXPECT_EQ(store.calls, (Lines{"SetProfile u@x", "HomeDir", "AddUserMsg u@x inbox"}));
+    EXPECT_EQ(store.calls, (Lines{"SetProfile u@x", "HomeDir", "HomeDir", "AddUserMsg u@x inbox"}));
     EXPECT_STREQ(Agent().GetSender(), "");
     // Returned to the envelope's own sender, naming the recipient as far as it fits.
     EXPECT_EQ(MimeCalls(), (Lines{"New \"", "Bounce " + longName + "|128|No existing mailbox for " +

@@ -145,7 +145,7 @@ TEST_F(AgentTest, OnlyLocalRecipientsAreDelivered)
     Queue(1).AddSender("s@x", "smtp").AddRecipient("a@x", "LOCAL").AddRecipient("o@y", "smtp").AddRecipient(
         "b@x", "local");
     EXPECT_EQ(Run().back(), "5 LocalMail: Processed 2 recipient");
-    EXPECT_EQ(store.calls, (Lines{"SetProfile a@x", "HomeDir", "AddUserMsg a@x inbox", "SetProfile b@x", "HomeDir",
+    EXPECT_EQ(store.calls, (Lines{"SetProfile a@x", "HomeDir", "HomeDir", "AddUserMsg a@x inbox", "SetProfile b@x", "HomeDir", "HomeDir",
                                   "AddUserMsg b@x inbox"}));
     EXPECT_EQ(QueueCalls(), (Lines{"First", "Free 1", "Remove 1", "Next"}));
     EXPECT_EQ(DeliveredMessageCount(), 1);
@@ -200,8 +200,8 @@ TEST_F(AgentTest, AnUnavailableMailboxDefersOnlyItsRecipientUntilTheQueueGivesUp
                                        "Remove 2", "Next"}));
         if (deferOk) {
             EXPECT_EQ(MimeCalls(), Lines{});
-            EXPECT_EQ(store.calls, (Lines{"SetProfile a@x", "HomeDir", "AddUserMsg a@x inbox", "SetProfile b@x",
-                                          "HomeDir", "AddUserMsg b@x inbox"}));
+            EXPECT_EQ(store.calls, (Lines{"SetProfile a@x", "HomeDir", "HomeDir", "AddUserMsg a@x inbox", "SetProfile b@x",
+                                          "HomeDir", "HomeDir", "AddUserMsg b@x inbox"}));
         } else {
             // Past its lifetime the recipient is returned; the next message tries the mailbox again.
             EXPECT_EQ(MimeCalls().size(), 4u); // New + Bounce, twice
