@@ -4,6 +4,7 @@
 #include "rules/CLocalMailsort.h"
 
 #include "delivery/CLocalMail.h"
+#include "suite/cclient/Accessors.h"
 #include "suite/mailsort/CMailsort.h"
 #include "suite/mailsort/CMailsortException.h"
 #include "suite/mailsort/Mailsort.h"
@@ -70,6 +71,8 @@ bool CLocalMailsort::RulesEngineVacationMsg(const char* user)
             ++body;
         try {
             CMimeMsg reply(m_localMail->GetModuleName(), ',');
+            reply.MarkAutoReply(locmail::cclient::EnvelopeMessageId(m_localMail->GetMsgEnv()),
+                                locmail::cclient::EnvelopeReferences(m_localMail->GetMsgEnv()));
             reply.Send(user, sender, subject, body, nullptr);
         } catch (const CMimeMsgException& error) {
             PrintLog(1, error.GetLastErrorMsg());

@@ -190,6 +190,10 @@ void CMimeMsg::Send(const char* sender, const char* recipient, const char* subje
 {
     Record("Send", std::string(sender) + "|" + recipient + "|" + subject + "|" + body);
 }
+void CMimeMsg::MarkAutoReply(const char* messageId, const char* references)
+{
+    Record("MarkAutoReply", std::string(messageId ? messageId : "") + "|" + (references ? references : ""));
+}
 void CMimeMsg::SendToPostmaster(const char* body, const char* path)
 {
     Record("SendToPostmaster", std::string(body) + "|" + path);

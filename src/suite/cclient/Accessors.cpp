@@ -23,6 +23,7 @@ const char* EnvelopeDate(const mail_envelope* envelope)
 const char* EnvelopeSubject(const mail_envelope* envelope) { return envelope ? envelope->subject : nullptr; }
 
 const char* EnvelopeMessageId(const mail_envelope* envelope) { return envelope ? envelope->message_id : nullptr; }
+const char* EnvelopeReferences(const mail_envelope* envelope) { return envelope ? envelope->references : nullptr; }
 
 std::string EnvelopeFromAddress(const mail_envelope* envelope)
 {

@@ -20,6 +20,7 @@ namespace locmail::cclient {
 const char* EnvelopeDate(const mail_envelope* envelope);
 const char* EnvelopeSubject(const mail_envelope* envelope);
 const char* EnvelopeMessageId(const mail_envelope* envelope);
+const char* EnvelopeReferences(const mail_envelope* envelope);
 // mailbox@host of the first From address ("mailbox" alone without a host);
 // empty when there is no From.
 std::string EnvelopeFromAddress(const mail_envelope* envelope);

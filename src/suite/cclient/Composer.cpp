@@ -217,6 +217,10 @@ EnvelopePtr BuildEnvelope(const Draft& draft)
         env->subject = cpystr(OneLine(draft.subject).c_str());
     if (!draft.messageId.empty())
         env->message_id = cpystr(OneLine(draft.messageId).c_str());
+    if (!draft.inReplyTo.empty())
+        env->in_reply_to = cpystr(OneLine(draft.inReplyTo).c_str());
+    if (!draft.references.empty())
+        env->references = cpystr(OneLine(draft.references).c_str());
     return env;
 }
 
@@ -244,6 +248,13 @@ std::string ComposeMessage(const Draft& draft)
     detail::SinkIntoString(buffer, chunk, out);
     if (!rfc822_output_full(&buffer, env.get(), body.get(), ok8))
         throw ComposeError("c-client could not write the message");
+    // c-client writes only the fields it knows; the others go at the header's end.
+    std::string extra;
+    for (const std::string& field : draft.extraFields)
+        extra += OneLine(field) + "\r\n";
+    const std::size_t headerEnd = out.find("\r\n\r\n");
+    if (!extra.empty() && headerEnd != std::string::npos)
+        out.insert(headerEnd + 2, extra);
     return out;
 }
 

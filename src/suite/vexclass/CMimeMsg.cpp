@@ -44,6 +44,9 @@ struct CMimeMsg::State {
     std::vector<std::string> recipients;
     std::string body;
     std::optional<DraftPart> attachment;
+    bool autoReply = false;
+    std::string inReplyTo;
+    std::string references;
 
     // Each message gets its own Message-ID.
     Draft NewDraft(const std::string& from, const std::vector<std::string>& to, const char* subject,
@@ -112,8 +115,22 @@ void CMimeMsg::Send(const char* sender, const char* recipient, const char* subje
     if (sender == nullptr || *sender == '\0')
         BadMessage("Cannot send the message: no sender was given");
     Draft draft = m_state->NewDraft(sender, SplitList(recipient, m_state->separator), subject, body);
-    uint32_t id = m_state->Queue(draft, sender);
+    if (m_state->autoReply) {
+        draft.inReplyTo = m_state->inReplyTo;
+        draft.references = m_state->references;
+        draft.extraFields.push_back("Auto-Submitted: auto-replied");
+    }
+    uint32_t id = m_state->Queue(draft, m_state->autoReply ? "" : sender);
     PrintLogMessage(5, "Message from <%s> queued as %08X for %zu recipient(s)", sender, id, draft.to.size());
+}
+
+void CMimeMsg::MarkAutoReply(const char* messageId, const char* references)
+{
+    m_state->autoReply = true;
+    m_state->inReplyTo = messageId ? messageId : "";
+    m_state->references = references ? references : "";
+    if (!m_state->inReplyTo.empty())
+        m_state->references += (m_state->references.empty() ? "" : " ") + m_state->inReplyTo;
 }
 
 void CMimeMsg::SendToPostmaster(const char* body, const char* attachmentPath)

@@ -43,6 +43,11 @@ public:
 
     // The message set up by the Init calls, from SENDER with SUBJECT.
     void Send(const char* sender, const char* subject);
+    // Makes the next five-text Send an automatic reply (RFC 3834, RFC 5230) to
+    // the message with MESSAGEID and REFERENCES (either may be null): it carries
+    // Auto-Submitted: auto-replied, In-Reply-To and References, and goes with
+    // the null reverse path so that nothing answers it.
+    void MarkAutoReply(const char* messageId, const char* references);
     // One message composed from the arguments; RESERVED is null.
     void Send(const char* sender, const char* recipient, const char* subject, const char* body,
               const char* reserved);

@@ -85,6 +85,8 @@ TEST_F(CMimeMsgTest, MailGoesToItsRecipientsFromItsSender)
         std::string sender;
         std::vector<std::string> recipients;
         bool attached;
+        std::string from = ""; // the From address when it is not the envelope's
+        std::vector<std::string> fields = {};
     };
     const std::string attachment = queued + ".msg";
     auto toList = [&](const char* list, const char* attach) {
@@ -106,7 +108,15 @@ TEST_F(CMimeMsgTest, MailGoesToItsRecipientsFromItsSender)
          [](CMimeMsg& m) { m.Send("user@local.example", "alice@remote.example", "Away", "Body\r\n", nullptr); },
          "user@local.example", {"alice@remote.example"}, false},
         {"postmaster notice", ',', [&](CMimeMsg& m) { m.SendToPostmaster("Body\r\n", queued.c_str()); }, "",
-         {"pm@mail.example"}, true},
+         {"pm@mail.example"}, true, "MAILER-DAEMON@mail.example"},
+        {"automatic reply", ',',
+         [](CMimeMsg& m) {
+             m.MarkAutoReply("<o@host.example>", "<r@host.example>");
+             m.Send("user@local.example", "alice@remote.example", "Away", "Body\r\n", nullptr);
+         },
+         "", {"alice@remote.example"}, false, "user@local.example",
+         {"\r\nIn-Reply-To: <o@host.example>\r\n", "\r\nReferences: <r@host.example> <o@host.example>\r\n",
+          "\r\nAuto-Submitted: auto-replied\r\n\r\nBody\r\n"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -117,8 +127,9 @@ TEST_F(CMimeMsgTest, MailGoesToItsRecipientsFromItsSender)
         const mimetest::Mail& m = mail[0];
         EXPECT_EQ(m.sender, c.sender);
         EXPECT_EQ(m.recipients, c.recipients);
-        EXPECT_EQ(locmail::cclient::EnvelopeFromAddress(m.parsed.envelope.get()),
-                  c.sender.empty() ? "MAILER-DAEMON@mail.example" : c.sender);
+        EXPECT_EQ(locmail::cclient::EnvelopeFromAddress(m.parsed.envelope.get()), c.from.empty() ? c.sender : c.from);
+        for (const std::string& field : c.fields)
+            EXPECT_TRUE(m.Has(field)) << field << "\n" << m.text;
         EXPECT_NE(locmail::cclient::EnvelopeDate(m.parsed.envelope.get()), nullptr);
         EXPECT_TRUE(m.Has("@host.example>\r\nMIME-Version: 1.0\r\n")) << m.text;
         ASSERT_EQ(m.Type(), c.attached ? "MULTIPART/MIXED" : "TEXT/PLAIN");
