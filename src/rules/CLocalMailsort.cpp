@@ -6,9 +6,12 @@
 #include "suite/mailsort/Mailsort.h"
 #include "suite/mailsort/msgdest.h"
 #include "suite/msgstore/CMsgStore.h"
+#include "suite/mq/OutgoingKey.h"
 #include "suite/msgstore/CMsgStoreException.h"
 
 #include <cstring>
+#include <optional>
+#include <string>
 
 namespace {
 
@@ -45,7 +48,14 @@ bool CLocalMailsort::Deliver()
     const char* sharedMailbox = nullptr;
     const char* sharedFolder = nullptr;
     char split[kMsgdestTextSize];
-    for (msgdest* entry = m_msgDest; entry != nullptr; entry = entry->next) {
+    unsigned index = 0;
+    for (msgdest* entry = m_msgDest; entry != nullptr; entry = entry->next, ++index) {
+        // Mail an entry sends is numbered under the entry's place in the list:
+        // a retry that sends less before it (a vacation already answered, a
+        // forward that failed) must not hand its keys to other mail.
+        std::optional<locmail::mq::OutgoingKeyScope> sendScope;
+        if (const auto base = locmail::mq::CurrentOutgoingBase())
+            sendScope.emplace(*base + "." + std::to_string(index));
         m_shared = (entry->action & kActionShared) != 0;
         entry->action &= kActionMask;
         const int32_t action = entry->action;

@@ -33,4 +33,11 @@ std::optional<std::string> NextOutgoingKey()
     return KeyOf(t_scope->base_, ++t_scope->commits_);
 }
 
+std::optional<std::string> CurrentOutgoingBase()
+{
+    if (t_scope == nullptr || !t_scope->usable_)
+        return std::nullopt;
+    return t_scope->base_;
+}
+
 } // namespace locmail::mq

@@ -34,6 +34,7 @@ public:
 
 private:
     friend std::optional<std::string> NextOutgoingKey();
+    friend std::optional<std::string> CurrentOutgoingBase();
 
     std::string base_;
     bool usable_ = false;
@@ -44,5 +45,10 @@ private:
 // For the commit (NewEntry.h): the key of this thread's next commit, counted
 // in; none outside a scope.
 std::optional<std::string> NextOutgoingKey();
+
+// The base of this thread's scope when it makes keys, else none: for a scope
+// opened inside it (BASE + "." + N) whose numbering must not depend on how
+// much mail went out before it under the outer one.
+std::optional<std::string> CurrentOutgoingBase();
 
 } // namespace locmail::mq

@@ -271,11 +271,13 @@ TEST_F(QueueTest, MailUnderAnOutgoingKeyScopeIsQueuedOnceAndNumberedByCommit)
     uint32_t first = 0, third = 0;
     {
         OutgoingKeyScope scope(base);
+        EXPECT_EQ(locmail::mq::CurrentOutgoingBase(), base);
         first = queueOut();
         EXPECT_FALSE(failedCommit());
         third = queueOut();
     }
     EXPECT_THAT(keys(), ElementsAre(base + ".1", base + ".3"));
+    EXPECT_EQ(locmail::mq::CurrentOutgoingBase(), std::nullopt);
     log.Clear();
     {
         OutgoingKeyScope replay(base);
@@ -309,6 +311,7 @@ TEST_F(QueueTest, MailUnderAnOutgoingKeyScopeIsQueuedOnceAndNumberedByCommit)
     log.Clear();
     OutgoingKeyScope bad("../" + base);
     EXPECT_TRUE(locmail::mq::IsDeliveryKey(OnDisk(queueOut()).key));
+    EXPECT_EQ(locmail::mq::CurrentOutgoingBase(), std::nullopt);
     EXPECT_THAT(log.LinesOf("Queue"), ElementsAre("1 Queue: \"../" + base +
                                                   "\" cannot start outgoing mail keys; mail queued under it gets random keys"));
 }
