@@ -15,5 +15,7 @@ void AddRunCommand(CLI::App& app, int& exitCode);
 void AddUserCommand(CLI::App& app, int& exitCode);
 void AddSharedCommand(CLI::App& app, int& exitCode);
 void AddStoreCommand(CLI::App& app, int& exitCode);
+void AddRulesCommand(CLI::App& app, int& exitCode);
+void AddExplainCommand(CLI::App& app, int& exitCode);
 
 } // namespace locmail::host

@@ -45,6 +45,8 @@ int main(int argc, char** argv)
     locmail::host::AddUserCommand(app, exitCode);
     locmail::host::AddSharedCommand(app, exitCode);
     locmail::host::AddStoreCommand(app, exitCode);
+    locmail::host::AddRulesCommand(app, exitCode);
+    locmail::host::AddExplainCommand(app, exitCode);
 
     try {
         app.parse(argc, argv);

@@ -1,0 +1,162 @@
+// locmail explain [-f SENDER] ADDRESS < message: what the user's rules would
+// do with the message, entry by entry, as the agent would execute them,
+// without filing or sending anything.
+#include "delivery/HeaderSize.h"
+#include "host/Commands.h"
+#include "host/MessageInput.h"
+#include "host/StoreAccess.h"
+#include "suite/cclient/MessageParser.h"
+#include "suite/mailsort/CMailsort.h"
+#include "suite/mailsort/Mailsort.h"
+#include "suite/mailsort/msgdest.h"
+#include "suite/msgstore/CMsgStore.h"
+#include "suite/msgstore/CMsgStoreException.h"
+#include "suite/platform/Files.h"
+
+#include <CLI/CLI.hpp>
+
+#include <sysexits.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace locmail::host {
+namespace {
+
+struct ExplainOptions {
+    std::string address;
+    std::string sender;
+};
+
+constexpr int32_t kActionMask = 0x37;
+
+const char* ErrorMeaning(int code)
+{
+    switch (code) {
+    case kMailsortFilterCorrupted: return "Filter file corrupted";
+    case kMailsortFilterOpen: return "Error in opening filter file";
+    case kMailsortFilterRead: return "Error in reading filter file";
+    case kMailsortFilterSyntax: return "Syntax error in filter file";
+    case kMailsortMessageCorrupted: return "Message is corrupted";
+    case kMailsortDistributionList: return "Message is from a distribution list, cannot send auto reply";
+    case kMailsortUserNotFound: return "User not found in message store database";
+    case kMailsortSharedNotFound: return "Shared mailbox not found";
+    case kMailsortLowMemory: return "System low on memory";
+    default: return "Messages may not all be delivered using Mailsort filtering";
+    }
+}
+
+// One line per entry, following the current folder as the agent does (a
+// shared folder never changes it).
+void PrintEntries(const msgdest* list)
+{
+    std::string folder = "inbox";
+    int number = 0;
+    for (const msgdest* entry = list; entry != nullptr; entry = entry->next) {
+        const bool shared = (entry->action & kActionShared) != 0;
+        const int32_t action = entry->action & kActionMask;
+        const std::string where = shared ? "shared mailbox folder \"" + std::string(entry->argument) + "\""
+                                         : "folder \"" + std::string(entry->argument) + "\"";
+        std::printf("%2d. action 0x%02X: ", ++number, static_cast<unsigned>(entry->action));
+        switch (action) {
+        case kActionMove:
+            std::printf("move into %s\n", where.c_str());
+            if (!shared)
+                folder = entry->argument;
+            break;
+        case kActionCopy:
+            std::printf("copy: file into \"%s\", then into %s\n", folder.c_str(), where.c_str());
+            if (!shared)
+                folder = entry->argument;
+            break;
+        case kActionReject: std::printf("reject: nothing filed\n"); break;
+        case kActionForward: std::printf("forward to %s (a new entry on \"localout\")\n", entry->argument); break;
+        case kActionVacation:
+            std::printf("vacation reply to the sender when due, and file into \"%s\"\n", folder.c_str());
+            break;
+        default: std::printf("unknown: default delivery into \"%s\"\n", folder.c_str()); break;
+        }
+    }
+    std::printf("a default delivery after these entries would use \"%s\"\n", folder.c_str());
+}
+
+int Explain(CMsgStore& store, const ExplainOptions& options, std::string& text)
+{
+    const uint32_t headerSize = delivery::HeaderSize(text.data(), static_cast<uint32_t>(text.size()));
+    auto parsed = cclient::ParseMessage(text.data(), headerSize, text.data() + headerSize, text.size() - headerSize);
+    if (!parsed.envelope || !parsed.body) {
+        Complain("the message cannot be parsed");
+        return EX_DATAERR;
+    }
+    store.SetProfile(options.address.c_str());
+    if (store.IsShared()) {
+        std::printf("%s is a shared mailbox: no rules, filed into its inbox\n", options.address.c_str());
+        return EX_OK;
+    }
+    CMailsort rules(store, "Explain");
+    if (!rules.IsFilterFileExist(nullptr, false)) {
+        std::printf("%s has no rules: default delivery into \"inbox\"\n", options.address.c_str());
+        return EX_OK;
+    }
+    ::mailsort.SetMsgStore(store);
+    ::mailsort.getXHeaderInfo(text.data());
+    ::mailsort.setSender(options.sender.c_str());
+    mail_envelope* envelope = parsed.envelope.get();
+    std::vector<char> recipient(options.address.begin(), options.address.end());
+    recipient.push_back('\0');
+    msgdest* list = nullptr;
+    if (::mailsort.mailDest(&envelope, recipient.data(), &list) != 0) {
+        const int code = ::mailsort.getErrorCode();
+        std::printf("the rules cannot be used (error %d: %s): %s\n", code, ErrorMeaning(code),
+                    code == kMailsortDistributionList ? "nothing is filed" : "default delivery into \"inbox\"");
+        return EX_OK;
+    }
+    if (list == nullptr)
+        std::printf("no rule matched: default delivery into \"inbox\"\n");
+    else
+        PrintEntries(list);
+    ::mailsort.freeMailPath(list);
+    return EX_OK;
+}
+
+int RunExplain(const ExplainOptions& options)
+{
+    StoreAccess access;
+    if (int status = OpenStore(access); status != EX_OK)
+        return status;
+    std::string raw;
+    if (!ReadAllFrom(STDIN_FILENO, raw)) {
+        Complain("cannot read the message from standard input");
+        return EX_IOERR;
+    }
+    std::string text = ToCrlfLines(raw);
+    if (std::string problem = MessageShapeProblem(text); !problem.empty()) {
+        Complain(problem);
+        return EX_DATAERR;
+    }
+    CMsgStore store(access.settings.storeHome.c_str());
+    try {
+        return Explain(store, options, text);
+    } catch (const CMsgStoreException& error) {
+        Complain(std::string("cannot look at the mailbox of '") + options.address + "': " + error.GetMessage());
+        return error.GetCode() == 3 ? EX_NOUSER : EX_UNAVAILABLE;
+    }
+}
+
+} // namespace
+
+void AddExplainCommand(CLI::App& app, int& exitCode)
+{
+    auto options = std::make_shared<ExplainOptions>();
+    auto* explain = app.add_subcommand("explain", "show what a user's rules would do with a message (standard input)"
+                                                  " without filing or sending anything");
+    explain->add_option("-f", options->sender, "envelope sender");
+    explain->add_option("ADDRESS", options->address, "the recipient")->required();
+    explain->callback([options, &exitCode] { exitCode = RunExplain(*options); });
+}
+
+} // namespace locmail::host
