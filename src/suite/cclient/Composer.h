@@ -56,11 +56,11 @@ struct Draft {
     std::string text;
     std::vector<DraftPart> parts;
     std::string reportType;
+    std::string boundary;
+    std::string defaultHost = "localhost";
     std::string inReplyTo;  // In-Reply-To and References, when set
     std::string references;
     std::vector<std::string> extraFields; // whole header lines without CRLF, after c-client's fields
-    std::string boundary;
-    std::string defaultHost = "localhost";
 };
 
 std::string ComposeMessage(const Draft& draft);

@@ -26,7 +26,7 @@ Draft With(std::string text, std::vector<DraftPart> parts = {}, std::string repo
 {
     Draft d{"Mail Delivery System <MAILER-DAEMON@mx.example>", {"user@dest.example", "other"},
             "Hi\r\nBcc: spy@evil.example\r", "Mon, 1 Jan 2024 10:00:00 +0000", "<id.1@mx.example>", std::move(text),
-            std::move(parts), std::move(reportType), "", "here.example"};
+            std::move(parts), std::move(reportType), "", "here.example", "", "", {}};
     d.boundary = d.parts.empty() ? "" : "b=1";
     return d;
 }
