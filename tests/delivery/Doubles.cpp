@@ -4,6 +4,7 @@
 #include "suite/mq/Envelope.h"
 #include "suite/mq/MQapi.h"
 #include "suite/mq/NewEntry.h"
+#include "suite/mq/OutgoingKey.h"
 #include "suite/vexclass/CMimeMsg.h"
 
 #include <memory>
@@ -147,7 +148,8 @@ bool PutMQEnvelope(MQContext* entry, const stEnvelope* envelope)
 bool CloseMQEntry(MQContext* entry)
 {
     std::unique_ptr<MQContext> owned(entry);
-    return Step("Commit", std::to_string(entry->msgNumber));
+    const auto key = locmail::mq::NextOutgoingKey();
+    return Step("Commit", std::to_string(entry->msgNumber) + (key ? " key " + *key : ""));
 }
 
 void DiscardMQEntry(MQContext* entry)

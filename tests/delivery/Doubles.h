@@ -34,7 +34,8 @@ struct Queue {
     std::map<uint32_t, stEnvelope*> envelopes;
     Lines calls; // "First", "Next", "Remove 1", "Free 1", "Defer 1 2", "Close", ...
     // New entries (forwards): "Create 1000", "Insert 1000 localout 255",
-    // "Envelope 1000 from|to,to", "Commit 1000", "Discard 1000"; FAILON names
+    // "Envelope 1000 from|to,to", "Commit 1000" (+ " key K" under an
+    // outgoing-key scope), "Discard 1000"; FAILON names
     // the one of Create, Insert, Envelope, Commit that fails.
     std::string failOn;
     uint32_t nextEntry = 1000;

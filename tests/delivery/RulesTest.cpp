@@ -5,6 +5,7 @@
 #include "rules/CLocalMailsort.h"
 #include "suite/mailsort/Mailsort.h"
 #include "suite/mailsort/msgdest.h"
+#include "suite/mq/OutgoingKey.h"
 
 #include <algorithm>
 #include <cstring>
@@ -112,6 +113,21 @@ TEST_F(RulesTest, FailedForwardsAreReportedAndTheRestStillRuns)
         EXPECT_FALSE(Execute({{0x10, "a@x"}, {0x01, "Projects"}})) << c.failOn;
         EXPECT_EQ(QueueCalls(), c.wantQueue) << c.failOn;
         EXPECT_EQ(store.calls, Lines{"AddUserMsg u@x Projects"}) << c.failOn;
+    }
+}
+
+// Whether an earlier entry sent mail or not (a vacation already answered, a
+// forward that failed before), an entry's mail keeps its key on a retry.
+TEST_F(RulesTest, MailOfAnEntryIsKeyedByItsPlaceInTheList)
+{
+    const std::string base = std::string(32, 'a') + ".0";
+    testsupport::WriteFile(dir / "0.msg", kText);
+    for (int32_t first : {0x10, 0x04}) {
+        locmail::mq::OutgoingKeyScope scope(base);
+        Execute({{first, "a@x"}, {0x10, "b@x"}});
+        EXPECT_EQ(QueueCalls().back(), "Commit " + std::to_string(doubles::TheQueue().nextEntry - 1) + " key " + base +
+                                           ".1.1")
+            << first;
     }
 }
 
