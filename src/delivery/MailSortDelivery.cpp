@@ -5,6 +5,8 @@
 #include "rules/CLocalMailsort.h"
 #include "suite/mailsort/Mailsort.h"
 
+#include <memory>
+
 namespace {
 
 struct ErrorRow {
@@ -44,9 +46,14 @@ bool CLocalMail::MailSortDelivery()
         PrintLog(row.level, row.text);
         return row.result;
     }
+    // Given back to the library on every way out, an escaping store exception included.
+    struct ListRelease {
+        void operator()(msgdest* entries) const noexcept { mailsort.freeMailPath(entries); }
+    };
+    std::unique_ptr<msgdest, ListRelease> owned(list);
     CLocalMailsort executor(*this, list, GetModuleName());
     const bool delivered = executor.Deliver();
-    mailsort.freeMailPath(list);
+    owned.reset();
     if (!delivered)
         PrintLogMessage(2, "Some messages may not be delivered using Mailsort setting");
     return delivered;
