@@ -131,7 +131,7 @@ TEST_F(RulesTest, MailOfAnEntryIsKeyedByItsPlaceInTheList)
     }
 }
 
-TEST_F(RulesTest, MissingFolderRetriesTheInboxOnceBetweenWalks)
+TEST_F(RulesTest, StoreFailuresOfOwnAndSharedMailboxes)
 {
     store.fileCodes[""] = {14, 0, 14, 0};
     EXPECT_TRUE(Execute({{0x01, "Gone"}, {0x01, "Gone2"}}));
@@ -140,6 +140,11 @@ TEST_F(RulesTest, MissingFolderRetriesTheInboxOnceBetweenWalks)
     EXPECT_TRUE(CLocalMailsort::IsInboxRetryArmed()) << "armed again at the end of the walk";
     EXPECT_TRUE(Execute({{0x01, "Gone"}}));
     EXPECT_EQ(store.calls, (Lines{"AddUserMsg u@x Gone"})) << "the fourth filing succeeds";
+
+    // A shared mailbox's failure is not swallowed: it ends the walk for the queue loop's policy.
+    store.fileCodes[""] = {39};
+    EXPECT_THROW(Execute({{0x41, "Nope/X"}, {0x01, "After"}}), CMsgStoreException);
+    EXPECT_EQ(store.calls, (Lines{"AddSharedMsg Nope 'X'"}));
 }
 
 // The whole step through the agent, with scripts in a temporary home.
