@@ -4,6 +4,9 @@
 //       N queued messages (default 10000) for USERS users (default 100; 1000
 //       to see a store with many homes), in a fresh installation under DIR
 //       (default $TMPDIR), removed afterwards unless BENCH_KEEP is set.
+//       With BENCH_RULES set, every user gets a filter file of 12 typical
+//       rules that match none of the messages (11 header and address tests,
+//       one size test), to see what evaluating them costs.
 //
 // Sizes follow a mail mix: 70% 2-8 KiB, 25% 8-64 KiB, 5% 64-512 KiB. The queue
 // is written in its committed form without fsyncs, then everything is synced,
@@ -160,6 +163,22 @@ double PhysicalLimit(const std::string& dir, const std::vector<std::string>& tex
     return texts.size() / std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// Twelve rules of the usual kinds, none of which matches a bench message.
+constexpr const char* kTypicalRules = R"(require ["fileinto"];
+if header :contains "subject" "[SPAM]" { fileinto "Junk"; stop; }
+if header :is "x-spam-flag" "YES" { fileinto "Junk"; stop; }
+if address :domain :is "from" "lists.example.net" { fileinto "Lists"; stop; }
+if header :contains "list-id" "announce.example.net" { fileinto "Lists\\Announce"; stop; }
+if address :all :is "from" "boss@example.com" { fileinto "Boss"; stop; }
+if header :matches "subject" "*invoice*2025*" { fileinto "Invoices"; stop; }
+if anyof (header :contains "to" "sales@", header :contains "cc" "sales@") { fileinto "Sales"; stop; }
+if exists "x-mailing-list" { fileinto "Lists"; stop; }
+if header :contains "user-agent" "BulkMailer" { discard; stop; }
+if address :localpart :is "from" "noreply" { fileinto "Notices"; stop; }
+if header :is "precedence" "bulk" { fileinto "Bulk"; stop; }
+if size :over 50M { fileinto "Large"; stop; }
+)";
+
 // A fresh installation in INST with USERS users and N queued messages; the
 // queue's size in bytes, or 0 on failure. Nothing of the corpus is kept: the
 // run is started while this process is small, since a spawned child's
@@ -169,8 +188,14 @@ unsigned long long Prepare(const std::string& locmail, const std::string& inst, 
     const std::string config = inst + "/qxmta.ini";
     if (Spawn({locmail, "init", inst}, true).status != 0)
         return 0;
+    const bool rules = std::getenv("BENCH_RULES") != nullptr;
+    const std::string rulesFile = inst + "/bench-rules.sieve";
+    if (rules && !WriteFile(rulesFile, kTypicalRules))
+        return 0;
     for (int u = 0; u < users; ++u) {
-        if (Spawn({locmail, "--config", config, "user", "add", "u" + std::to_string(u) + "@example.org"}, true).status)
+        const std::string user = "u" + std::to_string(u) + "@example.org";
+        if (Spawn({locmail, "--config", config, "user", "add", user}, true).status ||
+            (rules && Spawn({locmail, "--config", config, "rules", "set", user, rulesFile}, true).status))
             return 0;
     }
     std::mt19937 random(kSeed);
@@ -220,8 +245,8 @@ int main(int argc, char** argv)
     const unsigned long long bytes = Prepare(locmail, inst, n, users);
     if (bytes == 0)
         return 70;
-    std::printf("bench_delivery: %ld messages (%.1f MiB) for %d users in %s\n", n, bytes / 1048576.0, users,
-                root.c_str());
+    std::printf("bench_delivery: %ld messages (%.1f MiB) for %d users%s in %s\n", n, bytes / 1048576.0, users,
+                std::getenv("BENCH_RULES") ? " with 12 rules each" : "", root.c_str());
 
     ChildRun run = Spawn({locmail, "--config", inst + "/qxmta.ini", "run", "--once"}, false);
     std::error_code unreadable;

@@ -32,7 +32,9 @@ int ReadChecked(const std::string& file, std::string& text)
     using mailsort::ReadResult;
     switch (mailsort::ReadScriptFile(file, text)) {
     case ReadResult::Ok: break;
-    case ReadResult::OpenFailed: Complain("cannot open " + file + ": " + std::strerror(errno)); return EX_NOINPUT;
+    case ReadResult::OpenFailed:
+        Complain("cannot open " + file + ": " + (errno == EINVAL ? "not a regular file" : std::strerror(errno)));
+        return EX_NOINPUT;
     case ReadResult::ReadFailed: Complain("cannot read " + file + ": " + std::strerror(errno)); return EX_IOERR;
     case ReadResult::TooLarge: Complain(file + " is too large for a filter file"); return EX_DATAERR;
     }

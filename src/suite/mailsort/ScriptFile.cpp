@@ -19,8 +19,12 @@ ReadResult ReadScriptFile(const std::string& path, std::string& text, struct sta
     if (fd.get() < 0)
         return ReadResult::OpenFailed;
     struct stat info {};
-    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
+    if (::fstat(fd.get(), &info) != 0)
         return ReadResult::OpenFailed;
+    if (!S_ISREG(info.st_mode)) {
+        errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL; // a pipe or device is no filter file
+        return ReadResult::OpenFailed;
+    }
     if (static_cast<unsigned long long>(info.st_size) > kMaxScriptBytes)
         return ReadResult::TooLarge;
     if (infoOut)
