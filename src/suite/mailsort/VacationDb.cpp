@@ -49,6 +49,19 @@ std::string Handle()
     return args->handle.empty() ? args->subject + "\n" + args->reason : args->handle;
 }
 
+// SQL on the connection with SENDER (folded) and the current handle bound as ?1 and ?2.
+sqlite3_stmt* SenderStatement(locmail::db::Connection& db, const char* sql, const char* sender)
+{
+    sqlite3_stmt* statement = db.Statement(sql);
+    if (statement == nullptr)
+        throw CMailsortException(kCodeVacationDb, db.LastError().c_str());
+    const std::string folded = Folded(sender);
+    const std::string handle = Handle();
+    sqlite3_bind_text(statement, 1, folded.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(statement, 2, handle.c_str(), -1, SQLITE_TRANSIENT);
+    return statement;
+}
+
 long Days()
 {
     const auto& args = mailsort.getVacation();
@@ -100,13 +113,7 @@ bool CMailsort::IsVacationReply(const char*, const char* sender, long now, bool)
     if (sender == nullptr || *sender == '\0')
         return false;
     auto db = OpenVacationDb();
-    sqlite3_stmt* query = db->Statement("SELECT at FROM replied WHERE sender = ?1 AND handle = ?2");
-    if (query == nullptr)
-        throw CMailsortException(kCodeVacationDb, db->LastError().c_str());
-    const std::string folded = Folded(sender);
-    const std::string handle = Handle();
-    sqlite3_bind_text(query, 1, folded.c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_bind_text(query, 2, handle.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_stmt* query = SenderStatement(*db, "SELECT at FROM replied WHERE sender = ?1 AND handle = ?2", sender);
     const int step = sqlite3_step(query);
     const long last = step == SQLITE_ROW ? static_cast<long>(sqlite3_column_int64(query, 0)) : 0;
     sqlite3_reset(query);
@@ -118,13 +125,8 @@ bool CMailsort::IsVacationReply(const char*, const char* sender, long now, bool)
 void CMailsort::UpdateVacationRecip(const char*, const char* sender, long now, bool)
 {
     auto db = OpenVacationDb();
-    sqlite3_stmt* update = db->Statement("INSERT OR REPLACE INTO replied(sender, handle, at) VALUES(?1, ?2, ?3)");
-    if (update == nullptr)
-        throw CMailsortException(kCodeVacationDb, db->LastError().c_str());
-    const std::string folded = Folded(sender);
-    const std::string handle = Handle();
-    sqlite3_bind_text(update, 1, folded.c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_bind_text(update, 2, handle.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_stmt* update =
+        SenderStatement(*db, "INSERT OR REPLACE INTO replied(sender, handle, at) VALUES(?1, ?2, ?3)", sender);
     sqlite3_bind_int64(update, 3, now);
     const int step = sqlite3_step(update);
     sqlite3_reset(update);

@@ -10,6 +10,7 @@
 
 namespace {
 
+using mailsorttest::RowName;
 using mailsorttest::RunRules;
 
 const std::string kMessage = "From: bob@example.org\r\nTo: ann@example.com\r\nSubject: hi\r\n\r\nbody\r\n";
@@ -103,13 +104,8 @@ TEST_P(ScriptErrors, FailWithCodeAndPlace)
     EXPECT_EQ(result.log.front().rfind("1 Mailsort: ", 0), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Scripts, ScriptErrors, ::testing::ValuesIn(kRows), [](const auto& info) {
-    std::string name = info.param.name;
-    for (char& c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c)))
-            c = '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Scripts, ScriptErrors, ::testing::ValuesIn(kRows),
+                         [](const auto& info) { return RowName(info.param.name); });
 
 // Failures that are not the script's: the user, the file, the message, the shared mailbox.
 TEST(MailDestErrors, NameTheirCause)

@@ -9,6 +9,7 @@
 
 namespace {
 
+using mailsorttest::RowName;
 using mailsorttest::RunRules;
 using Entries = std::vector<std::pair<int, std::string>>;
 
@@ -160,13 +161,7 @@ TEST_P(Outcome, GivesTheList)
 }
 
 INSTANTIATE_TEST_SUITE_P(Scripts, Outcome, ::testing::ValuesIn(kRows),
-                         [](const auto& info) {
-                             std::string name = info.param.name;
-                             for (char& c : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(c)))
-                                     c = '_';
-                             return name;
-                         });
+                         [](const auto& info) { return RowName(info.param.name); });
 
 TEST(Outcome, VacationOnListMailIsLoggedAndItsArgumentsKept)
 {

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -84,6 +85,15 @@ inline Result RunRules(const testsupport::TempDir& home, const char* script, con
     mailsort.freeMailPath(list);
     result.log = capture.LinesOf("Mailsort");
     return result;
+}
+
+// A table row's name as a test name: every character but letters and digits becomes '_'.
+inline std::string RowName(std::string name)
+{
+    for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)))
+            c = '_';
+    return name;
 }
 
 } // namespace mailsorttest
