@@ -14,7 +14,7 @@
 // outside the loop; the envelope and body structure are serialised per filing.
 // A first phase measures a plain write+fsync+rename loop as the machine's limit
 // (absolute figures drift between runs; compare within one run).
-#include "store/CreateMbx.h"
+#include "filing/CreateMbx.h"
 #include "suite/cclient/MessageParser.h"
 #include "suite/db/CountingVfs.h"
 #include "suite/db/SyncPoint.h"

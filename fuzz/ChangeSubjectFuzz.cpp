@@ -4,7 +4,7 @@
 // "subject:" in any case, with the continuation lines that follow it) becomes
 // one replacement line; a header without one gets the replacement just before
 // the empty line when there is one; everything else is copied byte for byte.
-#include "store/MessageRewrite.h"
+#include "rewrite/MessageRewrite.h"
 #include "FuzzCheck.h"
 
 #include <stdlib.h>
@@ -91,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::ofstream file(in, std::ios::binary | std::ios::trunc);
         file << text;
     }
-    FUZZ_CHECK(locmail::store::ChangeSubject(in.c_str(), out.c_str(), "SPAM"));
+    FUZZ_CHECK(locmail::rewrite::ChangeSubject(in.c_str(), out.c_str(), "SPAM"));
     std::ifstream result(out, std::ios::binary);
     const std::string got{std::istreambuf_iterator<char>(result), std::istreambuf_iterator<char>()};
     FUZZ_CHECK(got == Expected(text));

@@ -1,10 +1,10 @@
 #include "bayes/CBayesianFilter.h"
 
 #include "antispam/CAntiSpamConfig.h"
-#include "store/BounceToSender.h"
-#include "store/FileMessage.h"
-#include "store/FilterLog.h"
-#include "store/MessageRewrite.h"
+#include "rewrite/BounceToSender.h"
+#include "filing/FileMessage.h"
+#include "antispam/FilterLog.h"
+#include "rewrite/MessageRewrite.h"
 #include "suite/log/LogMessage.h"
 
 #include <cstdarg>
@@ -19,7 +19,7 @@ constexpr int kHighestLevel = 6;
 
 bool CBayesianFilter::FileMessage(const char* homeDir, const char* messagePath, const char* folderPath)
 {
-    return locmail::store::FileMessage(homeDir, messagePath, folderPath);
+    return locmail::filing::FileMessage(homeDir, messagePath, folderPath);
 }
 
 bool CBayesianFilter::ChangeSubject(const char* messagePath, const char* outputPath)
@@ -28,12 +28,12 @@ bool CBayesianFilter::ChangeSubject(const char* messagePath, const char* outputP
         Log(1, "ChangeSubject - No anti-spam settings for this delivery");
         return false;
     }
-    return locmail::store::ChangeSubject(messagePath, outputPath, m_userSettings->GetSpamSubject());
+    return locmail::rewrite::ChangeSubject(messagePath, outputPath, m_userSettings->GetSpamSubject());
 }
 
 bool CBayesianFilter::AddXHeader(const char* messagePath, const char* outputPath)
 {
-    return locmail::store::AddXHeader(messagePath, outputPath);
+    return locmail::rewrite::AddXHeader(messagePath, outputPath);
 }
 
 bool CBayesianFilter::BounceSpam(const char* sender, const char* messagePath)
@@ -47,7 +47,7 @@ bool CBayesianFilter::BounceSpam(const char* sender, const char* messagePath)
 
 bool CBayesianFilter::BounceToSender(const char* sender, const char* messagePath, const char* reason)
 {
-    return locmail::store::BounceToSender(sender, messagePath, reason);
+    return locmail::rewrite::BounceToSender(sender, messagePath, reason);
 }
 
 int CBayesianFilter::Log(int level, const char* format, ...)
@@ -59,6 +59,6 @@ int CBayesianFilter::Log(int level, const char* format, ...)
     va_end(args);
     if (n < 0)
         return -1;
-    LogMessage(level > kHighestLevel ? kHighestLevel : level, locmail::store::kFilterLogModule, "%s", line);
+    LogMessage(level > kHighestLevel ? kHighestLevel : level, locmail::antispam::kFilterLogModule, "%s", line);
     return n < kLineSize ? n : kLineSize - 1;
 }

@@ -116,7 +116,7 @@ private:
     void InitMsgStat();
     void InitMsgStat(const char* dateText, const char* flagText);
 
-    // Returned mail (ReturnedMail.cpp); none of them throws CMimeMsgException.
+    // Returned mail (DeliverToSender.cpp); none of them throws CMimeMsgException.
     void DeliverToSender(_envFrom* sender);
     void DeliverToSender();
     void DeliverToPostmaster();

@@ -2,7 +2,7 @@
 #include "delivery/CLocalMail.h"
 
 #include "delivery/HeaderSize.h"
-#include "store/ReceiptTime.h"
+#include "filing/ReceiptTime.h"
 #include "suite/cclient/DateParser.h"
 #include "suite/cclient/FlagParser.h"
 #include "suite/cclient/MessageParser.h"
@@ -105,7 +105,7 @@ void CLocalMail::DeinitEnvBody()
 
 void CLocalMail::InitMsgStat()
 {
-    locmail::store::StampReceiptTime(m_msgStat);
+    locmail::filing::StampReceiptTime(m_msgStat);
     m_msgStat.size = m_bufferLen;
     m_msgStat.headerSize = m_hdrSize;
 }

@@ -1,6 +1,6 @@
 // A message as the delivery agent hands it to CMsgStore: the text, its parse
 // and a status record received on 6 December 2026 at 09:05, for the tests that file
-// through CMsgStore (here, tests/store and tests/integration).
+// through CMsgStore (here, tests/filing and tests/integration).
 #pragma once
 
 #include "suite/cclient/MessageParser.h"

@@ -27,9 +27,9 @@
 // error fails the copy rather than passing on a truncated message.
 #pragma once
 
-namespace locmail::store {
+namespace locmail::rewrite {
 
 bool ChangeSubject(const char* messagePath, const char* outputPath, const char* subjectText);
 bool AddXHeader(const char* messagePath, const char* outputPath);
 
-} // namespace locmail::store
+} // namespace locmail::rewrite

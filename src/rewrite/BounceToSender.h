@@ -13,8 +13,8 @@
 // service logs its own failures). Nothing throws.
 #pragma once
 
-namespace locmail::store {
+namespace locmail::rewrite {
 
 bool BounceToSender(const char* sender, const char* messagePath, const char* reason);
 
-} // namespace locmail::store
+} // namespace locmail::rewrite

@@ -17,7 +17,7 @@
 #include <functional>
 #include <string>
 
-namespace locmail::store {
+namespace locmail::rewrite {
 
 struct RewriteCodes {
     int messageNotOpened;
@@ -31,4 +31,4 @@ using LineEdit = std::function<LineStep(const std::string& line, locmail::LineFi
 
 int RewriteLines(const char* messagePath, const char* outputPath, const RewriteCodes& codes, const LineEdit& edit);
 
-} // namespace locmail::store
+} // namespace locmail::rewrite

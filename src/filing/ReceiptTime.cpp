@@ -1,10 +1,10 @@
-#include "store/ReceiptTime.h"
+#include "filing/ReceiptTime.h"
 
 #include "suite/msgstore/StatusDate.h"
 
 #include <cstring>
 
-namespace locmail::store {
+namespace locmail::filing {
 
 Zone ZoneOf(const std::tm& local, const std::tm& utc)
 {
@@ -40,4 +40,4 @@ void StampReceiptTime(_msgstat& record)
     record.zoneMinutes = zone.minutes;
 }
 
-} // namespace locmail::store
+} // namespace locmail::filing

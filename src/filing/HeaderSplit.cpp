@@ -1,6 +1,6 @@
-#include "store/HeaderSplit.h"
+#include "filing/HeaderSplit.h"
 
-namespace locmail::store {
+namespace locmail::filing {
 
 HeaderSplit SplitHeader(std::string_view text)
 {
@@ -24,4 +24,4 @@ HeaderSplit SplitHeader(std::string_view text)
     return split;
 }
 
-} // namespace locmail::store
+} // namespace locmail::filing

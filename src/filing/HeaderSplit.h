@@ -19,7 +19,7 @@
 #include <cstddef>
 #include <string_view>
 
-namespace locmail::store {
+namespace locmail::filing {
 
 struct HeaderSplit {
     std::size_t headerSize = 0;  // what the status record keeps
@@ -30,4 +30,4 @@ struct HeaderSplit {
 
 HeaderSplit SplitHeader(std::string_view text);
 
-} // namespace locmail::store
+} // namespace locmail::filing

@@ -1,10 +1,10 @@
-#include "store/FileMessage.h"
+#include "filing/FileMessage.h"
 
-#include "store/CreateMbx.h"
-#include "store/EncodeMbxPath.h"
-#include "store/FilterLog.h"
-#include "store/HeaderSplit.h"
-#include "store/ReceiptTime.h"
+#include "filing/CreateMbx.h"
+#include "filing/EncodeMbxPath.h"
+#include "antispam/FilterLog.h"
+#include "filing/HeaderSplit.h"
+#include "filing/ReceiptTime.h"
 #include "suite/cclient/MessageParser.h"
 #include "suite/log/LogMessage.h"
 #include "suite/msgstore/Filing.h"
@@ -24,7 +24,7 @@
 #include <optional>
 #include <string>
 
-namespace locmail::store {
+namespace locmail::filing {
 namespace {
 
 using locmail::msgstore::FilingStatus;
@@ -146,8 +146,8 @@ bool FileMessage(const char* homeDir, const char* messagePath, const char* folde
     const int code = FileSteps(homeDir, messagePath, folderPath, probe);
     if (code == 0)
         return true;
-    LogMessage(1, kFilterLogModule, "FileMessage - Catch error: %d\n", code);
+    LogMessage(1, antispam::kFilterLogModule, "FileMessage - Catch error: %d\n", code);
     return false;
 }
 
-} // namespace locmail::store
+} // namespace locmail::filing

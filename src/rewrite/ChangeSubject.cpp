@@ -1,13 +1,13 @@
-#include "store/FilterLog.h"
-#include "store/LineRewrite.h"
-#include "store/MessageRewrite.h"
+#include "antispam/FilterLog.h"
+#include "rewrite/LineRewrite.h"
+#include "rewrite/MessageRewrite.h"
 #include "suite/log/LogMessage.h"
 
 #include <new>
 #include <string>
 #include <string_view>
 
-namespace locmail::store {
+namespace locmail::rewrite {
 namespace {
 
 constexpr int kNoLineMemory = -1;
@@ -86,8 +86,8 @@ bool ChangeSubject(const char* messagePath, const char* outputPath, const char* 
     const int code = CopyWithSubject(messagePath, outputPath, subjectText);
     if (code == 0)
         return true;
-    LogMessage(1, kFilterLogModule, "ChangeSubject - Catch error: %d\n", code);
+    LogMessage(1, antispam::kFilterLogModule, "ChangeSubject - Catch error: %d\n", code);
     return false;
 }
 
-} // namespace locmail::store
+} // namespace locmail::rewrite

@@ -1,5 +1,5 @@
 // The zone of a receipt time, across midnight and New Year.
-#include "store/ReceiptTime.h"
+#include "filing/ReceiptTime.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +28,7 @@ TEST(ReceiptTime, ZoneFromTheLocalAndUtcTimesOfOneInstant)
         {At(364, 23, 0), At(0, 2, 0), 1, 3, 0},    // west across New Year
     };
     for (const auto& c : cases) {
-        const auto zone = locmail::store::ZoneOf(c.local, c.utc);
+        const auto zone = locmail::filing::ZoneOf(c.local, c.utc);
         EXPECT_EQ((std::vector<int>{zone.west, zone.hours, zone.minutes}),
                   (std::vector<int>{c.west, c.hours, c.minutes}))
             << c.local.tm_yday << " " << c.local.tm_hour << ":" << c.local.tm_min;

@@ -1,11 +1,11 @@
-#include "store/FilterLog.h"
-#include "store/LineRewrite.h"
-#include "store/MessageRewrite.h"
+#include "antispam/FilterLog.h"
+#include "rewrite/LineRewrite.h"
+#include "rewrite/MessageRewrite.h"
 #include "suite/log/LogMessage.h"
 
 #include <string>
 
-namespace locmail::store {
+namespace locmail::rewrite {
 namespace {
 
 constexpr int kMessageNotOpened = -2;
@@ -32,8 +32,8 @@ bool AddXHeader(const char* messagePath, const char* outputPath)
     const int code = CopyWithStatusField(messagePath, outputPath);
     if (code == 0)
         return true;
-    LogMessage(1, kFilterLogModule, "AddXHeader - Catch error: %d\n", code);
+    LogMessage(1, antispam::kFilterLogModule, "AddXHeader - Catch error: %d\n", code);
     return false;
 }
 
-} // namespace locmail::store
+} // namespace locmail::rewrite

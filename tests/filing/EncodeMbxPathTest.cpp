@@ -1,4 +1,4 @@
-#include "store/EncodeMbxPath.h"
+#include "filing/EncodeMbxPath.h"
 
 #include <gtest/gtest.h>
 

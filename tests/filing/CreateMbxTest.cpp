@@ -1,4 +1,4 @@
-#include "store/CreateMbx.h"
+#include "filing/CreateMbx.h"
 
 #include "suite/msgstore/Filing.h"
 #include "suite/msgstore/FolderPath.h"

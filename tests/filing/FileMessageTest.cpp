@@ -1,7 +1,7 @@
 // FileMessage over a real store: a new folder, the header split it records,
 // the failure codes in step order with the undo of a failed filing, and a race
 // with CMsgStore::AddUserMsg from another process.
-#include "store/FileMessage.h"
+#include "filing/FileMessage.h"
 
 #include "suite/msgstore/AgentMessage.h"
 #include "suite/log/CaptureLog.h"
@@ -29,7 +29,7 @@ namespace {
 
 namespace ms = locmail::msgstore;
 using Lines = std::vector<std::string>;
-using locmail::store::FileMessage;
+using locmail::filing::FileMessage;
 
 const std::string kText = "From: spammer@junk.example\r\nSubject: WIN\r\n\r\nBuy now\r\n";
 

@@ -37,9 +37,9 @@ namespace locmail::msgstore {
 class FilingProbe;
 }
 
-namespace locmail::store {
+namespace locmail::filing {
 
 bool FileMessage(const char* homeDir, const char* messagePath, const char* folderPath,
                  locmail::msgstore::FilingProbe* probe = nullptr);
 
-} // namespace locmail::store
+} // namespace locmail::filing

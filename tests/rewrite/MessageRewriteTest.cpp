@@ -1,5 +1,5 @@
 // ChangeSubject and AddXHeader: the rewritten copies, and the failure codes.
-#include "store/MessageRewrite.h"
+#include "rewrite/MessageRewrite.h"
 
 #include "suite/log/CaptureLog.h"
 
@@ -9,8 +9,8 @@
 
 namespace {
 
-using locmail::store::AddXHeader;
-using locmail::store::ChangeSubject;
+using locmail::rewrite::AddXHeader;
+using locmail::rewrite::ChangeSubject;
 
 struct Rewriting : ::testing::Test {
     // TEXT rewritten by CALL into a fresh output; "<failed>" when it returns false.

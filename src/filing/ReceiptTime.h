@@ -16,7 +16,7 @@
 
 #include <ctime>
 
-namespace locmail::store {
+namespace locmail::filing {
 
 struct Zone {
     std::uint8_t west = 0;
@@ -27,4 +27,4 @@ struct Zone {
 Zone ZoneOf(const std::tm& local, const std::tm& utc);
 void StampReceiptTime(_msgstat& record);
 
-} // namespace locmail::store
+} // namespace locmail::filing

@@ -1,4 +1,4 @@
-#include "store/BounceToSender.h"
+#include "rewrite/BounceToSender.h"
 
 #include "suite/mq/Envelope.h"
 #include "suite/util/BounceMimeMessage.h"
@@ -8,7 +8,7 @@
 #include <new>
 #include <string>
 
-namespace locmail::store {
+namespace locmail::rewrite {
 namespace {
 
 constexpr std::uint32_t kRefusalFlags = 0x80;
@@ -42,4 +42,4 @@ bool BounceToSender(const char* sender, const char* messagePath, const char* rea
     return result == 0;
 }
 
-} // namespace locmail::store
+} // namespace locmail::rewrite

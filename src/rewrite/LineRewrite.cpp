@@ -1,6 +1,6 @@
-#include "store/LineRewrite.h"
+#include "rewrite/LineRewrite.h"
 
-namespace locmail::store {
+namespace locmail::rewrite {
 
 int RewriteLines(const char* messagePath, const char* outputPath, const RewriteCodes& codes, const LineEdit& edit)
 {
@@ -25,4 +25,4 @@ int RewriteLines(const char* messagePath, const char* outputPath, const RewriteC
     return out.Close() ? 0 : codes.lineNotWritten;
 }
 
-} // namespace locmail::store
+} // namespace locmail::rewrite

@@ -3,8 +3,8 @@
 // goes out under this one name.
 #pragma once
 
-namespace locmail::store {
+namespace locmail::antispam {
 
 inline constexpr const char* kFilterLogModule = "Bayesian filter";
 
-} // namespace locmail::store
+} // namespace locmail::antispam
