@@ -1,5 +1,4 @@
 # Shared helpers for the subsystem folders.
-find_package(PkgConfig REQUIRED)
 find_package(Threads REQUIRED)
 find_package(spdlog REQUIRED)
 find_package(SQLite3 REQUIRED)
@@ -24,5 +23,5 @@ function(locmail_test name)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 30
-    PROPERTIES ENVIRONMENT "LOCMAIL_BUILD_DIR=${PROJECT_BINARY_DIR}")
+    PROPERTIES ENVIRONMENT "LOCMAIL_BUILD_DIR=${PROJECT_BINARY_DIR}" LABELS ${name})
 endfunction()

@@ -1,21 +1,59 @@
-// The subcommands of the locmail command. Each Add*Command registers itself on the
-// application and, when chosen, stores its sysexits status in EXITCODE.
+// The subcommands of the locmail command: what each one is given and the
+// function that carries it out, returning its sysexits status. Only main.cpp
+// knows the command line; these never see it.
 #pragma once
 
-namespace CLI {
-class App;
-}
+#include <cstdint>
+#include <string>
+#include <vector>
 
 namespace locmail::host {
 
-void AddInitCommand(CLI::App& app, int& exitCode);
-void AddInjectCommand(CLI::App& app, int& exitCode);
-void AddQueueCommand(CLI::App& app, int& exitCode);
-void AddRunCommand(CLI::App& app, int& exitCode);
-void AddUserCommand(CLI::App& app, int& exitCode);
-void AddSharedCommand(CLI::App& app, int& exitCode);
-void AddStoreCommand(CLI::App& app, int& exitCode);
-void AddRulesCommand(CLI::App& app, int& exitCode);
-void AddExplainCommand(CLI::App& app, int& exitCode);
+int RunInit(const std::string& dir);
+
+struct InjectOptions {
+    std::string sender;
+    std::vector<std::string> recipients;
+};
+int RunInject(const InjectOptions& options);
+
+int RunQueueList();
+int RunQueueRelease(const std::string& id);
+
+int RunDelivery(bool once);
+
+// A user, or (SHARED) a shared mailbox.
+struct AccountOptions {
+    std::string address;
+    std::string name;
+    bool noReceive = false;
+    bool purge = false;
+};
+int RunAccountAdd(const AccountOptions& options, bool shared);
+int RunAccountList(bool shared);
+int RunAccountRemove(const AccountOptions& options, bool shared);
+
+struct StoreOptions {
+    std::string address;
+    std::string folder;
+    std::uint32_t uid = 0;
+};
+int RunStoreList(const StoreOptions& options);
+int RunStoreShow(const StoreOptions& options);
+
+struct RulesOptions {
+    std::string address;
+    std::string file;
+};
+int RunRulesCheck(const RulesOptions& options);
+int RunRulesSet(const RulesOptions& options);
+int RunRulesShow(const RulesOptions& options);
+int RunRulesRemove(const RulesOptions& options);
+
+struct ExplainOptions {
+    std::string address;
+    std::string sender;
+};
+int RunExplain(const ExplainOptions& options);
 
 } // namespace locmail::host

@@ -13,8 +13,6 @@
 #include "suite/msgstore/CMsgStoreException.h"
 #include "suite/platform/Files.h"
 
-#include <CLI/CLI.hpp>
-
 #include <sysexits.h>
 #include <unistd.h>
 
@@ -26,11 +24,6 @@
 
 namespace locmail::host {
 namespace {
-
-struct ExplainOptions {
-    std::string address;
-    std::string sender;
-};
 
 constexpr int32_t kActionMask = 0x37;
 
@@ -123,6 +116,8 @@ int Explain(CMsgStore& store, const ExplainOptions& options, std::string& text)
     return EX_OK;
 }
 
+} // namespace
+
 int RunExplain(const ExplainOptions& options)
 {
     StoreAccess access;
@@ -145,18 +140,6 @@ int RunExplain(const ExplainOptions& options)
         Complain(std::string("cannot look at the mailbox of '") + options.address + "': " + error.GetMessage());
         return error.GetCode() == 3 ? EX_NOUSER : EX_UNAVAILABLE;
     }
-}
-
-} // namespace
-
-void AddExplainCommand(CLI::App& app, int& exitCode)
-{
-    auto options = std::make_shared<ExplainOptions>();
-    auto* explain = app.add_subcommand("explain", "show what a user's rules would do with a message (standard input)"
-                                                  " without filing or sending anything");
-    explain->add_option("-f", options->sender, "envelope sender");
-    explain->add_option("ADDRESS", options->address, "the recipient")->required();
-    explain->callback([options, &exitCode] { exitCode = RunExplain(*options); });
 }
 
 } // namespace locmail::host

@@ -8,8 +8,6 @@
 #include "suite/platform/Files.h"
 #include "suite/vexclass/HostName.h"
 
-#include <CLI/CLI.hpp>
-
 #include <sysexits.h>
 #include <unistd.h>
 
@@ -63,6 +61,8 @@ bool MakeTree(const std::string& path)
     return true;
 }
 
+} // namespace
+
 int RunInit(const std::string& dirArg)
 {
     std::error_code ec;
@@ -111,16 +111,6 @@ int RunInit(const std::string& dirArg)
     std::cout << "installation ready in " << dir << "\n"
               << "use it with: export LOCMAIL_CONFIG=" << config << '\n';
     return EX_OK;
-}
-
-} // namespace
-
-void AddInitCommand(CLI::App& app, int& exitCode)
-{
-    auto* cmd = app.add_subcommand("init", "make a working installation in DIR");
-    auto dir = std::make_shared<std::string>();
-    cmd->add_option("DIR", *dir, "installation directory")->required();
-    cmd->callback([dir, &exitCode] { exitCode = RunInit(*dir); });
 }
 
 } // namespace locmail::host

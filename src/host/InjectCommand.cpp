@@ -8,8 +8,6 @@
 #include "suite/mq/QueueText.h"
 #include "suite/platform/Files.h"
 
-#include <CLI/CLI.hpp>
-
 #include <sysexits.h>
 #include <unistd.h>
 
@@ -22,11 +20,6 @@ namespace {
 
 constexpr const char* kModule = "Queue";
 constexpr const char* kChannel = "local";
-
-struct InjectOptions {
-    std::string sender;
-    std::vector<std::string> recipients;
-};
 
 int CheckAddresses(const InjectOptions& options)
 {
@@ -61,6 +54,8 @@ int Queue(const Settings& settings, const InjectOptions& options, const std::str
     return EX_OK;
 }
 
+} // namespace
+
 int RunInject(const InjectOptions& options)
 {
     if (int status = CheckAddresses(options); status != EX_OK)
@@ -88,17 +83,6 @@ int RunInject(const InjectOptions& options)
         return EX_DATAERR;
     }
     return Queue(settings, options, text);
-}
-
-} // namespace
-
-void AddInjectCommand(CLI::App& app, int& exitCode)
-{
-    auto* cmd = app.add_subcommand("inject", "queue the message on standard input for local delivery");
-    auto options = std::make_shared<InjectOptions>();
-    cmd->add_option("-f", options->sender, "envelope sender (\"\" for the null reverse path)")->required();
-    cmd->add_option("RCPT", options->recipients, "recipient addresses")->required();
-    cmd->callback([options, &exitCode] { exitCode = RunInject(*options); });
 }
 
 } // namespace locmail::host

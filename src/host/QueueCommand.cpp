@@ -10,8 +10,6 @@
 #include "suite/mq/QueueListing.h"
 #include "suite/platform/Printable.h"
 
-#include <CLI/CLI.hpp>
-
 #include <sysexits.h>
 
 #include <cctype>
@@ -57,8 +55,6 @@ std::string Span(long long seconds)
     return std::to_string(seconds / 86400) + "d";
 }
 
-void ListHeld(const std::string& queueDir, std::time_t now);
-
 std::string Deferral(const mq::ListedDeferral& deferral, std::time_t now)
 {
     std::string out = "deferred on " + deferral.channel + ": " + std::to_string(deferral.attempts) +
@@ -68,32 +64,6 @@ std::string Deferral(const mq::ListedDeferral& deferral, std::time_t now)
     for (const auto& address : deferral.waiting)
         waiting += (waiting.empty() ? "" : ", ") + address;
     return out + "; waiting: " + (waiting.empty() ? "-" : waiting);
-}
-
-int RunList()
-{
-    Settings settings = ReadSettings();
-    mq::QueueListing listing = mq::ListEntries(settings.queueDir);
-    if (!listing.readable) {
-        Complain("cannot read the queue in " + settings.queueDir + ": " + listing.fault);
-        return EX_UNAVAILABLE;
-    }
-    const std::time_t now = std::time(nullptr);
-    std::printf("%-8s %5s %9s  %-12s %-28s %s\n", "ID", "AGE", "SIZE", "CHANNELS", "SENDER", "RECIPIENTS");
-    for (const auto& entry : listing.entries) {
-        // Addresses come from mail: printed with controls, bidi overrides and stray bytes escaped.
-        std::string sender = entry.sender.empty() ? "<>" : PrintableText(entry.sender);
-        std::printf("%08X %5s %9llu  %-12s %-28s %s\n", entry.id, Span(now - entry.arrived).c_str(),
-                    static_cast<unsigned long long>(entry.size), Channels(entry).c_str(), sender.c_str(),
-                    PrintableText(Recipients(entry)).c_str());
-        for (const auto& deferral : entry.deferrals)
-            std::printf("         %s\n", PrintableText(Deferral(deferral, now)).c_str());
-    }
-    for (const auto& note : listing.notes)
-        std::printf("note: %s\n", PrintableText(note).c_str());
-    std::printf("%zu message(s)\n", listing.entries.size());
-    ListHeld(settings.queueDir, now);
-    return EX_OK;
 }
 
 void ListHeld(const std::string& queueDir, std::time_t now)
@@ -120,7 +90,35 @@ void ListHeld(const std::string& queueDir, std::time_t now)
     std::printf("%zu held message(s)\n", held.entries.size());
 }
 
-int RunRelease(const std::string& idText)
+} // namespace
+
+int RunQueueList()
+{
+    Settings settings = ReadSettings();
+    mq::QueueListing listing = mq::ListEntries(settings.queueDir);
+    if (!listing.readable) {
+        Complain("cannot read the queue in " + settings.queueDir + ": " + listing.fault);
+        return EX_UNAVAILABLE;
+    }
+    const std::time_t now = std::time(nullptr);
+    std::printf("%-8s %5s %9s  %-12s %-28s %s\n", "ID", "AGE", "SIZE", "CHANNELS", "SENDER", "RECIPIENTS");
+    for (const auto& entry : listing.entries) {
+        // Addresses come from mail: printed with controls, bidi overrides and stray bytes escaped.
+        std::string sender = entry.sender.empty() ? "<>" : PrintableText(entry.sender);
+        std::printf("%08X %5s %9llu  %-12s %-28s %s\n", entry.id, Span(now - entry.arrived).c_str(),
+                    static_cast<unsigned long long>(entry.size), Channels(entry).c_str(), sender.c_str(),
+                    PrintableText(Recipients(entry)).c_str());
+        for (const auto& deferral : entry.deferrals)
+            std::printf("         %s\n", PrintableText(Deferral(deferral, now)).c_str());
+    }
+    for (const auto& note : listing.notes)
+        std::printf("note: %s\n", PrintableText(note).c_str());
+    std::printf("%zu message(s)\n", listing.entries.size());
+    ListHeld(settings.queueDir, now);
+    return EX_OK;
+}
+
+int RunQueueRelease(const std::string& idText)
 {
     std::string name = idText;
     for (char& c : name)
@@ -139,20 +137,6 @@ int RunRelease(const std::string& idText)
     }
     std::printf("%08X released; the next delivery run takes it\n", *id);
     return EX_OK;
-}
-
-} // namespace
-
-void AddQueueCommand(CLI::App& app, int& exitCode)
-{
-    auto* queue = app.add_subcommand("queue", "look at the message queue");
-    queue->require_subcommand(1);
-    auto* ls = queue->add_subcommand("ls", "list the queued messages");
-    ls->callback([&exitCode] { exitCode = RunList(); });
-    auto* release = queue->add_subcommand("release", "put a held message back for delivery");
-    auto id = std::make_shared<std::string>();
-    release->add_option("ID", *id, "the held message's id, as `queue ls` shows it")->required();
-    release->callback([id, &exitCode] { exitCode = RunRelease(*id); });
 }
 
 } // namespace locmail::host

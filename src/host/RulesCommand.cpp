@@ -8,8 +8,6 @@
 #include "suite/mailsort/SieveParser.h"
 #include "suite/platform/Files.h"
 
-#include <CLI/CLI.hpp>
-
 #include <sysexits.h>
 
 #include <cerrno>
@@ -17,14 +15,10 @@
 #include <cstring>
 #include <memory>
 #include <unistd.h>
+#include <vector>
 
 namespace locmail::host {
 namespace {
-
-struct RulesOptions {
-    std::string address;
-    std::string file;
-};
 
 // EX_OK with the script's TEXT, or the status after telling why FILE cannot be used.
 int ReadChecked(const std::string& file, std::string& text)
@@ -38,13 +32,11 @@ int ReadChecked(const std::string& file, std::string& text)
     case ReadResult::ReadFailed: Complain("cannot read " + file + ": " + std::strerror(errno)); return EX_IOERR;
     case ReadResult::TooLarge: Complain(file + " is too large for a filter file"); return EX_DATAERR;
     }
-    try {
-        mailsort::ParseScript(text);
-    } catch (const mailsort::ScriptError& error) {
+    std::vector<mailsort::ScriptError> errors;
+    mailsort::ParseScript(text, errors);
+    for (const auto& error : errors)
         std::fprintf(stderr, "%s:%d:%d: error: %s\n", file.c_str(), error.line(), error.column(), error.what());
-        return EX_DATAERR;
-    }
-    return EX_OK;
+    return errors.empty() ? EX_OK : EX_DATAERR;
 }
 
 // EX_OK with the path of ADDRESS's filter file; only users keep rules.
@@ -65,13 +57,15 @@ int RulesPath(const std::string& address, std::string& path)
     return EX_OK;
 }
 
-int RunCheck(const RulesOptions& options)
+} // namespace
+
+int RunRulesCheck(const RulesOptions& options)
 {
     std::string text;
     return ReadChecked(options.file, text);
 }
 
-int RunSet(const RulesOptions& options)
+int RunRulesSet(const RulesOptions& options)
 {
     std::string text;
     if (int status = ReadChecked(options.file, text); status != EX_OK)
@@ -87,7 +81,7 @@ int RunSet(const RulesOptions& options)
     return EX_OK;
 }
 
-int RunShow(const RulesOptions& options)
+int RunRulesShow(const RulesOptions& options)
 {
     std::string path;
     if (int status = RulesPath(options.address, path); status != EX_OK)
@@ -106,7 +100,7 @@ int RunShow(const RulesOptions& options)
     return EX_OK;
 }
 
-int RunRemove(const RulesOptions& options)
+int RunRulesRemove(const RulesOptions& options)
 {
     std::string path;
     if (int status = RulesPath(options.address, path); status != EX_OK)
@@ -126,32 +120,6 @@ int RunRemove(const RulesOptions& options)
     }
     std::printf("rules of %s removed\n", options.address.c_str());
     return EX_OK;
-}
-
-} // namespace
-
-void AddRulesCommand(CLI::App& app, int& exitCode)
-{
-    auto* group = app.add_subcommand("rules", "check and manage the users' filter files (Sieve)");
-    group->require_subcommand(1);
-    auto options = std::make_shared<RulesOptions>();
-
-    auto* check = group->add_subcommand("check", "check a Sieve script (exit 65 when it does not parse)");
-    check->add_option("FILE", options->file, "the script")->required();
-    check->callback([options, &exitCode] { exitCode = RunCheck(*options); });
-
-    auto* set = group->add_subcommand("set", "check a script, then install it as the user's rules");
-    set->add_option("ADDRESS", options->address, "the user")->required();
-    set->add_option("FILE", options->file, "the script")->required();
-    set->callback([options, &exitCode] { exitCode = RunSet(*options); });
-
-    auto* show = group->add_subcommand("show", "print the user's rules");
-    show->add_option("ADDRESS", options->address, "the user")->required();
-    show->callback([options, &exitCode] { exitCode = RunShow(*options); });
-
-    auto* remove = group->add_subcommand("rm", "remove the user's rules (mail then goes to the inbox)");
-    remove->add_option("ADDRESS", options->address, "the user")->required();
-    remove->callback([options, &exitCode] { exitCode = RunRemove(*options); });
 }
 
 } // namespace locmail::host

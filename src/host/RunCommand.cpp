@@ -43,8 +43,6 @@
 #include "suite/msgstore/StoreHome.h"
 #include "suite/platform/Files.h"
 
-#include <CLI/CLI.hpp>
-
 #include <sys/resource.h>
 #include <sysexits.h>
 
@@ -336,6 +334,8 @@ int CheckInstallation(const Settings& settings)
     return EX_OK;
 }
 
+} // namespace
+
 int RunDelivery(bool once)
 {
     Settings settings = ReadSettings();
@@ -350,16 +350,6 @@ int RunDelivery(bool once)
         Complain(std::string("cannot run: ") + e.what());
         return EX_OSERR;
     }
-}
-
-} // namespace
-
-void AddRunCommand(CLI::App& app, int& exitCode)
-{
-    auto* cmd = app.add_subcommand("run", "deliver the queued messages: until the queue is empty, or for ever");
-    auto once = std::make_shared<bool>(false);
-    cmd->add_flag("--once", *once, "stop when the queue is empty (EX_TEMPFAIL when the store is unavailable)");
-    cmd->callback([once, &exitCode] { exitCode = RunDelivery(*once); });
 }
 
 } // namespace locmail::host

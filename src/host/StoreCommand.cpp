@@ -14,8 +14,6 @@
 #include "suite/platform/Files.h"
 #include "suite/platform/UniqueFd.h"
 
-#include <CLI/CLI.hpp>
-
 #include <fcntl.h>
 #include <sysexits.h>
 #include <unistd.h>
@@ -33,12 +31,6 @@ namespace ms = msgstore;
 
 // Headers longer than this are listed from their first part only.
 constexpr std::size_t kHeaderReadLimit = 256 * 1024;
-
-struct StoreOptions {
-    std::string address;
-    std::string folder;
-    std::uint32_t uid = 0;
-};
 
 // Folder paths on the command line may use '/' between levels, as the rules do.
 std::string FolderArgument(const std::string& text)
@@ -161,7 +153,9 @@ int OpenMailbox(const std::string& address, ms::Account& account, std::string& h
     return FindMailbox(store, address, account, home);
 }
 
-int RunList(const StoreOptions& options)
+} // namespace
+
+int RunStoreList(const StoreOptions& options)
 {
     ms::Account account;
     std::string home;
@@ -172,7 +166,7 @@ int RunList(const StoreOptions& options)
     return ListMessages(account, home, FolderArgument(options.folder));
 }
 
-int RunShow(const StoreOptions& options)
+int RunStoreShow(const StoreOptions& options)
 {
     ms::Account account;
     std::string home;
@@ -199,29 +193,6 @@ int RunShow(const StoreOptions& options)
         return EX_IOERR;
     }
     return EX_OK;
-}
-
-} // namespace
-
-void AddStoreCommand(CLI::App& app, int& exitCode)
-{
-    auto* store = app.add_subcommand("store", "look into the mailboxes of the message store");
-    store->require_subcommand(1);
-
-    auto ls = std::make_shared<StoreOptions>();
-    auto* lsCmd = store->add_subcommand("ls", "the folders of a mailbox, or the messages of one folder");
-    lsCmd->add_option("ADDRESS", ls->address, "user or shared mailbox")->required();
-    lsCmd->add_option("FOLDER", ls->folder, "folder path, levels separated by '/' or '\\'");
-    lsCmd->callback([ls, &exitCode] { exitCode = RunList(*ls); });
-
-    auto show = std::make_shared<StoreOptions>();
-    auto* showCmd = store->add_subcommand("show", "one message exactly as it was filed");
-    showCmd->add_option("ADDRESS", show->address, "user or shared mailbox")->required();
-    showCmd->add_option("FOLDER", show->folder, "folder path")->required();
-    showCmd->add_option("UID", show->uid, "the message's UID (see `locmail store ls`)")
-        ->required()
-        ->check(CLI::Range(1u, 4294967294u));
-    showCmd->callback([show, &exitCode] { exitCode = RunShow(*show); });
 }
 
 } // namespace locmail::host

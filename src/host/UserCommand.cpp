@@ -5,8 +5,6 @@
 #include "suite/log/LogMessage.h"
 #include "suite/msgstore/Accounts.h"
 
-#include <CLI/CLI.hpp>
-
 #include <sysexits.h>
 
 #include <cstdio>
@@ -19,13 +17,6 @@ namespace {
 using msgstore::AccountStatus;
 
 constexpr const char* kModule = "MsgStore";
-
-struct AccountOptions {
-    std::string address;
-    std::string name;
-    bool noReceive = false;
-    bool purge = false;
-};
 
 const char* KindWord(bool shared) { return shared ? "shared mailbox" : "user"; }
 
@@ -43,7 +34,9 @@ int StatusFor(AccountStatus status)
     return EX_SOFTWARE;
 }
 
-int RunAdd(const AccountOptions& options, bool shared)
+} // namespace
+
+int RunAccountAdd(const AccountOptions& options, bool shared)
 {
     StoreAccess store;
     if (int status = OpenStore(store); status != EX_OK)
@@ -69,7 +62,7 @@ int RunAdd(const AccountOptions& options, bool shared)
     return EX_OK;
 }
 
-int RunRemove(const AccountOptions& options, bool shared)
+int RunAccountRemove(const AccountOptions& options, bool shared)
 {
     StoreAccess store;
     if (int status = OpenStore(store); status != EX_OK)
@@ -99,7 +92,7 @@ int RunRemove(const AccountOptions& options, bool shared)
     return EX_OK;
 }
 
-int RunList(bool shared)
+int RunAccountList(bool shared)
 {
     StoreAccess store;
     if (int status = OpenStore(store); status != EX_OK)
@@ -127,38 +120,5 @@ int RunList(bool shared)
     std::printf("%zu %s\n", count, shared ? "shared mailbox(es)" : "user(s)");
     return EX_OK;
 }
-
-void AddAccountCommands(CLI::App& app, int& exitCode, bool shared)
-{
-    const char* kind = KindWord(shared);
-    auto* group = app.add_subcommand(shared ? "shared" : "user",
-                                     shared ? "manage the shared mailboxes of the store" : "manage the users of the store");
-    group->require_subcommand(1);
-
-    auto add = std::make_shared<AccountOptions>();
-    auto* addCmd = group->add_subcommand("add", std::string("add a ") + kind + " with its home and inbox");
-    addCmd->add_option(shared ? "NAME" : "ADDRESS", add->address, shared ? "name or address" : "mail address")
-        ->required();
-    if (!shared) {
-        addCmd->add_option("--name", add->name, "display name");
-        addCmd->add_flag("--no-receive", add->noReceive, "the user may not receive mail now (mail is returned)");
-    }
-    addCmd->callback([add, shared, &exitCode] { exitCode = RunAdd(*add, shared); });
-
-    auto* listCmd = group->add_subcommand("list", std::string("list the ") + kind + "s");
-    listCmd->callback([shared, &exitCode] { exitCode = RunList(shared); });
-
-    auto remove = std::make_shared<AccountOptions>();
-    auto* removeCmd = group->add_subcommand("remove", std::string("remove a ") + kind + " (its mail stays on disk)");
-    removeCmd->add_option(shared ? "NAME" : "ADDRESS", remove->address, "as registered (any case)")->required();
-    removeCmd->add_flag("--purge", remove->purge, "also delete the home and all its mail");
-    removeCmd->callback([remove, shared, &exitCode] { exitCode = RunRemove(*remove, shared); });
-}
-
-} // namespace
-
-void AddUserCommand(CLI::App& app, int& exitCode) { AddAccountCommands(app, exitCode, false); }
-
-void AddSharedCommand(CLI::App& app, int& exitCode) { AddAccountCommands(app, exitCode, true); }
 
 } // namespace locmail::host

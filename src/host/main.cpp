@@ -1,4 +1,5 @@
 // locmail: the host of the delivery agent and the operator's tool around it.
+// This is the one file that knows the command line (CLI11 is costly to compile).
 #include "host/Commands.h"
 #include "host/StopRequest.h"
 #include "suite/platform/Config.h"
@@ -7,9 +8,24 @@
 
 #include <sysexits.h>
 
+#include <string>
 #include <string_view>
 
 namespace {
+
+using namespace locmail::host;
+
+// What the chosen subcommand was given; the parser writes into it, so it outlives the parse.
+struct Requests {
+    std::string dir;
+    InjectOptions inject;
+    std::string heldId;
+    bool once = false;
+    AccountOptions accountAdd[2], accountRemove[2];
+    StoreOptions storeList, storeShow;
+    RulesOptions rules;
+    ExplainOptions explain;
+};
 
 // The subcommand: the first argument that is neither an option nor the value of --config.
 std::string_view Subcommand(int argc, char** argv)
@@ -24,29 +40,125 @@ std::string_view Subcommand(int argc, char** argv)
     return {};
 }
 
+void AddMessageCommands(CLI::App& app, Requests& r, int& exitCode)
+{
+    auto* init = app.add_subcommand("init", "make a working installation in DIR");
+    init->add_option("DIR", r.dir, "installation directory")->required();
+    init->callback([&] { exitCode = RunInit(r.dir); });
+
+    auto* inject = app.add_subcommand("inject", "queue the message on standard input for local delivery");
+    inject->add_option("-f", r.inject.sender, "envelope sender (\"\" for the null reverse path)")->required();
+    inject->add_option("RCPT", r.inject.recipients, "recipient addresses")->required();
+    inject->callback([&] { exitCode = RunInject(r.inject); });
+
+    auto* queue = app.add_subcommand("queue", "look at the message queue");
+    queue->require_subcommand(1);
+    queue->add_subcommand("ls", "list the queued messages")->callback([&] { exitCode = RunQueueList(); });
+    auto* release = queue->add_subcommand("release", "put a held message back for delivery");
+    release->add_option("ID", r.heldId, "the held message's id, as `queue ls` shows it")->required();
+    release->callback([&] { exitCode = RunQueueRelease(r.heldId); });
+
+    auto* run = app.add_subcommand("run", "deliver the queued messages: until the queue is empty, or for ever");
+    run->add_flag("--once", r.once, "stop when the queue is empty (EX_TEMPFAIL when the store is unavailable)");
+    run->callback([&] { exitCode = RunDelivery(r.once); });
+}
+
+void AddAccountCommands(CLI::App& app, Requests& r, int& exitCode, bool shared)
+{
+    const std::string kind = shared ? "shared mailbox" : "user";
+    auto* group = app.add_subcommand(shared ? "shared" : "user",
+                                     shared ? "manage the shared mailboxes of the store" : "manage the users of the store");
+    group->require_subcommand(1);
+
+    AccountOptions& add = r.accountAdd[shared];
+    auto* addCmd = group->add_subcommand("add", "add a " + kind + " with its home and inbox");
+    addCmd->add_option(shared ? "NAME" : "ADDRESS", add.address, shared ? "name or address" : "mail address")
+        ->required();
+    if (!shared) {
+        addCmd->add_option("--name", add.name, "display name");
+        addCmd->add_flag("--no-receive", add.noReceive, "the user may not receive mail now (mail is returned)");
+    }
+    addCmd->callback([&add, shared, &exitCode] { exitCode = RunAccountAdd(add, shared); });
+
+    group->add_subcommand("list", "list the " + kind + "s")->callback([shared, &exitCode] {
+        exitCode = RunAccountList(shared);
+    });
+
+    AccountOptions& remove = r.accountRemove[shared];
+    auto* removeCmd = group->add_subcommand("remove", "remove a " + kind + " (its mail stays on disk)");
+    removeCmd->add_option(shared ? "NAME" : "ADDRESS", remove.address, "as registered (any case)")->required();
+    removeCmd->add_flag("--purge", remove.purge, "also delete the home and all its mail");
+    removeCmd->callback([&remove, shared, &exitCode] { exitCode = RunAccountRemove(remove, shared); });
+}
+
+void AddStoreCommands(CLI::App& app, Requests& r, int& exitCode)
+{
+    auto* store = app.add_subcommand("store", "look into the mailboxes of the message store");
+    store->require_subcommand(1);
+
+    auto* ls = store->add_subcommand("ls", "the folders of a mailbox, or the messages of one folder");
+    ls->add_option("ADDRESS", r.storeList.address, "user or shared mailbox")->required();
+    ls->add_option("FOLDER", r.storeList.folder, "folder path, levels separated by '/' or '\\'");
+    ls->callback([&] { exitCode = RunStoreList(r.storeList); });
+
+    auto* show = store->add_subcommand("show", "one message exactly as it was filed");
+    show->add_option("ADDRESS", r.storeShow.address, "user or shared mailbox")->required();
+    show->add_option("FOLDER", r.storeShow.folder, "folder path")->required();
+    show->add_option("UID", r.storeShow.uid, "the message's UID (see `locmail store ls`)")
+        ->required()
+        ->check(CLI::Range(1u, 4294967294u));
+    show->callback([&] { exitCode = RunStoreShow(r.storeShow); });
+}
+
+void AddRulesCommands(CLI::App& app, Requests& r, int& exitCode)
+{
+    auto* group = app.add_subcommand("rules", "check and manage the users' filter files (Sieve)");
+    group->require_subcommand(1);
+
+    auto* check = group->add_subcommand("check", "check a Sieve script (exit 65 when it does not parse)");
+    check->add_option("FILE", r.rules.file, "the script")->required();
+    check->callback([&] { exitCode = RunRulesCheck(r.rules); });
+
+    auto* set = group->add_subcommand("set", "check a script, then install it as the user's rules");
+    set->add_option("ADDRESS", r.rules.address, "the user")->required();
+    set->add_option("FILE", r.rules.file, "the script")->required();
+    set->callback([&] { exitCode = RunRulesSet(r.rules); });
+
+    auto* show = group->add_subcommand("show", "print the user's rules");
+    show->add_option("ADDRESS", r.rules.address, "the user")->required();
+    show->callback([&] { exitCode = RunRulesShow(r.rules); });
+
+    auto* remove = group->add_subcommand("rm", "remove the user's rules (mail then goes to the inbox)");
+    remove->add_option("ADDRESS", r.rules.address, "the user")->required();
+    remove->callback([&] { exitCode = RunRulesRemove(r.rules); });
+
+    auto* explain = app.add_subcommand("explain", "show what a user's rules would do with a message (standard input)"
+                                                  " without filing or sending anything");
+    explain->add_option("-f", r.explain.sender, "envelope sender");
+    explain->add_option("ADDRESS", r.explain.address, "the recipient")->required();
+    explain->callback([&] { exitCode = RunExplain(r.explain); });
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     // Before anything else, so that no stop signal kills `run` while it starts up.
     if (Subcommand(argc, argv) == "run")
-        locmail::host::HoldStopSignals();
+        HoldStopSignals();
     CLI::App app{"locmail: local mail delivery agent"};
     app.require_subcommand(1);
     std::string config;
     app.add_option("--config", config, "configuration file (when $LOCMAIL_CONFIG is not set)")
         ->each([](const std::string& path) { locmail::SetConfigOption(path); });
 
+    Requests requests;
     int exitCode = EX_OK;
-    locmail::host::AddInitCommand(app, exitCode);
-    locmail::host::AddInjectCommand(app, exitCode);
-    locmail::host::AddQueueCommand(app, exitCode);
-    locmail::host::AddRunCommand(app, exitCode);
-    locmail::host::AddUserCommand(app, exitCode);
-    locmail::host::AddSharedCommand(app, exitCode);
-    locmail::host::AddStoreCommand(app, exitCode);
-    locmail::host::AddRulesCommand(app, exitCode);
-    locmail::host::AddExplainCommand(app, exitCode);
+    AddMessageCommands(app, requests, exitCode);
+    AddAccountCommands(app, requests, exitCode, false);
+    AddAccountCommands(app, requests, exitCode, true);
+    AddStoreCommands(app, requests, exitCode);
+    AddRulesCommands(app, requests, exitCode);
 
     try {
         app.parse(argc, argv);
