@@ -37,13 +37,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::string_view header = split == std::string_view::npos
                                   ? std::string_view("From: a@x.org\r\nTo: b@y.org\r\nSubject: hi\r\n")
                                   : bytes.substr(split + 1);
-    Script parsed;
-    try {
-        parsed = ParseScript(script);
-    } catch (const ScriptError& error) {
+    std::vector<ScriptError> errors;
+    Script parsed = ParseScript(script, errors);
+    FUZZ_CHECK(errors.size() <= kMaxReportedErrors);
+    for (const ScriptError& error : errors)
         FUZZ_CHECK(error.line() >= 1 && error.column() >= 1);
+    if (!errors.empty())
         return 0;
-    }
     MessageView message(header, size, "<s@x.org>", "b@y.org");
     try {
         Outcome outcome = Evaluate(parsed, message);

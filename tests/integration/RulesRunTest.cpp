@@ -70,7 +70,7 @@ TEST(RulesCommands, CheckSetShowExplainRemove)
     MustRun(inst, {"user", "add", "bob@example.org"});
     MustRun(inst, {"shared", "add", "sales@example.org"});
     const std::string bad = inst.Dir() + "/bad.sieve", good = inst.Dir() + "/good.sieve";
-    WriteFile(bad, "require \"fileinto\";\nif true {\n  fileinto \"A\"\n}\n");
+    WriteFile(bad, "require \"fileinto\";\nif true {\n  fileinto \"A\"\n}\nfrobnicate;\n");
     WriteFile(good, kScript);
 
     struct Case {
@@ -79,7 +79,8 @@ TEST(RulesCommands, CheckSetShowExplainRemove)
         int wantExit;
         std::string wantOutput; // a part of standard output and error
     } cases[] = {
-        {{"rules", "check", bad}, "", EX_DATAERR, bad + ":4:1: error: "},
+        {{"rules", "check", bad}, "", EX_DATAERR,
+         bad + ":4:1: error: ';' expected\n" + bad + ":5:1: error: unknown command \"frobnicate\"\n"},
         {{"rules", "set", "bob@example.org", bad}, "", EX_DATAERR, bad + ":4:1: error: "},
         {{"rules", "check", inst.Dir() + "/none.sieve"}, "", EX_NOINPUT, "cannot open"},
         {{"rules", "show", "bob@example.org"}, "", EX_NOINPUT, "bob@example.org has no rules"},

@@ -3,6 +3,8 @@
 #include "suite/mailsort/ScriptError.h"
 #include "suite/mailsort/SieveLimits.h"
 
+#include <utility>
+
 namespace locmail::mailsort {
 
 namespace {
@@ -70,19 +72,36 @@ void SieveLexer::SkipBlanksAndComments()
     }
 }
 
-void SieveLexer::AppendChecked(std::string& out, char c, const Token& start) const
+// Past the limit the string is read to its end without keeping more, so that a
+// reader that goes on after the error starts after it.
+void SieveLexer::AppendChecked(std::string& out, char c)
 {
     if (out.size() >= kMaxStringBytes)
-        throw ScriptError(start.line, start.column,
-                          "string longer than " + std::to_string(kMaxStringBytes) + " bytes");
-    out += c;
+        overlong_ = true;
+    else
+        out += c;
+}
+
+Token SieveLexer::EndString(Token token)
+{
+    if (std::exchange(overlong_, false))
+        throw ScriptError(token.line, token.column, "string longer than " + std::to_string(kMaxStringBytes) + " bytes");
+    return token;
+}
+
+// The rest of a word or number that passed a limit at LINE:COLUMN, then the error.
+void SieveLexer::FailAfterWord(int line, int column, const char* what)
+{
+    while (IsAlpha(Peek()) || IsDigit(Peek()))
+        Advance();
+    throw ScriptError(line, column, what);
 }
 
 Token SieveLexer::Word(Token token)
 {
     while (IsAlpha(Peek()) || IsDigit(Peek())) {
         if (token.text.size() >= 64)
-            Fail("name too long");
+            FailAfterWord(line_, column_, "name too long");
         token.text += Lower(Peek());
         Advance();
     }
@@ -98,7 +117,7 @@ Token SieveLexer::NumberToken(Token token)
     while (IsDigit(Peek())) {
         token.number = token.number * 10 + static_cast<uint64_t>(Peek() - '0');
         if (token.number > kLargest)
-            Fail("number too large");
+            FailAfterWord(line_, column_, "number too large");
         Advance();
     }
     uint64_t scale = 1;
@@ -111,7 +130,7 @@ Token SieveLexer::NumberToken(Token token)
     if (scale != 1) {
         Advance();
         if (token.number > kLargest / scale)
-            Fail("number too large");
+            FailAfterWord(line_, column_, "number too large");
         token.number *= scale;
     }
     return token;
@@ -120,6 +139,7 @@ Token SieveLexer::NumberToken(Token token)
 Token SieveLexer::QuotedString(Token token)
 {
     token.kind = Token::Kind::String;
+    overlong_ = false;
     Advance();
     while (true) {
         if (pos_ >= text_.size())
@@ -127,7 +147,7 @@ Token SieveLexer::QuotedString(Token token)
         char c = Peek();
         if (c == '"') {
             Advance();
-            return token;
+            return EndString(std::move(token));
         }
         if (c == '\\') {
             Advance();
@@ -137,7 +157,7 @@ Token SieveLexer::QuotedString(Token token)
         }
         if (c == '\0')
             Advance(); // throws
-        AppendChecked(token.text, c, token);
+        AppendChecked(token.text, c);
         Advance();
     }
 }
@@ -146,6 +166,7 @@ Token SieveLexer::MultiLineString(Token token)
 {
     token.kind = Token::Kind::String;
     token.text.clear();
+    overlong_ = false;
     Advance(); // ':'
     // Blanks and a comment may follow "text:" on its line.
     while (Peek() == ' ' || Peek() == '\t')
@@ -167,7 +188,7 @@ Token SieveLexer::MultiLineString(Token token)
             if (Peek(after) == '\n' || pos_ + after >= text_.size()) {
                 for (std::size_t i = 0; i <= after && pos_ < text_.size(); ++i)
                     Advance();
-                return token;
+                return EndString(std::move(token));
             }
             if (Peek(1) == '.')
                 Advance();
@@ -175,11 +196,11 @@ Token SieveLexer::MultiLineString(Token token)
         while (pos_ < text_.size() && Peek() != '\n') {
             if (Peek() == '\0')
                 Advance(); // throws
-            AppendChecked(token.text, Peek(), token);
+            AppendChecked(token.text, Peek());
             Advance();
         }
         if (pos_ < text_.size()) {
-            AppendChecked(token.text, '\n', token);
+            AppendChecked(token.text, '\n');
             Advance();
         }
     }
@@ -219,7 +240,10 @@ Token SieveLexer::Next()
     case ',': token.kind = Token::Kind::Comma; break;
     case ';': token.kind = Token::Kind::Semicolon; break;
     default:
-        Fail(std::string("unexpected character '") + (c >= 0x20 && c < 0x7f ? std::string(1, c) : "?") + "'");
+        // Past it first, so that a reader that goes on after the error gets on.
+        Advance();
+        throw ScriptError(token.line, token.column,
+                          std::string("unexpected character '") + (c >= 0x20 && c < 0x7f ? std::string(1, c) : "?") + "'");
     }
     Advance();
     return token;

@@ -8,7 +8,8 @@
 // and G suffixes. Every token keeps the line and column where it starts.
 // Failure modes: throws ScriptError for a NUL byte (corrupt), an unterminated
 // string or comment, a string longer than kMaxStringBytes, a number too large
-// or a character that starts no token.
+// or a character that starts no token. Except after a NUL byte, Next may be
+// called again: it goes on after the token in error.
 #pragma once
 
 #include <cstdint>
@@ -41,13 +42,16 @@ private:
     Token NumberToken(Token token);
     Token QuotedString(Token token);
     Token MultiLineString(Token token);
-    void AppendChecked(std::string& out, char c, const Token& start) const;
+    void AppendChecked(std::string& out, char c);
+    Token EndString(Token token);
+    [[noreturn]] void FailAfterWord(int line, int column, const char* what);
     [[noreturn]] void Fail(const std::string& what) const;
 
     std::string_view text_;
     std::size_t pos_ = 0;
     int line_ = 1;
     int column_ = 1;
+    bool overlong_ = false;
 };
 
 } // namespace locmail::mailsort

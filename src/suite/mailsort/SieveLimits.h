@@ -20,5 +20,7 @@ inline constexpr std::size_t kMaxListItems = 1000;
 inline constexpr std::size_t kMaxFolderLength = 240;
 inline constexpr std::size_t kMaxArgumentLength = 1023;
 inline constexpr std::size_t kMaxUserNameLength = 240;
+// Errors one check reports before it gives up on a text.
+inline constexpr std::size_t kMaxReportedErrors = 50;
 
 } // namespace locmail::mailsort

@@ -18,25 +18,95 @@ const std::set<std::string, std::less<>> kCapabilities = {
 
 class Parser {
 public:
-    explicit Parser(std::string_view text) : lexer_(text) { Shift(); }
+    explicit Parser(std::string_view text) : lexer_(text) {}
 
+    // The script, and every error found on the way (at most kMaxReportedErrors).
     Script Run()
     {
         Script script;
-        bool requiresAllowed = true;
-        while (current_.kind != Kind::End) {
-            Command command;
-            if (ParseCommand(command, requiresAllowed))
-                script.commands.push_back(std::move(command));
-            else
-                continue;
-            requiresAllowed = false;
+        try {
+            Shift();
+            bool requiresAllowed = true;
+            while (current_.kind != Kind::End) {
+                CommandOrRecover(script.commands, requiresAllowed, true);
+                requiresAllowed = false;
+            }
+        } catch (const Abandoned&) {
         }
         return script;
     }
 
+    std::vector<ScriptError>& Errors() { return errors_; }
+
 private:
-    void Shift() { current_ = lexer_.Next(); }
+    // Thrown once the text cannot be read on (a NUL byte) or enough errors were found.
+    struct Abandoned {};
+
+    void Record(const ScriptError& error)
+    {
+        errors_.push_back(error);
+        if (error.corrupt() || errors_.size() >= kMaxReportedErrors)
+            throw Abandoned{};
+    }
+
+    // The next token; a lexical error is recorded and the text after it read on.
+    void Shift()
+    {
+        while (true) {
+            try {
+                current_ = lexer_.Next();
+                return;
+            } catch (const ScriptError& error) {
+                Record(error);
+            }
+        }
+    }
+
+    // Parses one command into INTO (a require adds none). After an error, skips to
+    // the end of the broken command: its ';', or its block with any elsif and else
+    // blocks, or (at TOPLEVEL only) a stray '}'. Inside a block, a '}' is left to
+    // close it.
+    void CommandOrRecover(std::vector<Command>& into, bool requiresAllowed, bool topLevel)
+    {
+        const int depth = depth_;
+        try {
+            Command command;
+            Token at = current_;
+            if (ParseCommand(command, requiresAllowed))
+                into.push_back(std::move(command));
+            else if (!topLevel)
+                Fail(at, "require is allowed only at the start of the script");
+        } catch (const ScriptError& error) {
+            depth_ = depth;
+            Record(error);
+            SkipBrokenCommand(topLevel);
+        }
+    }
+
+    void SkipBrokenCommand(bool topLevel)
+    {
+        int braces = 0;
+        while (current_.kind != Kind::End) {
+            const Kind kind = current_.kind;
+            if (kind == Kind::RightBrace && braces == 0) {
+                if (topLevel)
+                    Shift();
+                return;
+            }
+            Shift();
+            if (kind == Kind::Semicolon && braces == 0)
+                return;
+            if (kind == Kind::LeftBrace)
+                ++braces;
+            else if (kind == Kind::RightBrace && --braces == 0 && !AtElseBranch())
+                return;
+        }
+    }
+
+    bool AtElseBranch() const
+    {
+        return current_.kind == Kind::Identifier && (current_.text == "elsif" || current_.text == "else");
+    }
 
     [[noreturn]] void Fail(const Token& at, const std::string& what) const
     {
@@ -65,7 +135,8 @@ private:
 
     void CountAction(const Token& at)
     {
-        if (++actions_ > kMaxActions)
+        // Said once: every later action would pass the limit too.
+        if (++actions_ == kMaxActions + 1)
             Fail(at, "more than " + std::to_string(kMaxActions) + " actions");
     }
 
@@ -237,10 +308,7 @@ private:
         while (current_.kind != Kind::RightBrace) {
             if (current_.kind == Kind::End)
                 Fail(at, "unterminated block");
-            Command command;
-            if (!ParseCommand(command, false))
-                Fail(at, "require is allowed only at the start of the script");
-            body.push_back(std::move(command));
+            CommandOrRecover(body, false, false);
         }
         Shift();
         Leave();
@@ -396,6 +464,7 @@ private:
 
     SieveLexer lexer_;
     Token current_;
+    std::vector<ScriptError> errors_;
     std::set<std::string, std::less<>> required_;
     int depth_ = 0;
     int actions_ = 0;
@@ -405,9 +474,24 @@ private:
 
 Script ParseScript(std::string_view text)
 {
-    if (text.size() > kMaxScriptBytes)
-        throw ScriptError(1, 1, "filter file larger than " + std::to_string(kMaxScriptBytes) + " bytes");
-    return Parser(text).Run();
+    std::vector<ScriptError> errors;
+    Script script = ParseScript(text, errors);
+    if (!errors.empty())
+        throw errors.front();
+    return script;
+}
+
+Script ParseScript(std::string_view text, std::vector<ScriptError>& errors)
+{
+    errors.clear();
+    if (text.size() > kMaxScriptBytes) {
+        errors.emplace_back(1, 1, "filter file larger than " + std::to_string(kMaxScriptBytes) + " bytes");
+        return {};
+    }
+    Parser parser(text);
+    Script script = parser.Run();
+    errors = std::move(parser.Errors());
+    return script;
 }
 
 } // namespace locmail::mailsort

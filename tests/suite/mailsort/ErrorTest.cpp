@@ -2,7 +2,10 @@
 // each gives mailDest's failure with the right error code, a log line that
 // says what and where, and no list.
 #include "RulesFixture.h"
+#include "suite/mailsort/SieveLimits.h"
+#include "suite/mailsort/SieveParser.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -106,6 +109,41 @@ TEST_P(ScriptErrors, FailWithCodeAndPlace)
 
 INSTANTIATE_TEST_SUITE_P(Scripts, ScriptErrors, ::testing::ValuesIn(kRows),
                          [](const auto& info) { return RowName(info.param.name); });
+
+// A check reads on after each error to the end of the broken command and
+// reports every error with its place, in the order found, up to a bound.
+TEST(ScriptCheck, ReportsEveryErrorWithItsPlace)
+{
+    const std::string script = "require \"fileinto\";\n"
+                               "frobnicate;\n"
+                               "if header :is \"a\" \"b\" { keep @ ; }\n"
+                               "if bogus { keep; } elsif true { stop; } else { discard; }\n"
+                               "fileinto \"x\"\n"
+                               "keep;\n"
+                               "}\n"
+                               "if true { reject \"r\"; }\n";
+    std::vector<locmail::mailsort::ScriptError> errors;
+    locmail::mailsort::ParseScript(script, errors);
+    std::vector<std::string> seen;
+    for (const auto& error : errors)
+        seen.push_back(std::to_string(error.line()) + ":" + std::to_string(error.column()) + " " + error.what());
+    EXPECT_THAT(seen, ::testing::ElementsAre("2:1 unknown command \"frobnicate\"", "3:30 unexpected character '@'",
+                                             "4:4 unknown test \"bogus\"", "6:1 ';' expected", "7:1 command expected",
+                                             "8:11 require \"reject\" is missing"));
+
+    errors.clear();
+    locmail::mailsort::ParseScript(Repeat("frobnicate;\n", 200) + "reject \"" + std::string(70000, 'x') + "\";",
+                                   errors);
+    ASSERT_EQ(errors.size(), locmail::mailsort::kMaxReportedErrors);
+    EXPECT_EQ(errors.back().line(), 50);
+    errors.clear();
+    locmail::mailsort::ParseScript("reject \"" + std::string(70000, 'x') + "\";\nkeep 12345678901234567890;\n", errors);
+    ASSERT_EQ(errors.size(), 3u);
+    EXPECT_STREQ(errors[0].what(), "string longer than 65536 bytes");
+    EXPECT_STREQ(errors[1].what(), "require \"reject\" is missing");
+    EXPECT_EQ(errors[2].line(), 2);
+    EXPECT_STREQ(errors[2].what(), "number too large");
+}
 
 // Failures that are not the script's: the user, the file, the message, the shared mailbox.
 TEST(MailDestErrors, NameTheirCause)
