@@ -27,12 +27,12 @@ std::string diaRel::FilePath(const char* ext) const { return locmail::PathJoin(d
 int diaRel::lock(bool shared, unsigned long milliseconds)
 {
     locmail::db::LockKey key;
-    int rc = locmail::db::AcquireFileLock(lockPath_, shared, milliseconds, &key);
+    int rc = locmail::db::AcquireRelationLock(lockPath_, shared, milliseconds, &key);
     if (rc != 0)
         return rc;
     if (lockDepth_ > 0 && (key.dev != lockKey_.dev || key.ino != lockKey_.ino)) {
         // The lock file was replaced while we held the old one: keep one lock per object.
-        locmail::db::ReleaseFileLock(key);
+        locmail::db::ReleaseRelationLock(key);
         return EBUSY;
     }
     lockKey_ = key;
@@ -45,5 +45,5 @@ int diaRel::unlock()
     if (lockDepth_ == 0)
         return EPERM;
     --lockDepth_;
-    return locmail::db::ReleaseFileLock(lockKey_);
+    return locmail::db::ReleaseRelationLock(lockKey_);
 }

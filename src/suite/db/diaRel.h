@@ -10,19 +10,20 @@
 //
 // Contract: lock(shared, ms) takes an advisory lock on NAME.id0 (exclusive when
 // SHARED is false) and waits up to MS milliseconds (4294967295: forever); it is
-// re-entrant within a thread (see FileLock.h) and every successful lock needs
+// re-entrant within a thread (see RelationLock.h) and every successful lock needs
 // one unlock. A relation object that goes away still holding locks releases
 // them. RelLock is the scoped form. One relation object is used by one thread.
 // Failure modes: isOpen() false (lastError() says why, openErrno() gives the
 // errno value of SqliteErrno.h) when the database could not be opened, created
 // or checked; operations on such a relation fail.
-// lock returns 0 or an errno value (ETIMEDOUT when the wait ran out; EBUSY when
+// lock returns 0 or an errno value (ETIMEDOUT when the wait ran out; EDEADLK
+// when this thread holds it shared and asks for it exclusive; EBUSY when
 // NAME.id0 was replaced while this object held the old one); unlock returns 0,
 // or EPERM when this object holds no lock.
 #pragma once
 
 #include "suite/db/Connection.h"
-#include "suite/db/FileLock.h"
+#include "suite/db/RelationLock.h"
 #include "suite/db/diamondBase.h"
 
 #include <memory>

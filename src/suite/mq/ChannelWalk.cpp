@@ -3,15 +3,16 @@
 #include "suite/mq/DirectoryScan.h"
 #include "suite/mq/EntryCheck.h"
 #include "suite/mq/EntryId.h"
-#include "suite/mq/FileLock.h"
 #include "suite/mq/HoldArea.h"
 #include "suite/mq/Quarantine.h"
 #include "suite/mq/QueueClock.h"
+#include "suite/mq/QueueFileLock.h"
 #include "suite/mq/QueueState.h"
 #include "suite/mq/Recovery.h"
 #include "suite/mq/RetryPolicy.h"
 #include "suite/mq/WalkControl.h"
 #include "suite/platform/Files.h"
+#include "suite/platform/Flock.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -104,7 +105,7 @@ bool ChannelWalk::Claim(uint32_t id)
 {
     std::string marker = paths_.Marker(channel_, id);
     UniqueFd fd(::open(marker.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd || !TryLockExclusive(fd.get()) || !StillLinkedAt(fd.get(), marker))
+    if (!fd || LockFd(fd.get(), LockKind::Exclusive, 0) != 0 || !StillLinkedAt(fd.get(), marker))
         return false;
     claim_ = std::move(fd);
     current_ = id;

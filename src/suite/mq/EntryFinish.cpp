@@ -2,7 +2,7 @@
 
 #include "suite/mq/EntryCheck.h"
 #include "suite/mq/EnvelopeRewrite.h"
-#include "suite/mq/FileLock.h"
+#include "suite/mq/QueueFileLock.h"
 #include "suite/mq/QueueState.h"
 #include "suite/platform/Files.h"
 

@@ -1,8 +1,8 @@
 #include "suite/mq/IdAllocator.h"
 
 #include "suite/mq/EntryId.h"
-#include "suite/mq/FileLock.h"
 #include "suite/platform/Files.h"
+#include "suite/platform/Flock.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -56,7 +56,7 @@ bool IdInUse(const QueuePaths& paths, uint32_t id)
 UniqueFd SeqLock(const QueuePaths& paths)
 {
     UniqueFd fd(::open(paths.Seq().c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0640));
-    if (fd && !LockExclusive(fd.get()))
+    if (fd && LockFd(fd.get(), LockKind::Exclusive, kWaitForever) != 0)
         fd.reset();
     return fd;
 }
@@ -81,7 +81,7 @@ std::optional<Reservation> ReserveEntryId(const QueuePaths& paths, std::string& 
             fault = "cannot create " + envPath + ": " + std::strerror(errno);
             return std::nullopt;
         }
-        if (!LockExclusive(env.get())) {
+        if (LockFd(env.get(), LockKind::Exclusive, kWaitForever) != 0) {
             fault = "cannot lock " + envPath + ": " + std::strerror(errno);
             ::unlink(envPath.c_str());
             return std::nullopt;

@@ -4,9 +4,10 @@
 #include "suite/mq/EntryCheck.h"
 #include "suite/mq/EntryId.h"
 #include "suite/mq/EnvelopeRewrite.h"
-#include "suite/mq/FileLock.h"
+#include "suite/mq/QueueFileLock.h"
 #include "suite/mq/QueueState.h"
 #include "suite/platform/Files.h"
+#include "suite/platform/Flock.h"
 
 #include <fcntl.h>
 #include <stdlib.h>
@@ -79,7 +80,7 @@ bool InFlightRecord::Open()
     std::string draft = PathJoin(paths_.InFlight(), "." + channel_ + ".XXXXXX");
     UniqueFd fd(::mkostemp(draft.data(), O_CLOEXEC));
     std::string name = PathJoin(paths_.InFlight(), std::string_view(draft).substr(paths_.InFlight().size() + 2));
-    if (!fd || !TryLockExclusive(fd.get()) || ::rename(draft.c_str(), name.c_str()) != 0) {
+    if (!fd || LockFd(fd.get(), LockKind::Exclusive, 0) != 0 || ::rename(draft.c_str(), name.c_str()) != 0) {
         failed_ = true;
         QueueLog(module_, 2, "Cannot keep a record of the entry in hand in %s (%s); tries that stop the process "
                              "are not counted", paths_.InFlight().c_str(), std::strerror(errno));
@@ -125,7 +126,7 @@ void SweepInFlight(const QueuePaths& paths, const std::string& module)
             continue; // a record being made
         std::string path = PathJoin(paths.InFlight(), name);
         UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-        if (!fd || !TryLockExclusive(fd.get()) || !StillLinkedAt(fd.get(), path))
+        if (!fd || LockFd(fd.get(), LockKind::Exclusive, 0) != 0 || !StillLinkedAt(fd.get(), path))
             continue; // a live walker's, or taken by another sweep
         if (uint32_t id = RecordedId(fd.get()); id != 0)
             CountCrash(paths, module, id);

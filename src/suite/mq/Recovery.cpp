@@ -2,14 +2,15 @@
 
 #include "suite/mq/DirectoryScan.h"
 #include "suite/mq/EntryCheck.h"
-#include "suite/mq/FileLock.h"
 #include "suite/mq/HoldArea.h"
-#include "suite/mq/InFlight.h"
 #include "suite/mq/IdAllocator.h"
+#include "suite/mq/InFlight.h"
 #include "suite/mq/Quarantine.h"
+#include "suite/mq/QueueFileLock.h"
 #include "suite/mq/QueueState.h"
 #include "suite/mq/SentRecord.h"
 #include "suite/platform/Files.h"
+#include "suite/platform/Flock.h"
 #include "suite/platform/UniqueFd.h"
 
 #include <fcntl.h>
@@ -31,7 +32,7 @@ bool Contains(const std::vector<uint32_t>& sorted, uint32_t id)
 UniqueFd LockAbandoned(const std::string& path)
 {
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd || !TryLockExclusive(fd.get()) || !StillLinkedAt(fd.get(), path))
+    if (!fd || LockFd(fd.get(), LockKind::Exclusive, 0) != 0 || !StillLinkedAt(fd.get(), path))
         return UniqueFd();
     return fd;
 }

@@ -1,8 +1,11 @@
 #include "TestRelation.h"
 
+#include "suite/platform/UniqueFd.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
 
 #include <cerrno>
 #include <chrono>
@@ -86,6 +89,28 @@ TEST_F(LockTest, AnotherProcessesLockTimesOutOrIsHandedOverWhenReleased)
     EXPECT_EQ(rel.lock(true, 0), 0) << "shared locks coexist";
     EXPECT_EQ(rel.unlock(), 0);
     EXPECT_EQ(rel.lock(false, 0), ETIMEDOUT);
+    // A wait told to stop ends at once, however long it was allowed to be.
+    locmail::UniqueFd fd(::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC));
+    EXPECT_EQ(locmail::LockFd(fd.get(), locmail::LockKind::Exclusive, kWaitForever, [] { return true; }), ECANCELED);
+}
+
+// flock converts by dropping the shared lock first, even when the conversion
+// then fails: the registry refuses instead, and the shared lock stays held.
+TEST_F(LockTest, SharedHolderAskingForExclusiveIsRefusedAndKeepsOthersOut)
+{
+    notes rel(&base, tmp.path());
+    ASSERT_EQ(rel.lock(true, 0), 0);
+    ChildHolder otherReader(lockPath, true); // a conversion would have to wait for it
+    EXPECT_EQ(rel.lock(false, 50), EDEADLK);
+    otherReader.Release();
+    EXPECT_FALSE(OtherProcessCanLock(lockPath)) << "a writer got in while the reader still holds on";
+    EXPECT_EQ(rel.lock(false, 0), EDEADLK) << "refused also when nobody else holds it";
+    EXPECT_FALSE(OtherProcessCanLock(lockPath));
+    ASSERT_EQ(rel.unlock(), 0);
+    EXPECT_EQ(rel.unlock(), EPERM) << "the refusals took no hold";
+    ASSERT_EQ(rel.lock(false, 0), 0) << "released, then asked again: exclusive";
+    EXPECT_EQ(rel.lock(true, 0), 0) << "a writer may also read";
+    EXPECT_FALSE(OtherProcessCanLock(lockPath));
 }
 
 } // namespace

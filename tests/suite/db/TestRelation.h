@@ -2,7 +2,7 @@
 // a relation lock until told to let go.
 #pragma once
 
-#include "suite/db/FileLock.h"
+#include "suite/db/RelationLock.h"
 #include "suite/db/diaRel.h"
 
 #include <signal.h>
@@ -32,7 +32,7 @@ public:
             throw std::runtime_error("pipe");
         pid_ = fork();
         if (pid_ == 0) {
-            char c = locmail::db::AcquireFileLock(lockPath, shared, locmail::db::kWaitForever) == 0 ? 'L' : 'E';
+            char c = locmail::db::AcquireRelationLock(lockPath, shared, locmail::db::kWaitForever) == 0 ? 'L' : 'E';
             if (write(up[1], &c, 1) == 1 && c == 'L')
                 pause(); // until killed: the lock goes with the process
             _exit(2);
@@ -64,7 +64,7 @@ inline bool OtherProcessCanLock(const std::string& lockPath)
 {
     pid_t pid = fork();
     if (pid == 0)
-        _exit(locmail::db::AcquireFileLock(lockPath, false, 0) == 0 ? 0 : 1);
+        _exit(locmail::db::AcquireRelationLock(lockPath, false, 0) == 0 ? 0 : 1);
     int status = 0;
     waitpid(pid, &status, 0);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;

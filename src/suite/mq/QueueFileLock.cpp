@@ -1,30 +1,13 @@
-#include "suite/mq/FileLock.h"
+#include "suite/mq/QueueFileLock.h"
+
+#include "suite/platform/Flock.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 
 #include <cerrno>
 
 namespace locmail::mq {
-
-bool TryLockExclusive(int fd)
-{
-    int rc;
-    do
-        rc = ::flock(fd, LOCK_EX | LOCK_NB);
-    while (rc != 0 && errno == EINTR);
-    return rc == 0;
-}
-
-bool LockExclusive(int fd)
-{
-    int rc;
-    do
-        rc = ::flock(fd, LOCK_EX);
-    while (rc != 0 && errno == EINTR);
-    return rc == 0;
-}
 
 bool StillLinkedAt(int fd, const std::string& path)
 {
@@ -40,7 +23,7 @@ UniqueFd LockLinkedFile(const std::string& path)
 {
     for (;;) {
         UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-        if (!fd || !LockExclusive(fd.get()))
+        if (!fd || LockFd(fd.get(), LockKind::Exclusive, kWaitForever) != 0)
             return UniqueFd();
         if (StillLinkedAt(fd.get(), path))
             return fd;
