@@ -1,6 +1,7 @@
 // FileMessage over a real store: a new folder, the header split it records,
-// the failure codes in step order with the undo of a failed filing, and a race
-// with CMsgStore::AddUserMsg from another process.
+// the failure codes in step order with the undo of a failed filing, one
+// record per folder shared with CMsgStore::AddUserMsg, and races with it from
+// another process.
 #include "filing/FileMessage.h"
 
 #include "suite/msgstore/AgentMessage.h"
@@ -23,6 +24,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <map>
 #include <set>
 
 namespace {
@@ -154,6 +156,96 @@ TEST_F(FileMessageTest, EachFailingStepLogsItsCodeAndAFailedFilingIsUndone)
     EXPECT_TRUE(uids.empty()) << "the records of the failed filings were removed";
     ASSERT_TRUE(FileMessage(home.c_str(), Message(kText).c_str(), "Junk"));
     EXPECT_EQ(Stored("Junk", 1), kText) << "UID 1 given again";
+}
+
+// The agent's filing and the store's name a folder the same way, so both
+// file into one record of one directory and no message overwrites another.
+TEST_F(FileMessageTest, AgentAndStoreFileIntoOneRecordPerFolderWhateverTheSpelling)
+{
+    struct Case {
+        const char* agentPath;
+        const char* storePath;
+        bool storeFirst;
+        const char* folder; // its one name
+    } cases[] = {
+        {"Spam\\\\Old", "Spam\\\\Old", false, "Spam\\Old"},
+        {"\\Junk", "\\Junk", false, "Junk"},
+        {"Junk\\", "Junk", false, "Junk"},
+        {"Trash", "\\Trash\\", true, "Trash"},
+        {"\\Spam", "Spam", true, "Spam"},
+    };
+    CMsgStore store(storeHome.c_str());
+    std::map<std::string, std::set<std::string>> filed;
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.agentPath);
+        const std::string byAgent = "Subject: agent " + std::to_string(++n) + "\r\n\r\nx\r\n";
+        const std::string byStore = "Subject: store " + std::to_string(n) + "\r\n\r\nx\r\n";
+        if (c.storeFirst)
+            storetest::AgentMessage(byStore).FileFor(store, "ann@example.org", c.storePath, false, true);
+        EXPECT_TRUE(FileMessage(home.c_str(), Message(byAgent).c_str(), c.agentPath));
+        if (!c.storeFirst)
+            storetest::AgentMessage(byStore).FileFor(store, "ann@example.org", c.storePath, false, true);
+        filed[c.folder].insert({byAgent, byStore});
+    }
+    mailbox mbx(&base, home.c_str(), "mailbox");
+    std::vector<std::pair<std::string, mbxstat>> records;
+    ASSERT_EQ(ms::ListMbx(mbx, records), ms::kOk);
+    std::vector<std::string> keys;
+    for (const auto& record : records)
+        keys.push_back(record.first);
+    EXPECT_EQ(keys, (std::vector<std::string>{"Junk", "Spam", "Spam\\Old", "Trash", "inbox"}));
+    for (const auto& [folder, texts] : filed) {
+        const ms::FolderView view = View(folder);
+        std::set<std::string> stored;
+        for (std::uint32_t uid : view.uids)
+            stored.insert(Stored(folder, uid));
+        EXPECT_EQ(stored, texts) << folder;
+        EXPECT_EQ(view.stat.totalMsgs, texts.size()) << folder;
+    }
+}
+
+// Both filers make a new folder at the same moment, from two processes: the
+// one that comes second finds it made, and neither filing fails.
+TEST_F(FileMessageTest, FilersRacingToMakeANewFolderBothFile)
+{
+    constexpr int kRounds = 40;
+    diamondBase::CloseAll(); // SQLite connections must not cross fork()
+    int go[2];
+    ASSERT_EQ(pipe(go), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        close(go[1]);
+        CMsgStore store(storeHome.c_str());
+        char round = 0;
+        for (int i = 0; i < kRounds; ++i) {
+            if (read(go[0], &round, 1) != 1)
+                _exit(2);
+            try {
+                storetest::AgentMessage("Subject: store\r\n\r\nx\r\n")
+                    .FileFor(store, "ann@example.org", ("New\\" + std::to_string(i)).c_str(), false, true);
+            } catch (const CMsgStoreException&) {
+                _exit(1);
+            }
+        }
+        _exit(0);
+    }
+    close(go[0]);
+    const std::string message = Message(kText);
+    int failed = 0;
+    for (int i = 0; i < kRounds; ++i) {
+        char round = 'r';
+        ASSERT_EQ(write(go[1], &round, 1), 1); // both start on the new folder now
+        failed += FileMessage(home.c_str(), message.c_str(), ("\\New\\" + std::to_string(i)).c_str()) ? 0 : 1;
+    }
+    close(go[1]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the store's filing failed";
+    EXPECT_EQ(failed, 0);
+    for (int i = 0; i < kRounds; ++i)
+        EXPECT_EQ(View("New\\" + std::to_string(i)).uids.size(), 2u) << i;
+    EXPECT_TRUE(log.LinesOf("Bayesian filter").empty());
 }
 
 // One process files with FileMessage, the other with AddUserMsg, into one folder.

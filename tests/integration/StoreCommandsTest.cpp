@@ -1,4 +1,5 @@
 // The store commands end to end: user, shared and store on real installations.
+#include "filing/FileMessage.h"
 #include "integration/RunSupport.h"
 #include "suite/msgstore/AgentMessage.h"
 #include "suite/msgstore/HomeName.h"
@@ -77,13 +78,22 @@ TEST(StoreCommands, StoreLsAndShowGiveBackExactlyWhatWasFiled)
     storetest::AgentMessage(lunch).FileFor(store, "alice@example.org");
     storetest::AgentMessage(binary).FileFor(store, "ALICE@example.org");
     storetest::AgentMessage(lunch).FileFor(store, "alice@example.org", "Archive\\2019", false, true);
+    // The agent's spam filing names its folder with a leading separator; the store's commands name it plainly.
+    testsupport::WriteFile(inst.Dir() + "/spam.msg", binary);
+    setenv("LOCMAIL_CONFIG", inst.Config().c_str(), 1);
+    std::string home(1024, '\0');
+    store.SetProfile("alice@example.org");
+    store.GetUserHomeDir(home.data());
+    ASSERT_TRUE(locmail::filing::FileMessage(home.c_str(), (inst.Dir() + "/spam.msg").c_str(), "\\Junk"));
+    unsetenv("LOCMAIL_CONFIG");
 
     const std::string alice = "alice@example.org";
     RunSteps(inst, {
         {{"store", "ls", alice},
          0,
          {"inbox                                   2        2", "Archive\\2019                            1        1",
-          "3 folder(s) of alice@example.org"}},
+          "Junk                                    1        1", "4 folder(s) of alice@example.org"}},
+        {{"store", "ls", alice, "\\Junk"}, 0, {"1 message(s) in Junk of alice@example.org"}},
         {{"store", "ls", "Alice@Example.org", "inbox"},
          0,
          {"     1  2026-12-06 09:05        " + std::to_string(lunch.size()) + "  carol@example.net" +

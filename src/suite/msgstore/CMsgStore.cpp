@@ -4,6 +4,7 @@
 #include "suite/msgstore/Accounts.h"
 #include "suite/msgstore/Filing.h"
 #include "suite/msgstore/FolderMaker.h"
+#include "suite/msgstore/FolderPath.h"
 #include "suite/msgstore/HomeName.h"
 #include "suite/msgstore/OpResult.h"
 #include "suite/msgstore/StatusDate.h"

@@ -254,7 +254,8 @@ FilingResult FileIntoFolder(diamondBase& base, const FilingRequest& req, FilingP
     // The folder path is used as a C string key below: refuse embedded NULs.
     if (req.folderPath.find('\0') != std::string_view::npos)
         return FilingFailure(FilingStatus::BadFolderPath, EINVAL, "folder path holds a NUL byte");
-    const std::string folder(req.folderPath);
+    // The folder's one name keys its record, its delivery keys and its directory.
+    const std::string folder = NormalizeFolderPath(req.folderPath);
     const std::string home(req.homeDir);
     std::optional<std::string> dir = FolderDirectory(home, folder);
     if (!dir)

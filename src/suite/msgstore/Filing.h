@@ -31,10 +31,13 @@
 // uidNext (records, a partial file) is overwritten by the next filing, which
 // gets the same UID. No UID is ever given to two visible messages.
 //
-// Contract: the caller makes sure the folder exists (CreateMbx) and supplies
-// the serialised envelope and body structure, and a _msgstat whose size is
-// taken from the text (the record's size field is set to the text's length).
-// The lock is re-entrant, so a caller may already hold the mailbox lock.
+// Contract: the caller makes sure the folder exists (EnsureFolder, which the
+// agent's CreateMbx calls too) and supplies the serialised envelope and body
+// structure, and a _msgstat whose size is taken from the text (the record's
+// size field is set to the text's length). The folder path is normalized
+// (FolderPath.h) before anything uses it. The lock is re-entrant, so a caller
+// may already hold the mailbox lock exclusively (one held shared is refused:
+// LockFailed with EDEADLK).
 // Failure modes: the result's status names the failing step (see
 // FilingStatus) and its error the errno value (FailureClass.h classes it;
 // StoreCodes.h gives the exception code); nothing throws except std::bad_alloc.
@@ -80,7 +83,7 @@ struct [[nodiscard]] FilingResult {
 
 struct FilingRequest {
     std::string_view homeDir;    // the user's (or shared mailbox's) home
-    std::string_view folderPath; // plain folder path, the key of its mbxstat
+    std::string_view folderPath; // plain folder path; its normalized form keys the mbxstat
     std::string_view text;       // the whole message
     _msgstat stat{};             // receipt time, flags, header size
     std::string envelope;        // IMAP ENVELOPE

@@ -60,17 +60,6 @@ LevelError MakeLevelFiles(const std::string& templateDir, const std::string& dir
 
 } // namespace
 
-std::string NormalizeFolderPath(std::string_view folderPath)
-{
-    std::string out;
-    for (std::string_view level : FolderLevels(folderPath)) {
-        if (!out.empty())
-            out += '\\';
-        out.append(level);
-    }
-    return out;
-}
-
 MakeFolderResult EnsureFolder(mailbox& mbx, const std::string& templateDir, std::string_view folderPath)
 {
     const std::string normalized = NormalizeFolderPath(folderPath);

@@ -1,18 +1,18 @@
-// Making the folders of a home at the store level: for new accounts (their
-// "inbox") and for filings that ask for a missing folder to be made.
+// Making the folders of a home: the one folder maker, for new accounts (their
+// "inbox"), for filings that ask for a missing folder to be made, and for the
+// agent's CreateMbx.
 //
-// EnsureFolder walks FOLDERPATH level by level ("Spam", then "Spam\Old") and
-// makes each level that has no mbxstat record in the home's `mailbox`
-// relation: its directory (FolderPath.h naming), the eight template files
-// from TEMPLATEDIR that the directory lacks, and the record (uidNext 1,
-// counters 0, flags 0, created now). A level's record is checked and added
-// under the relation's lock, so two makers never both add it. Unlike the
-// agent's CreateMbx, a directory that exists without its record is completed
-// rather than taken as a folder: such a directory was left by a creation that
-// failed half-way, and no filing could ever use it.
-//
-// NormalizeFolderPath drops empty levels (leading, trailing or doubled `\`);
-// the record keys are the normalized prefixes.
+// EnsureFolder normalizes FOLDERPATH (FolderPath.h: empty levels dropped; the
+// record keys are the normalized prefixes), walks it level by level ("Spam",
+// then "Spam\Old") and makes each level that has no mbxstat record in the
+// home's `mailbox` relation: its directory, the eight template files from
+// TEMPLATEDIR that the directory lacks, and the record (uidNext 1, counters 0,
+// flags 0, created now). A level's record is checked and its files and record
+// made under the relation's lock, so two makers (two processes, or the agent's
+// filing and the store's) never both add it, and the one that comes second
+// finds the level made. A directory that exists without its record is
+// completed rather than taken as a folder: such a directory was left by a
+// creation that failed half-way, and no filing could ever use it.
 //
 // Contract: MBX is the `mailbox` relation opened on the home directory. New
 // directories are marked for the next sync point (db/SyncPoint.h).
@@ -40,8 +40,6 @@ struct [[nodiscard]] MakeFolderResult {
 
     bool ok() const { return status == MakeFolderStatus::Ready; }
 };
-
-std::string NormalizeFolderPath(std::string_view folderPath);
 
 MakeFolderResult EnsureFolder(mailbox& mbx, const std::string& templateDir, std::string_view folderPath);
 

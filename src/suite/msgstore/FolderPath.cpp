@@ -35,6 +35,17 @@ std::vector<std::string_view> FolderLevels(std::string_view folderPath)
     return levels;
 }
 
+std::string NormalizeFolderPath(std::string_view folderPath)
+{
+    std::string out;
+    for (std::string_view level : FolderLevels(folderPath)) {
+        if (!out.empty())
+            out += '\\';
+        out.append(level);
+    }
+    return out;
+}
+
 std::string EncodeFolderPath(std::string_view folderPath)
 {
     std::string out;

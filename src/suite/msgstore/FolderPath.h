@@ -24,6 +24,10 @@ namespace locmail::msgstore {
 std::string HexEncodeText(std::string_view text);
 // The levels of a folder path, without the empty ones.
 std::vector<std::string_view> FolderLevels(std::string_view folderPath);
+// The folder's one name: its levels joined with `\`, empty ones dropped
+// ("\Junk" and "Junk\\" are "Junk"). Every mbxstat key is such a name, so
+// one directory never carries two records.
+std::string NormalizeFolderPath(std::string_view folderPath);
 std::string EncodeFolderPath(std::string_view folderPath);
 
 // HOME + "/" + the encoded levels joined with "/", from an already encoded path.

@@ -12,7 +12,7 @@ int ReadFolder(diamondBase& base, std::string_view homeDir, std::string_view fol
 {
     out = FolderView{};
     const std::string home(homeDir);
-    const std::string folder(folderPath);
+    const std::string folder = NormalizeFolderPath(folderPath);
     auto dir = FolderDirectory(home, folder);
     if (!dir)
         return kBadArgument;
