@@ -13,6 +13,8 @@
 #include "suite/msgstore/MessageOps.h"
 #include "suite/platform/Files.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <ctime>
 #include <limits>
@@ -40,8 +42,11 @@ public:
     }
 
     // Each relation takes part in one transaction: the folder's three commit
-    // first, the home's (MBXTX, already begun) last, as the commit point.
-    // Until then a failure rolls back whatever was written.
+    // first, the home's (MBXTX, already begun) last, as the commit point. The
+    // statistics are updated in MBXTX before the message file is written, so a
+    // failed write (or any later failure) is undone by rolling MBXTX back: the
+    // counters, uidNext and flags stay as they were, and the file written for
+    // the UID is removed, so no failure leaves a message file above uidNext.
     FilingResult Run(const mbxstat& current, const std::optional<DeliveryRecord>& delivery,
                      locmail::db::Transaction& mbxTx)
     {
@@ -70,10 +75,13 @@ public:
                                                      : kDbError;
         if (rc != kOk)
             return RecordFailed("AddMsgBody", rc, rels_.body);
+        if (FilingResult staged = UpdateStatistics(current, delivery); !staged.ok())
+            return staged;
 
         const std::string path = MessageFilePath(dir_, uid);
         if (!WriteFile(path)) {
             int err = errno != 0 ? errno : EIO;
+            ::unlink(path.c_str());
             return FilingFailure(FilingStatus::MessageFileFailed, err, "writing " + path + " failed");
         }
         locmail::db::MarkDirty(dir_);
@@ -81,26 +89,24 @@ public:
         const diaRel* uncommitted = !statTx.commit() ? &rels_.stat
                                   : !envTx.commit()  ? static_cast<const diaRel*>(&rels_.env)
                                   : !bodyTx.commit() ? &rels_.body
-                                                     : nullptr;
-        if (uncommitted != nullptr) {
-            FilingResult failed = RecordFailed("committing the folder's records", kDbError, *uncommitted);
+                                  : nullptr;
+        FilingResult result;
+        if (uncommitted != nullptr)
+            result = RecordFailed("committing the folder's records", kDbError, *uncommitted);
+        else if (!mbxTx.commit())
+            result = CommitFailed("committing");
+        if (!result.ok()) {
             RemoveRecordsFrom(FilingStep::AddMsgBody, key);
-            return failed;
+            ::unlink(path.c_str());
+            return result;
         }
-        if (FilingResult committed = Commit(current, delivery, mbxTx); !committed.ok()) {
-            // The file stays above uidNext, where the next filing overwrites it.
-            RemoveRecordsFrom(FilingStep::AddMsgBody, key);
-            return committed;
-        }
-        FilingResult ok;
-        ok.uid = uid;
-        return ok;
+        result.uid = uid;
+        return result;
     }
 
 private:
-    // The commit point: the delivery key and the statistics in one transaction.
-    FilingResult Commit(const mbxstat& current, const std::optional<DeliveryRecord>& delivery,
-                        locmail::db::Transaction& tx)
+    // The delivery key and the new statistics, in the home's open transaction.
+    FilingResult UpdateStatistics(const mbxstat& current, const std::optional<DeliveryRecord>& delivery)
     {
         if (delivery && RecordDelivered(mbx_, *delivery, current.uidNext, std::time(nullptr)) != kOk)
             return CommitFailed("recording the delivery key");
@@ -114,8 +120,6 @@ private:
             return FilingFailure(FilingStatus::StatsUpdateFailed, EIO, "UpdateMbxStat failed");
         if (int rc = UpdateMbxStat(mbx_, folder_.c_str(), next, kUpdateAll); rc != kOk)
             return FilingFailure(FilingStatus::StatsUpdateFailed, OperationErrno(rc, mbx_), "UpdateMbxStat failed");
-        if (!tx.commit())
-            return CommitFailed("committing");
         return FilingResult{};
     }
 

@@ -7,17 +7,20 @@
 //   this is a replay (below);
 //   read the folder's mbxstat; UID = uidNext;
 //   AddMsgStat, AddMsgEnv, AddMsgBody (records above uidNext are not yet visible);
+//   in the home's `mailbox` transaction: record KEY + RECIPIENT + folder -> UID
+//   (under a scope) and UpdateMbxStat: flags (f & 7) | 4, the three counters
+//   + 1, uidNext + 1 (mask 31);
 //   write the message file FOLDERDIR/UID;
-//   in one SQLite transaction of the `mailbox` relation: record KEY +
-//   RECIPIENT + folder -> UID (under a scope) and UpdateMbxStat: flags
-//   (f & 7) | 4, the three counters + 1, uidNext + 1 (mask 31).
-// That transaction is the commit point: a reader sees a message only when its
+//   commit the folder's three relations, then the `mailbox` transaction.
+// That last commit is the commit point: a reader sees a message only when its
 // UID is below uidNext, and by then its records and its complete file exist.
-// A failing step undoes the earlier ones in reverse order (the records are
-// removed; the statistics and the key were not yet written), and the lock is
-// released on every path. Nothing is synced here: the records, the file and
-// the commit become durable together at the host's next sync point
-// (locmail::db::SyncPoint, CMsgStore::MakeDurable).
+// A failing step undoes the earlier ones: the transactions roll back (so the
+// statistics, flags included, and the key stay as they were), records already
+// committed are removed, and a message file written for the UID is removed,
+// so no failure leaves a file above uidNext. The lock is released on every
+// path. Nothing is synced here: the records, the file and the commit become
+// durable together at the host's next sync point (locmail::db::SyncPoint,
+// CMsgStore::MakeDurable).
 //
 // A replay reports success with the recorded UID and files no second copy. It
 // never changes the statistics; it puts back what a power cut may have taken
@@ -28,8 +31,9 @@
 // Crash (kill -9) at any point: either the commit happened and the message is
 // filed whole (a retry under the same scope is a replay), or uidNext is
 // unchanged and no key is recorded, and whatever the dead filer left above
-// uidNext (records, a partial file) is overwritten by the next filing, which
-// gets the same UID. No UID is ever given to two visible messages.
+// uidNext (records, a whole or partial file: a killed filer is the only way
+// a file gets there) is overwritten by the next filing, which gets the same
+// UID. No UID is ever given to two visible messages.
 //
 // Contract: the caller makes sure the folder exists (EnsureFolder, which the
 // agent's CreateMbx calls too) and supplies the serialised envelope and body
@@ -65,8 +69,8 @@ enum class FilingStatus {
                          // could not be read (another errno)
     FolderFull,          // uidNext has reached the last UID
     RecordFailed,        // AddMsgStat, AddMsgEnv or AddMsgBody failed; undone
-    MessageFileFailed,   // the message file could not be written; undone
-    StatsUpdateFailed,   // the commit (delivery key and UpdateMbxStat) failed; undone
+    MessageFileFailed,   // the message file could not be written; undone, the file removed
+    StatsUpdateFailed,   // the delivery key, UpdateMbxStat or the commit failed; undone
 };
 
 const char* FilingStatusName(FilingStatus status);
@@ -100,9 +104,9 @@ enum class FilingStep {
     AddMsgStat,
     AddMsgEnv,
     AddMsgBody,
+    StatsUpdate,     // in the home's transaction, after the delivery key
     MessageFileCreate,
     MessageFileText, // after the six prefix bytes, before the text
-    StatsUpdate,     // inside the commit's transaction, after the delivery key
     Unlock,
 };
 

@@ -120,9 +120,9 @@ TEST_F(FilingTest, FailedStepIsUndoneAndTheRetryFilesItUnderTheSameUid)
         {ms::FilingStep::AddMsgStat, ms::FilingStatus::RecordFailed},
         {ms::FilingStep::AddMsgEnv, ms::FilingStatus::RecordFailed},
         {ms::FilingStep::AddMsgBody, ms::FilingStatus::RecordFailed},
+        {ms::FilingStep::StatsUpdate, ms::FilingStatus::StatsUpdateFailed},
         {ms::FilingStep::MessageFileCreate, ms::FilingStatus::MessageFileFailed},
         {ms::FilingStep::MessageFileText, ms::FilingStatus::MessageFileFailed},
-        {ms::FilingStep::StatsUpdate, ms::FilingStatus::StatsUpdateFailed},
     };
     MakeFolder("inbox");
     ASSERT_TRUE(File("inbox", Message("kept")).ok());
@@ -146,6 +146,7 @@ TEST_F(FilingTest, FailedStepIsUndoneAndTheRetryFilesItUnderTheSameUid)
         EXPECT_EQ(ms::GetMsgStat(stat, before.uidNext, record), ms::kNotFound);
         EXPECT_EQ(ms::GetMsgEnv(env, idxkey{before.uidNext, 0}, stored), ms::kNotFound);
         EXPECT_EQ(ms::GetMsgBody(body, idxkey{before.uidNext, 0}, stored), ms::kNotFound);
+        EXPECT_FALSE(std::filesystem::exists(FileOf("inbox", before.uidNext))) << "a file above uidNext";
         EXPECT_TRUE(OtherProcessCanLock(home + "/mailbox.id0"));
 
         ms::FilingResult retry = File("inbox", text);
@@ -345,9 +346,9 @@ TEST_F(FilingTest, ReaderSkipsARecordWhoseFileIsMissing)
 TEST_F(FilingTest, KilledFilerAndItsRetryLeaveExactlyOneCopy)
 {
     const ms::FilingStep steps[] = {
-        ms::FilingStep::StatsRead,         ms::FilingStep::AddMsgStat,      ms::FilingStep::AddMsgEnv,
-        ms::FilingStep::AddMsgBody,        ms::FilingStep::MessageFileCreate, ms::FilingStep::MessageFileText,
-        ms::FilingStep::StatsUpdate,       ms::FilingStep::Unlock,
+        ms::FilingStep::StatsRead,   ms::FilingStep::AddMsgStat,        ms::FilingStep::AddMsgEnv,
+        ms::FilingStep::AddMsgBody,  ms::FilingStep::StatsUpdate,       ms::FilingStep::MessageFileCreate,
+        ms::FilingStep::MessageFileText, ms::FilingStep::Unlock,
     };
     MakeFolder("inbox");
     std::map<std::uint32_t, std::string> expected;
