@@ -20,6 +20,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -203,6 +205,30 @@ TEST_F(FileMessageTest, AgentAndStoreFileIntoOneRecordPerFolderWhateverTheSpelli
         EXPECT_EQ(stored, texts) << folder;
         EXPECT_EQ(view.stat.totalMsgs, texts.size()) << folder;
     }
+}
+
+// A directory whose record is gone (or was written under "\\Junk" before folder
+// names were normalized) gets a new record above its messages, never over them.
+TEST_F(FileMessageTest, AFolderDirectoryWithoutItsRecordKeepsItsMessages)
+{
+    ASSERT_TRUE(FileMessage(home.c_str(), Message("Subject: one\r\n\r\n").c_str(), "Junk"));
+    ASSERT_TRUE(FileMessage(home.c_str(), Message("Subject: two\r\n\r\n").c_str(), "Junk"));
+    {
+        mailbox mbx(&base, home.c_str(), "mailbox");
+        ASSERT_EQ(sqlite3_exec(mbx.connection()->handle(), "UPDATE mbxstat SET folder = CAST('\\Junk' AS BLOB) "
+                                                             "WHERE folder = CAST('Junk' AS BLOB)",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+    }
+    // The agent's filing takes an existing directory as made (-8 without its record); the store's makes the record.
+    EXPECT_FALSE(FileMessage(home.c_str(), Message("Subject: three\r\n\r\n").c_str(), "Junk"));
+    CMsgStore store(storeHome.c_str());
+    storetest::AgentMessage("Subject: three\r\n\r\n").FileFor(store, "ann@example.org", "Junk\\", false, true);
+    const ms::FolderView view = View("Junk");
+    EXPECT_EQ(view.uids, (std::vector<std::uint32_t>{1, 2, 3}));
+    EXPECT_EQ((std::vector<std::uint32_t>{view.stat.uidNext, view.stat.totalMsgs}), (std::vector<std::uint32_t>{4, 3}));
+    EXPECT_EQ(Stored("Junk", 1), "Subject: one\r\n\r\n");
+    EXPECT_EQ(Stored("Junk", 3), "Subject: three\r\n\r\n");
 }
 
 // Both filers make a new folder at the same moment, from two processes: the

@@ -3,12 +3,16 @@
 #include "suite/db/SyncPoint.h"
 #include "suite/msgstore/FolderPath.h"
 #include "suite/msgstore/MailboxOps.h"
+#include "suite/msgstore/MessageOps.h"
 #include "suite/msgstore/Templates.h"
 #include "suite/platform/Files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
+#include <limits>
 #include <vector>
 
 namespace locmail::msgstore {
@@ -58,6 +62,50 @@ LevelError MakeLevelFiles(const std::string& templateDir, const std::string& dir
     return {};
 }
 
+// A message file's UID from its name (decimal digits only), or 0.
+std::uint32_t UidOfName(const std::string& name)
+{
+    if (name.empty() || name.size() > 10 || name.find_first_not_of("0123456789") != std::string::npos)
+        return 0;
+    const unsigned long long uid = std::stoull(name);
+    return uid < std::numeric_limits<std::uint32_t>::max() ? static_cast<std::uint32_t>(uid) : 0;
+}
+
+// The record for a level that has none. A directory that was there already
+// may hold messages (its record was lost, or written under another spelling
+// of the name before names were normalized): the record starts above every
+// UID found there, by status record or by file, and counts the messages that
+// have both, so no filing overwrites one and readers see them again.
+mbxstat NewFolderRecord(const std::string& dir, bool existed)
+{
+    mbxstat record{};
+    record.uidNext = 1;
+    record.createTime = static_cast<std::int32_t>(std::time(nullptr));
+    if (!existed)
+        return record;
+    std::error_code ec;
+    std::vector<std::uint32_t> files;
+    for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+        if (std::uint32_t uid = UidOfName(entry.path().filename().string()); uid != 0) {
+            files.push_back(uid);
+            record.uidNext = std::max(record.uidNext, uid + 1);
+        }
+    }
+    diamondBase base;
+    msgstat stats(&base, dir.c_str(), "msgstat");
+    std::vector<std::uint32_t> uids;
+    if (stats.isOpen() && ListMsgUids(stats, std::numeric_limits<std::uint32_t>::max(), uids) == kOk) {
+        std::sort(files.begin(), files.end());
+        for (std::uint32_t uid : uids) {
+            record.uidNext = std::max(record.uidNext, uid + 1);
+            if (std::binary_search(files.begin(), files.end(), uid))
+                ++record.totalMsgs;
+        }
+    }
+    record.recentMsgs = record.unseenMsgs = record.totalMsgs;
+    return record;
+}
+
 } // namespace
 
 MakeFolderResult EnsureFolder(mailbox& mbx, const std::string& templateDir, std::string_view folderPath)
@@ -86,11 +134,10 @@ MakeFolderResult EnsureFolder(mailbox& mbx, const std::string& templateDir, std:
         if (rc != kNotFound)
             return Fail(MakeFolderStatus::Failed, mbx.connection()->LastErrno(),
                         "reading the record of \"" + prefix + "\" failed: " + mbx.connection()->LastError(), made);
+        const bool existed = IsDirectory(*dir);
         if (LevelError failed = MakeLevelFiles(templateDir, *dir); failed.error != 0)
             return Fail(MakeFolderStatus::Failed, failed.error, failed.text, made);
-        record = mbxstat{};
-        record.uidNext = 1;
-        record.createTime = static_cast<std::int32_t>(std::time(nullptr));
+        record = NewFolderRecord(*dir, existed);
         rc = AddMbx(mbx, prefix.c_str(), record);
         if (rc != kOk && rc != kExists)
             return Fail(MakeFolderStatus::Failed, mbx.connection()->LastErrno(),

@@ -7,7 +7,8 @@
 // then "Spam\Old") and makes each level that has no mbxstat record in the
 // home's `mailbox` relation: its directory, the eight template files from
 // TEMPLATEDIR that the directory lacks, and the record (uidNext 1, counters 0,
-// flags 0, created now). A level's record is checked and its files and record
+// flags 0, created now; a directory that already holds messages gets a record
+// that starts above them and counts them). A level's record is checked and its files and record
 // made under the relation's lock, so two makers (two processes, or the agent's
 // filing and the store's) never both add it, and the one that comes second
 // finds the level made. A directory that exists without its record is

@@ -5,8 +5,8 @@
 // writes the prefix and the text; it does not sync: the caller marks the
 // folder directory for the next sync point (locmail::db::SyncPoint), which
 // makes the file and its directory entry durable with the relations' commits.
-// A file it could not finish is left in place: it lies above the folder's
-// uidNext and the next filing overwrites it. ReadMessageFile returns the text
+// A file it could not finish is left in place for the caller: the filing
+// removes it (Filing.h). ReadMessageFile returns the text
 // after the prefix.
 // Failure modes: false with errno set (open, write or close failed; EILSEQ
 // when a file read back does not start with the prefix).
