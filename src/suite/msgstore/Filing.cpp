@@ -81,7 +81,6 @@ public:
         const std::string path = MessageFilePath(dir_, uid);
         if (!WriteFile(path)) {
             int err = errno != 0 ? errno : EIO;
-            ::unlink(path.c_str());
             return FilingFailure(FilingStatus::MessageFileFailed, err, "writing " + path + " failed");
         }
         locmail::db::MarkDirty(dir_);
@@ -143,13 +142,7 @@ private:
             errno = EIO;
             return false;
         }
-        bool textAllowed = true;
-        bool written = WriteMessageFile(path, req_.text, [&] { textAllowed = Allowed(probe_, FilingStep::MessageFileText); });
-        if (!textAllowed) {
-            errno = EIO;
-            return false;
-        }
-        return written;
+        return WriteMessageFile(path, req_.text, [&] { return Allowed(probe_, FilingStep::MessageFileText); });
     }
 
     // Undoes the record steps up to and including LAST, latest first.
