@@ -80,10 +80,11 @@ protected:
 
     ms::FilingRequest Request(const std::string& folder, const std::string& text)
     {
-        texts_.push_back(text); // the request only views the text
+        texts_.push_back(folder); // the request only views the folder and the text
         ms::FilingRequest req;
         req.homeDir = home;
-        req.folderPath = folder;
+        req.folderPath = texts_.back();
+        texts_.push_back(text);
         req.text = texts_.back();
         req.stat.day = 6;
         req.stat.month = 12;
