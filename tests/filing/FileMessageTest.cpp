@@ -207,7 +207,7 @@ TEST_F(FileMessageTest, AgentAndStoreFileIntoOneRecordPerFolderWhateverTheSpelli
     }
 }
 
-// A directory whose record is gone (or was written under "\\Junk" before folder
+// A directory whose record is gone (or was written under "\Junk" before folder
 // names were normalized) gets a new record above its messages, never over them.
 TEST_F(FileMessageTest, AFolderDirectoryWithoutItsRecordKeepsItsMessages)
 {
