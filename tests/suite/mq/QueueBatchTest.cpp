@@ -141,12 +141,21 @@ TEST_F(BatchTest, ABatchIsFinishedWhenFullOldClosedOrFlushed)
     }
 }
 
-TEST_F(BatchTest, AnotherWalkerCannotClaimAPendingEntry)
+// Two walkers of one channel: a claimed entry, or one finished but pending in a batch, is
+// offered to no other walker; one moved past without removal is free again.
+TEST_F(BatchTest, ClaimedAndPendingEntriesAreOfferedToNoOtherWalker)
 {
     auto ids = InjectSome(2);
-    Control({10, 1000});
     MQContext* one = OpenMQChannel("local");
     MQContext* two = OpenMQChannel("local");
+    EXPECT_EQ(GetFirstMessage(one, false), ids[0]);
+    EXPECT_EQ(GetFirstMessage(two, false), ids[1]);
+    EXPECT_EQ(GetNextMessage(two, false), kNoMessage);
+    EXPECT_EQ(GetNextMessage(one, false), ids[1]) << "ids[0] let go without removal (a stop request)";
+    EXPECT_EQ(GetFirstMessage(two, false), ids[0]);
+    EXPECT_EQ(GetNextMessage(two, false), kNoMessage);
+
+    Control({10, 1000});
     ASSERT_EQ(GetFirstMessage(one, false), ids[0]);
     ASSERT_TRUE(RemoveMQChannel(one));
     EXPECT_EQ(GetFirstMessage(two, false), ids[1]) << "not the pending entry";

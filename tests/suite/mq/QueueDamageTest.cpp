@@ -122,10 +122,7 @@ TEST_F(QueueTest, ListingSkipsDamagedEntriesWithANote)
     EXPECT_EQ(listing.entries[0].id, good);
     EXPECT_THAT(listing.notes, ElementsAre("entry " + EntryName(bad) + " skipped: envelope: no end line (truncated)"));
     EXPECT_EQ(Names(Path("entries")).size(), 4u) << "listing changes nothing";
-
-    auto missing = locmail::mq::ListEntries(tmp_ / "nowhere");
-    EXPECT_FALSE(missing.readable);
-    EXPECT_THAT(missing.fault, ::testing::HasSubstr("nowhere/entries"));
+    EXPECT_FALSE(locmail::mq::ListEntries(tmp_ / "nowhere").readable);
 }
 
 // Names read from the queue's own files never lead outside it, and what is
