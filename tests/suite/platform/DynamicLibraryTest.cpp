@@ -21,33 +21,23 @@ bool StillLoaded(const char* path)
 
 TEST(DynamicLibraryTest, CallsAFunctionReportsWhatIsMissingAndTheLastOwnerCloses)
 {
-    DynamicLibrary library(LOCMAIL_TEST_PLUGIN);
-    ASSERT_TRUE(library.IsLoaded()) << library.ErrorText();
-    auto add = library.Function<int(int, int)>("PlatformTestAdd");
-    ASSERT_NE(add, nullptr);
-    EXPECT_EQ(add(2, 3), 5);
-    EXPECT_EQ(library.ErrorText(), "");
-    EXPECT_EQ(library.Symbol("NoSuchFunction"), nullptr);
-    EXPECT_NE(library.ErrorText().find("NoSuchFunction"), std::string::npos) << library.ErrorText();
-
+    {
+        DynamicLibrary first(LOCMAIL_TEST_PLUGIN);
+        ASSERT_TRUE(first.IsLoaded()) << first.ErrorText();
+        DynamicLibrary library(std::move(first));
+        EXPECT_FALSE(first.IsLoaded());
+        auto add = library.Function<int(int, int)>("PlatformTestAdd");
+        ASSERT_NE(add, nullptr);
+        EXPECT_EQ(add(2, 3), 5);
+        EXPECT_EQ(library.Symbol("NoSuchFunction"), nullptr);
+        EXPECT_NE(library.ErrorText().find("NoSuchFunction"), std::string::npos) << library.ErrorText();
+        EXPECT_TRUE(StillLoaded(LOCMAIL_TEST_PLUGIN));
+    }
+    EXPECT_FALSE(StillLoaded(LOCMAIL_TEST_PLUGIN)) << "the last owner unloads";
     DynamicLibrary missing("/nonexistent/libnothing.so");
     EXPECT_FALSE(missing.IsLoaded());
     EXPECT_NE(missing.ErrorText().find("/nonexistent/libnothing.so"), std::string::npos);
     EXPECT_EQ(missing.Symbol("PlatformTestAdd"), nullptr);
-    EXPECT_EQ(missing.ErrorText(), "no library loaded");
-    library.Close();
-    EXPECT_FALSE(library.IsLoaded());
-    EXPECT_FALSE(StillLoaded(LOCMAIL_TEST_PLUGIN));
-    {
-        DynamicLibrary first(LOCMAIL_TEST_PLUGIN);
-        DynamicLibrary second(std::move(first));
-        EXPECT_FALSE(first.IsLoaded());
-        DynamicLibrary third;
-        third = std::move(second);
-        EXPECT_NE(third.Symbol("PlatformTestAdd"), nullptr);
-        EXPECT_TRUE(StillLoaded(LOCMAIL_TEST_PLUGIN));
-    }
-    EXPECT_FALSE(StillLoaded(LOCMAIL_TEST_PLUGIN)) << "the last owner unloads";
 }
 
 } // namespace

