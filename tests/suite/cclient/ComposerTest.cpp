@@ -90,7 +90,6 @@ TEST(ComposerTest, RefusesWhatCannotBeAddressed)
         {"no recipient", "a@b.example", {}},
         {"empty sender", "", {"c@d.example"}},
         {"two addresses in one item", "a@b.example", {"c@d.example, e@f.example"}},
-        {"syntax error", "a@b.example", {"c@d.example <"}},
         {"a group", "a@b.example", {"team: c@d.example;"}},
     };
     for (const Bad& c : cases) {
