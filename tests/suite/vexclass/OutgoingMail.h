@@ -50,7 +50,6 @@ protected:
         testsupport::WriteFile(config_, "[Mail]\nPostmaster = pm@mail.example\n");
         ::setenv("LOCMAIL_CONFIG", config_.c_str(), 1);
     }
-    void TearDown() override { ::unsetenv("LOCMAIL_CONFIG"); }
 
     // Queues TEXT on "local" for RECIPIENTS, arrived at kArrival; the entry's
     // path without extension.
