@@ -147,47 +147,38 @@ TEST_F(RulesTest, StoreFailuresOfOwnAndSharedMailboxes)
     EXPECT_EQ(store.calls, (Lines{"AddSharedMsg Nope 'X'"}));
 }
 
-// The whole step through the agent, with scripts in a temporary home.
+// The whole step through the agent, with scripts in a temporary home: a script's list is executed, a script
+// that does not parse gives the default delivery.
 TEST_F(RulesTest, PipelineRunsTheUsersScript)
 {
     struct Case {
         const char* name;
         std::string script;
-        Lines wantStore;
-        Lines wantQueue;
-        std::size_t wantMails;
-        std::string wantLastLine;
+        Lines wantCalls; // filings and new queue entries
     } cases[] = {
-        {"no script", "", {"AddUserMsg u@x inbox"}, {}, 0, "5 LocalMail: Message delivered successfully"},
         {"fileinto and copy",
          "require [\"fileinto\", \"copy\"]; fileinto :copy \"A\"; if header :contains \"subject\" \"hi\" { fileinto \"B\"; }",
-         {"AddUserMsg u@x A", "AddUserMsg u@x B"}, {}, 0, "5 LocalMail: Message delivered successfully"},
-        {"redirect", "redirect \"f@y\";", {},
-         {"Create 1000", "Insert 1000 localout 255", "Envelope 1000 u@x|f@y", "Commit 1000"}, 0, ""},
-        {"syntax error", "if {", {"AddUserMsg u@x inbox"}, {}, 0, ""},
+         {"AddUserMsg u@x A", "AddUserMsg u@x B"}},
+        {"redirect", "redirect \"f@y\";",
+         {"Create 1000", "Insert 1000 localout 255", "Envelope 1000 u@x|f@y", "Commit 1000"}},
+        {"syntax error", "if {", {"AddUserMsg u@x inbox"}},
     };
     store.users = {"u@x"};
     store.homeRoot = dir.path().string();
     for (const auto& c : cases) {
-        std::filesystem::remove_all(dir / "u@x");
-        if (!c.script.empty())
-            WriteRules("u@x", c.script);
+        WriteRules("u@x", c.script);
         ResetQueue();
         Queue(1).AddSender("s@x", "smtp").AddRecipient("u@x", "local");
         store.calls.clear();
-        const Lines lines = Run();
-        Lines filings;
-        for (const auto& call : store.calls)
-            if (call.rfind("Add", 0) == 0)
-                filings.push_back(call);
-        EXPECT_EQ(filings, c.wantStore) << c.name;
-        Lines queued;
-        for (const auto& call : QueueCalls())
-            if (call.rfind("Create", 0) == 0 || call.rfind("Insert", 0) == 0 || call.rfind("Envelope", 0) == 0 ||
-                call.rfind("Commit", 0) == 0)
-                queued.push_back(call);
-        EXPECT_EQ(queued, c.wantQueue) << c.name;
-        EXPECT_EQ(MimeCalls().size(), c.wantMails) << c.name;
+        Run();
+        Lines all = store.calls, calls;
+        all.insert(all.end(), QueueCalls().begin(), QueueCalls().end());
+        for (const auto& call : all)
+            if (call.starts_with("Add") || call.starts_with("Create") || call.starts_with("Insert") ||
+                call.starts_with("Envelope") || call.starts_with("Commit"))
+                calls.push_back(call);
+        EXPECT_EQ(calls, c.wantCalls) << c.name;
+        EXPECT_EQ(MimeCalls(), Lines{}) << c.name;
     }
     const Lines lines = log.LinesOf("LocalMail");
     EXPECT_NE(std::find(lines.begin(), lines.end(), "1 LocalMail: Syntax error in filter file"), lines.end());
