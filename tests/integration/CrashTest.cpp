@@ -37,20 +37,15 @@ long Knob(const char* name, long fallback)
     return value != nullptr && std::atol(value) > 0 ? std::atol(value) : fallback;
 }
 
-long Waiting(const Installation& inst)
+// Files in FOLDER of the queue: the entries waiting on local, or moved aside (corrupt, hold).
+long FilesIn(const Installation& inst, const char* folder)
 {
     std::error_code ec;
-    std::filesystem::directory_iterator markers(inst.QueueDir() + "/channels/local", ec), end;
-    return ec ? 0 : std::distance(markers, end);
+    std::filesystem::directory_iterator files(inst.QueueDir() + "/" + folder, ec), end;
+    return ec ? 0 : std::distance(files, end);
 }
 
-// Files a walk moved aside into FOLDER of the queue (corrupt, hold).
-long MovedAside(const Installation& inst, const char* folder)
-{
-    std::error_code ec;
-    std::filesystem::directory_iterator moved(inst.QueueDir() + "/" + folder, ec), end;
-    return ec ? 0 : std::distance(moved, end);
-}
+long Waiting(const Installation& inst) { return FilesIn(inst, "channels/local"); }
 
 // The log's word on each entry a walk found damaged.
 std::string DamageReports(const Installation& inst)
@@ -107,8 +102,8 @@ DeliveryTally ExpectEachCopyOnce(const Installation& inst, const Workload& work)
     for (const auto& fault : census.faults)
         ADD_FAILURE() << fault;
     EXPECT_TRUE(OnChannel(inst, "local").empty());
-    EXPECT_EQ(MovedAside(inst, "corrupt"), 0) << "files moved to corrupt/:\n" << DamageReports(inst);
-    EXPECT_EQ(MovedAside(inst, "hold"), 0) << "entries held";
+    EXPECT_EQ(FilesIn(inst, "corrupt"), 0) << "files moved to corrupt/:\n" << DamageReports(inst);
+    EXPECT_EQ(FilesIn(inst, "hold"), 0) << "entries held";
     return tally;
 }
 

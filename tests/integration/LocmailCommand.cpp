@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <optional>
 #include <stdexcept>
 
 namespace testsupport {
@@ -23,15 +22,7 @@ std::unique_ptr<TempDir> MakeTempDir(Medium medium)
     const char* memory = "/dev/shm";
     if (medium != Medium::Memory || ::access(memory, W_OK | X_OK) != 0)
         return std::make_unique<TempDir>();
-    const char* old = std::getenv("TMPDIR");
-    const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
-    ::setenv("TMPDIR", memory, 1);
-    auto dir = std::make_unique<TempDir>();
-    if (saved)
-        ::setenv("TMPDIR", saved->c_str(), 1);
-    else
-        ::unsetenv("TMPDIR");
-    return dir;
+    return std::make_unique<TempDir>(memory);
 }
 
 std::vector<std::string> WithConfig(const std::string& config, const std::vector<std::string>& args)

@@ -1,14 +1,9 @@
-// `locmail run` with a user's rules.sieve: fileinto, fileinto :copy,
-// redirect, reject and a vacation that answers each sender once.
+// The rules commands end to end: check, set, show, explain and rm on a real
+// installation. The rules step itself: tests/delivery/RulesTest.cpp.
 #include "integration/RunSupport.h"
-#include "suite/db/diamondBase.h"
-#include "suite/msgstore/FolderMaker.h"
-#include "suite/msgstore/Relations.h"
-#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <sysexits.h>
 
 namespace {
@@ -27,42 +22,6 @@ if header :is "subject" "Relay" { redirect "carol@example.org"; stop; }
 if header :is "subject" "Junk" { reject "Not here."; stop; }
 vacation :days 7 :subject "Away" "Back on Monday.";
 )";
-
-TEST(RunRules, FilesSendsAndRefusesAsTheUsersScriptSays)
-{
-    Installation inst;
-    auto added = inst.Run({"user", "add", "bob@example.org"});
-    ASSERT_EQ(added.exitCode, 0) << added.output;
-    const std::string home = ReportedHome(added.output);
-    {
-        diamondBase base;
-        mailbox mbx(&base, home.c_str(), "mailbox");
-        for (const char* folder : {"Orders", "Archive"})
-            ASSERT_TRUE(locmail::msgstore::EnsureFolder(mbx, inst.Dir() + "/store", folder).ok()) << folder;
-    }
-    WriteFile(home + "/rules.sieve", kScript);
-    for (const char* subject : {"Order", "Minutes", "Relay", "Junk", "Hello", "Again"})
-        MustRun(inst, {"inject", "-f", "alice@example.org", "bob@example.org"}, Message(subject));
-    MustRun(inst, {"run", "--once"});
-
-    EXPECT_EQ(InboxSubjects(inst, "bob@example.org"), (std::vector<std::string>{"Minutes", "Hello", "Again"}));
-    auto folders = inst.Run({"store", "ls", "bob@example.org", "Orders"});
-    EXPECT_NE(folders.output.find("Order"), std::string::npos) << folders.output;
-    auto archive = inst.Run({"store", "ls", "bob@example.org", "Archive"});
-    EXPECT_NE(archive.output.find("Minutes"), std::string::npos) << archive.output;
-
-    // The forward and one vacation reply wait on "localout".
-    auto out = OnChannel(inst, "localout");
-    ASSERT_EQ(out.size(), 2u);
-    std::vector<std::string> texts = {EntryText(inst, out[0].id), EntryText(inst, out[1].id)};
-    EXPECT_EQ(std::count(texts.begin(), texts.end(), Message("Relay")), 1) << "a forward is the text unchanged";
-    const auto reply = std::find_if(texts.begin(), texts.end(), [](const std::string& t) { return t != Message("Relay"); });
-    ASSERT_NE(reply, texts.end());
-    EXPECT_NE(reply->find("Subject: Away\r\n"), std::string::npos) << *reply;
-    EXPECT_NE(reply->find("Back on Monday."), std::string::npos) << *reply;
-    EXPECT_NE(reply->find("\r\nAuto-Submitted: auto-replied\r\n"), std::string::npos) << *reply;
-    EXPECT_TRUE(OnChannel(inst, "local").empty());
-}
 
 TEST(RulesCommands, CheckSetShowExplainRemove)
 {

@@ -1,6 +1,7 @@
-// `locmail run` end to end: with --once, mailboxes, returned mail, the log, a
-// mailbox that fails and a store that is out; as a service, new entries picked
-// up while it idles. Kills, stop requests and restarts: CrashTest.cpp.
+// `locmail run` end to end: a mailbox that fails, a store that is out, hostile
+// messages, an entry that kills its run; as a service, new entries picked up
+// while it idles. Every copy filed once, returned mail, kills, stop requests
+// and restarts over a realistic queue: CrashTest.cpp.
 #include "integration/FaultShim.h"
 #include "integration/RunSupport.h"
 #include "suite/platform/Process.h"
@@ -24,127 +25,9 @@ using namespace testsupport;
 
 const std::string kLunch = "From: Alice <alice@example.org>\r\nTo: bob@example.org\r\nSubject: Lunch\r\n"
                            "Date: Sun, 6 Dec 2026 12:00:00 +0100\r\n\r\nNoon?\r\n";
-const std::string kMinutes = "From: Alice <alice@example.org>\r\nTo: bob@example.org, carol@example.org\r\n"
-                             "Subject: Minutes\r\n\r\nThe minutes.\r\n\r\n-- \r\nAlice\r\n";
 const std::string kOrder = "From: dave@example.net\r\nTo: sales@example.org\r\nSubject: Order\r\n\r\n3 boxes\r\n";
 
 constexpr int kPatienceMs = 30'000; // only a broken run waits this long
-
-std::string WithoutHome(std::string line)
-{
-    std::size_t at = line.find(" is <");
-    if (line.starts_with("5 LocalMail: Home directory for") && at != std::string::npos)
-        line = line.substr(0, at) + " is <HOME>";
-    return line;
-}
-
-TEST(RunOnce, FilesEveryRecipientsCopyByteForByteAndLogsTheAgentsStepsInOrder)
-{
-    Installation inst;
-    MustRun(inst, {"user", "add", "bob@example.org"});
-    MustRun(inst, {"user", "add", "carol@example.org"});
-    MustRun(inst, {"shared", "add", "sales@example.org"});
-    MustRun(inst, {"inject", "-f", "alice@example.org", "bob@example.org"}, kLunch);
-    MustRun(inst, {"inject", "-f", "alice@example.org", "Bob@Example.org", "carol@example.org"}, kMinutes);
-    MustRun(inst, {"inject", "-f", "dave@example.net", "sales@example.org"}, kOrder);
-    auto queued = OnChannel(inst, "local");
-    ASSERT_EQ(queued.size(), 3u);
-
-    auto run = inst.Run({"run", "--once"});
-    ASSERT_EQ(run.exitCode, 0) << run.output;
-
-    struct Want {
-        std::string address;
-        unsigned uid;
-        const std::string& text;
-    } wants[] = {{"bob@example.org", 1, kLunch}, {"bob@example.org", 2, kMinutes},
-                 {"carol@example.org", 1, kMinutes}, {"sales@example.org", 1, kOrder}};
-    for (const auto& want : wants)
-        EXPECT_EQ(Filed(inst, want.address, want.uid), want.text) << want.address << " " << want.uid;
-    EXPECT_EQ(Filed(inst, "bob@example.org", 3), "");
-    EXPECT_TRUE(OnChannel(inst, "local").empty());
-    EXPECT_TRUE(OnChannel(inst, "localout").empty());
-
-    auto id = [&](int i) {
-        char hex[16];
-        std::snprintf(hex, sizeof hex, "<%X>", queued[i].id);
-        return std::string(hex);
-    };
-    std::vector<std::string> want = {
-        "5 LocalMail: Initializing message queue....",
-        "5 LocalMail: OK",
-        "5 LocalMail: Processing message queue " + id(0),
-        "5 LocalMail: Delivering message to user <bob@example.org>",
-        "5 LocalMail: Home directory for <bob@example.org> is <HOME>",
-        "5 LocalMail: Message delivered successfully",
-        "5 LocalMail: Processed 1 recipient",
-        "5 LocalMail: Processing message queue " + id(1),
-        "5 LocalMail: Delivering message to user <Bob@Example.org>",
-        "5 LocalMail: Home directory for <Bob@Example.org> is <HOME>",
-        "5 LocalMail: Message delivered successfully",
-        "5 LocalMail: Delivering message to user <carol@example.org>",
-        "5 LocalMail: Home directory for <carol@example.org> is <HOME>",
-        "5 LocalMail: Message delivered successfully",
-        "5 LocalMail: Processed 2 recipient",
-        "5 LocalMail: Processing message queue " + id(2),
-        "5 LocalMail: Delivering message to shared mailbox <sales@example.org>",
-        "5 LocalMail: Message delivered successfully",
-        "5 LocalMail: Processed 1 recipient",
-    };
-    std::vector<std::string> got;
-    for (const auto& line : LogLines(inst, "LocalMail"))
-        got.push_back(WithoutHome(line));
-    EXPECT_EQ(got, want);
-    auto runLines = LogLines(inst, "Run");
-    ASSERT_FALSE(runLines.empty());
-    EXPECT_TRUE(runLines.back().starts_with("5 Run: Delivery run ends (queue done), status 0")) << runLines.back();
-}
-
-TEST(RunOnce, ReturnsUndeliverableMailAsThePolicySays)
-{
-    struct Case {
-        std::string policy;
-        std::string recipient;
-        std::string returnedTo; // "" when nothing may be sent
-        std::string reason;
-    } cases[] = {
-        {"Bounce", "stranger@example.org", "alice@example.org", "No existing mailbox for stranger@example.org"},
-        {"Delete", "dave@example.org", "alice@example.org", "dave@example.org is unable to receive mail at this time"},
-        {"pOsTmAsTeR", "stranger@example.org", "postmaster@example.org", "Unknown recipient:  stranger@example.org"},
-        {"Delete", "stranger@example.org", "", ""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.policy + " " + c.recipient);
-        Installation inst;
-        SetConfig(inst, "MailForInvalidLocalUser", c.policy);
-        SetConfig(inst, "Postmaster", "postmaster@example.org");
-        MustRun(inst, {"user", "add", "dave@example.org", "--no-receive"});
-        MustRun(inst, {"inject", "-f", "alice@example.org", c.recipient}, kLunch);
-
-        auto run = inst.Run({"run", "--once"});
-        ASSERT_EQ(run.exitCode, 0) << run.output;
-        EXPECT_TRUE(OnChannel(inst, "local").empty());
-        auto returned = OnChannel(inst, "localout");
-        if (c.returnedTo.empty()) {
-            EXPECT_TRUE(returned.empty());
-            EXPECT_EQ(CountLogged(inst, "LocalMail", "6 LocalMail: Message for Invalid user deleted successfully"), 1);
-            continue;
-        }
-        ASSERT_EQ(returned.size(), 1u);
-        ASSERT_EQ(returned[0].recipients.size(), 1u);
-        EXPECT_EQ(returned[0].recipients[0].address, c.returnedTo);
-        std::string text = EntryText(inst, returned[0].id);
-        EXPECT_NE(text.find(c.reason), std::string::npos) << text;
-        if (c.returnedTo == "alice@example.org") { // a delivery report (its exact form: CMimeMsgTest's golden file)
-            EXPECT_EQ(returned[0].sender, "") << "returned mail goes out with the null reverse path";
-            const std::string parts[] = {"Content-Type: MULTIPART/REPORT; report-type=delivery-status;",
-                                         "Content-Type: MESSAGE/DELIVERY-STATUS\r\n",
-                                         "Content-Type: MESSAGE/RFC822\r\n\r\n" + kLunch};
-            for (const auto& part : parts)
-                EXPECT_NE(text.find(part), std::string::npos) << text;
-        }
-    }
-}
 
 // One broken mailbox, the rest of the store fine: a directory, or a link to the
 // real thing moved aside, where one of its files should be, or its lock held

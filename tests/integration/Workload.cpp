@@ -173,6 +173,16 @@ void CountInbox(const Workload& work, const std::string& mailbox, InboxCensus& c
         fault(std::to_string(visible) + " status records below uidNext " + std::to_string(uidNext));
 }
 
+// The local mailbox a recipient reaches ("" for an unknown one).
+std::string MailboxOf(const Workload& work, const std::string& recipient)
+{
+    const std::string address = Lower(recipient);
+    if (address == kShared + "@example.org")
+        return kShared;
+    auto found = std::find(work.mailboxes.begin(), work.mailboxes.end(), address);
+    return found == work.mailboxes.end() ? "" : *found;
+}
+
 } // namespace
 
 Workload MakeWorkload(unsigned seed, int users, int messages)
@@ -228,15 +238,6 @@ void Install(const Installation& inst, Workload& work)
             ASSERT_EQ(inject.Wait(), 0) << output;
         }
     }
-}
-
-std::string MailboxOf(const Workload& work, const std::string& recipient)
-{
-    const std::string address = Lower(recipient);
-    if (address == kShared + "@example.org")
-        return kShared;
-    auto found = std::find(work.mailboxes.begin(), work.mailboxes.end(), address);
-    return found == work.mailboxes.end() ? "" : *found;
 }
 
 InboxCensus TakeInboxCensus(const Workload& work)

@@ -34,9 +34,6 @@ Workload MakeWorkload(unsigned seed, int users, int messages);
 // `locmail inject`; fails the test on any error.
 void Install(const Installation& inst, Workload& work);
 
-// The local mailbox a recipient reaches ("" for an unknown one).
-std::string MailboxOf(const Workload& work, const std::string& recipient);
-
 // The inbox of every mailbox as its files and relations say.
 struct InboxCensus {
     // (mailbox, X-Work-Id) -> copies filed, and copies whose text differs from the injected one.

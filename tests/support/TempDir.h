@@ -12,10 +12,10 @@ namespace testsupport {
 
 class TempDir {
 public:
-    TempDir()
+    // Under BASE, $TMPDIR by default.
+    explicit TempDir(const std::filesystem::path& base = std::filesystem::temp_directory_path())
     {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "locmail-test-XXXXXX").string();
+        std::string pattern = (base / "locmail-test-XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr)
             throw std::runtime_error("mkdtemp failed");
         path_ = pattern;
