@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -49,18 +48,6 @@ protected:
         return text;
     }
 
-    // A double-NUL list as its names; RESULT gets what the call returned.
-    std::vector<std::string> List(const char* section, unsigned long size, unsigned long& result)
-    {
-        std::vector<char> out(size + 1, '#');
-        result = GetPrivateProfileStringA(section, nullptr, "ignored", out.data(), size, path_.c_str());
-        EXPECT_EQ(out[size], '#') << "wrote past SIZE";
-        std::vector<std::string> names;
-        for (const char* p = out.data(); *p != '\0'; p += names.back().size() + 1)
-            names.emplace_back(p);
-        return names;
-    }
-
     testsupport::TempDir dir_;
     std::string path_ = dir_ / "test.ini";
 };
@@ -99,26 +86,6 @@ TEST_F(ProfileTest, LookupsWithoutRegardToCaseCutToSizeMinusOneAndFallBackToTheD
     path_ = dir_ / "absent.ini";
     EXPECT_EQ(Get("Options", "MailForInvalidLocalUser", "Bounce"), "Bounce");
     EXPECT_EQ(GetPrivateProfileIntA("Options", "Hex", 15, path_.c_str()), 15u);
-}
-
-TEST_F(ProfileTest, NullSectionOrKeyListsNamesOnceInFileOrder)
-{
-    unsigned long result = 0;
-    EXPECT_EQ(List(nullptr, 4096, result), (std::vector<std::string>{"Options", "Spaced Section"}));
-    EXPECT_EQ(result, 8u + 15u);
-    EXPECT_EQ(List("SPACED SECTION", 4096, result), (std::vector<std::string>{"Key", "AfterBroken"}));
-    EXPECT_EQ(result, 4u + 12u);
-    auto names = List("Options", 4096, result);
-    EXPECT_EQ(std::count(names.begin(), names.end(), "Dup"), 1);
-
-    // "Options\0Spaced Section\0" cut to 12 characters: the second name loses its end.
-    std::vector<char> out(12, '#');
-    EXPECT_EQ(GetPrivateProfileStringA(nullptr, nullptr, "", out.data(), 12, path_.c_str()), 10u);
-    EXPECT_EQ(std::string(out.data(), 12), std::string("Options\0Sp\0\0", 12));
-
-    path_ = dir_ / "absent.ini";
-    EXPECT_TRUE(List(nullptr, 16, result).empty());
-    EXPECT_EQ(result, 0u);
 }
 
 TEST(ConfigPathTest, EnvironmentThenOptionThenDefault)
