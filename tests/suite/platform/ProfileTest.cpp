@@ -107,23 +107,4 @@ TEST(ConfigPathTest, EnvironmentThenOptionThenDefault)
     locmail::SetConfigOption("");
 }
 
-TEST(ConfigPathTest, BareProfileNamesLiveBesideTheConfigurationFile)
-{
-    testsupport::TempDir dir;
-    std::string config = dir / "qxmta.ini";
-    ::setenv("LOCMAIL_CONFIG", config.c_str(), 1);
-    const std::pair<const char*, std::string> cases[] = {
-        {"qxmta.ini", config}, {"QXMTA.INI", config}, {"other.ini", dir / "other.ini"},
-        {"/etc/abs.ini", "/etc/abs.ini"}, {"rel/x.ini", "rel/x.ini"}, {"", ""}, {nullptr, ""},
-    };
-    for (const auto& [file, want] : cases)
-        EXPECT_EQ(locmail::ResolveProfilePath(file), want) << (file ? file : "(null)");
-
-    testsupport::WriteFile(config, "[Gateway]\nQueueDirectory=/var/q\n");
-    char out[64];
-    EXPECT_EQ(GetPrivateProfileStringA("Gateway", "QueueDirectory", "", out, sizeof out, "qxmta.ini"), 6u);
-    EXPECT_STREQ(out, "/var/q");
-    ::unsetenv("LOCMAIL_CONFIG");
-}
-
 } // namespace
