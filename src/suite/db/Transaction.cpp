@@ -25,6 +25,13 @@ bool Transaction::commit()
     return true;
 }
 
+void Transaction::rollback()
+{
+    if (open_)
+        Run("ROLLBACK");
+    open_ = false;
+}
+
 bool Transaction::Run(const char* sql)
 {
     if (connection_ == nullptr)

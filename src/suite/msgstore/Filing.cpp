@@ -45,8 +45,9 @@ public:
     // first, the home's (MBXTX, already begun) last, as the commit point. The
     // statistics are updated in MBXTX before the message file is written, so a
     // failed write (or any later failure) is undone by rolling MBXTX back: the
-    // counters, uidNext and flags stay as they were, and the file written for
-    // the UID is removed, so no failure leaves a message file above uidNext.
+    // counters and uidNext stay as they were, and the file written for the UID
+    // is removed, so no failure leaves a message file above uidNext. A failed
+    // write still marks the flags (f & 7) | 4, as the undo of a filing does.
     FilingResult Run(const mbxstat& current, const std::optional<DeliveryRecord>& delivery,
                      locmail::db::Transaction& mbxTx)
     {
@@ -81,6 +82,7 @@ public:
         const std::string path = MessageFilePath(dir_, uid);
         if (!WriteFile(path)) {
             int err = errno != 0 ? errno : EIO;
+            MarkFlagsOnly(current, mbxTx);
             return FilingFailure(FilingStatus::MessageFileFailed, err, "writing " + path + " failed");
         }
         locmail::db::MarkDirty(dir_);
@@ -104,13 +106,24 @@ public:
     }
 
 private:
+    // Undoes MBXTX, then writes back the statistics as read with the flags marked.
+    void MarkFlagsOnly(const mbxstat& current, locmail::db::Transaction& mbxTx)
+    {
+        mbxTx.rollback();
+        mbxstat marked = current;
+        marked.flags = MarkedFlags(current.flags);
+        (void)UpdateMbxStat(mbx_, folder_.c_str(), marked, kUpdateAll);
+    }
+
+    static std::uint8_t MarkedFlags(std::uint8_t flags) { return static_cast<std::uint8_t>((flags & 7) | 4); }
+
     // The delivery key and the new statistics, in the home's open transaction.
     FilingResult UpdateStatistics(const mbxstat& current, const std::optional<DeliveryRecord>& delivery)
     {
         if (delivery && RecordDelivered(mbx_, *delivery, current.uidNext, std::time(nullptr)) != kOk)
             return CommitFailed("recording the delivery key");
         mbxstat next = current;
-        next.flags = static_cast<std::uint8_t>((next.flags & 7) | 4);
+        next.flags = MarkedFlags(next.flags);
         ++next.totalMsgs;
         ++next.recentMsgs;
         ++next.unseenMsgs;
