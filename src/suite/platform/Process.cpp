@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -188,6 +189,19 @@ int ReadSome(int fd, std::string& out)
     }
 }
 
+// The poll timeout left until DEADLINE: -1 for none, 0 once it has passed.
+int PollMilliseconds(std::chrono::steady_clock::time_point deadline)
+{
+    using namespace std::chrono;
+    if (deadline == steady_clock::time_point::max())
+        return -1;
+    const auto now = steady_clock::now();
+    if (now >= deadline)
+        return 0;
+    const auto left = duration_cast<milliseconds>(deadline - now).count() + 1;
+    return left > INT_MAX ? INT_MAX : static_cast<int>(left);
+}
+
 } // namespace
 
 Process Process::Start(const std::vector<std::string>& argv)
@@ -320,6 +334,12 @@ bool Process::ReadOutput(std::string& out)
 
 bool Process::Communicate(std::string_view input, std::string& out)
 {
+    return CommunicateUntil(input, out, std::chrono::steady_clock::time_point::max());
+}
+
+bool Process::CommunicateUntil(std::string_view input, std::string& out,
+                               std::chrono::steady_clock::time_point deadline, std::size_t keep)
+{
     if (!output_) {
         errno = EBADF;
         return false;
@@ -329,9 +349,15 @@ bool Process::Communicate(std::string_view input, std::string& out)
     if (!SetNonBlocking(output_.get()))
         return false;
     SigpipeBlock guard;
+    std::string chunk;
     while (output_) {
+        const int wait = PollMilliseconds(deadline);
+        if (wait == 0) {
+            errno = ETIMEDOUT;
+            return false;
+        }
         pollfd fds[2] = {{output_.get(), POLLIN, 0}, {input_ ? input_.get() : -1, POLLOUT, 0}};
-        if (::poll(fds, 2, -1) < 0) {
+        if (::poll(fds, 2, wait) < 0) {
             if (errno == EINTR)
                 continue;
             return false;
@@ -346,15 +372,26 @@ bool Process::Communicate(std::string_view input, std::string& out)
                 input_.reset();
         }
         if (fds[0].revents != 0) {
-            int got = ReadSome(output_.get(), out);
+            chunk.clear();
+            int got = ReadSome(output_.get(), chunk);
             if (got == 0)
                 output_.reset();
             else if (got == -1)
                 return false;
+            if (out.size() < keep)
+                out.append(chunk, 0, keep - out.size());
         }
     }
     input_.reset(); // the child closed its output before reading all of its input
     return true;
+}
+
+void Process::Kill()
+{
+    if (pid_ > 0 && !reaped_) {
+        ::kill(static_cast<pid_t>(pid_), SIGKILL);
+        Wait();
+    }
 }
 
 int Process::Wait()
@@ -370,6 +407,25 @@ int Process::Wait()
     reaped_ = true;
     exitCode_ = done == static_cast<pid_t>(pid_) ? ExitCodeOf(status) : -1;
     return exitCode_;
+}
+
+bool Process::WaitUntil(std::chrono::steady_clock::time_point deadline)
+{
+    if (pid_ <= 0 || reaped_)
+        return true;
+    for (;;) {
+        int status = 0;
+        const pid_t done = ::waitpid(static_cast<pid_t>(pid_), &status, WNOHANG);
+        if (done == static_cast<pid_t>(pid_) || (done < 0 && errno != EINTR)) {
+            reaped_ = true;
+            exitCode_ = done > 0 ? ExitCodeOf(status) : -1;
+            return true;
+        }
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        const timespec pause{0, 10 * 1000 * 1000}; // a child that closed its output is about to end
+        ::nanosleep(&pause, nullptr);
+    }
 }
 
 bool IsProcessAlive(long pid)

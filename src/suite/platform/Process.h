@@ -27,6 +27,8 @@
 
 #include "suite/platform/UniqueFd.h"
 
+#include <chrono>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,11 +65,22 @@ public:
     // to the end: no deadlock whatever the sizes. A child that stops reading
     // early is not an error. False on a read or poll error.
     bool Communicate(std::string_view input, std::string& out);
+    // Communicate with a time limit: false with errno ETIMEDOUT once DEADLINE
+    // has passed (the child may still run; Kill or the destructor ends it).
+    // Only the first KEEP bytes of output are kept; the rest is read and dropped,
+    // so a child that writes without end cannot fill our memory.
+    bool CommunicateUntil(std::string_view input, std::string& out, std::chrono::steady_clock::time_point deadline,
+                          std::size_t keep = SIZE_MAX);
+    // Ends a running child with SIGKILL and reaps it; Wait() then gives 128 + 9.
+    void Kill();
 
     // Waits for the child to end: its exit code, 128 + signal number when a
     // signal ended it, -1 when it was never started or cannot be waited for.
     // Later calls return the same value.
     int Wait();
+    // Waits at most until DEADLINE: true once the child has ended (Wait() then
+    // gives its code at once), false when it still runs.
+    bool WaitUntil(std::chrono::steady_clock::time_point deadline);
 
 private:
     void Release();
