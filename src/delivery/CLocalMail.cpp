@@ -23,9 +23,10 @@ CLocalMail::CLocalMail(CMsgStore& msgStore, const char* queueName, const char* m
       m_mqChannel(nullptr),
       m_msgStore(msgStore),
       m_recipient{},
-      m_sender{}
+      m_sender{},
+      m_bayMsgStat{}
 {
-    // The Bayesian filter object is built here, before the channel opens.
+    // The Bayesian filter object (m_bayesFilter) is built before the channel opens.
     InitMQChannel(queueName);
     std::memset(&m_msgStat, 0, sizeof m_msgStat);
     std::memset(m_recipient, 0, sizeof m_recipient);

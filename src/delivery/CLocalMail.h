@@ -27,6 +27,7 @@
 // 3/11 store failures, 13 user may not receive mail now).
 #pragma once
 
+#include "bayes/CBayesianFilter.h"
 #include "delivery/CLocalMailException.h"
 #include "suite/cclient/Owners.h"
 #include "suite/msgstore/Records.h"
@@ -128,6 +129,17 @@ private:
     void DefaultDelivery();
     // The rules step (MailSortDelivery.cpp): false when the pipeline is to file into the inbox itself.
     bool MailSortDelivery();
+    // The Bayesian step's result: true when the delivery goes on (Pipeline.cpp).
+    bool ActOnBayesianResult(int result, const char* changedPath);
+    [[noreturn]] void ReportHomeLockFailure();
+
+    // The Bayesian working copy (BayesWorkingCopy.cpp): a changed message
+    // loaded like a queued one and swapped into the message members for the
+    // rest of one recipient's delivery.
+    bool InitBayMsg(const char* path);
+    void DeinitBayMsg();
+    void SwapBay();
+    void UnSwapBay();
 
     struct QueueEnvelopeFree {
         void operator()(stEnvelope* envelope) const noexcept;
@@ -145,8 +157,15 @@ private:
     CMsgStore& m_msgStore;
     char m_recipient[kAddressSize];
     char m_sender[kAddressSize];
-    // The X Scanner (m_xScanner), the Bayesian filter (m_bayesFilter) and its
-    // working copy of the message members take their places here.
+    // The X Scanner (m_xScanner) takes its place here.
+    CBayesianFilter m_bayesFilter;
+    _msgstat m_bayMsgStat;
+    uint32_t m_bayBufferLen = 0;
+    uint32_t m_bayHdrSize = 0;
+    locmail::cclient::BodyPtr m_bayMsgBody;
+    std::unique_ptr<char[]> m_bayMsgBuffer;
+    locmail::cclient::EnvelopePtr m_bayMsgEnv;
+    bool m_baySwapped = false; // the message members hold the working copy
 
     // The queue envelope of the message in hand; kept with the message after a
     // stop or an escaping exception, released with it by ReleaseHeldMessage.

@@ -7,9 +7,16 @@
 #include "suite/mailsort/CMailsort.h"
 #include "suite/mq/Envelope.h"
 #include "suite/msgstore/CMsgStore.h"
+#include "suite/msgstore/CMsgStoreException.h"
+#include "suite/msgstore/StoreCodes.h"
+#include "suite/util/TempFileName.h"
+#include "suite/vexclass/CMimeMsg.h"
+#include "suite/vexclass/CVEXIniSetting.h"
 
 #include <memory>
 #include <new>
+#include <string>
+#include <utility>
 
 namespace {
 
@@ -24,6 +31,35 @@ std::unique_ptr<_envFrom> NewSenderRecord(char* address)
 {
     return std::unique_ptr<_envFrom>(new (std::nothrow) _envFrom{address, emptyText, 0, 0, emptyText, emptyText});
 }
+
+constexpr const char* kLockFailureSubject = "Unable to lock the home directory while running Bayesian filter";
+
+std::string LockFailureText(const char* recipient)
+{
+    return std::string("The system was unable to lock the home directory for user: ") + recipient +
+           "\r\nwhile running the Bayesian filter. Please manually remove the stale\r\n"
+           "bayesian.lock file in the user's home directory and restart\r\n"
+           "local mail delivery module afterward. If the problem still persists,\r\n"
+           "please contact VEX Technical Support for assistance\r\n";
+}
+
+// Runs F when the scope is left, also by an exception.
+template <class F>
+class AtScopeExit {
+public:
+    explicit AtScopeExit(F f) : f_(std::move(f)) {}
+    ~AtScopeExit() { f_(); }
+    AtScopeExit(const AtScopeExit&) = delete;
+    AtScopeExit& operator=(const AtScopeExit&) = delete;
+
+private:
+    F f_;
+};
+
+struct TempFileRelease {
+    void operator()(char* name) const noexcept { MimeFreeFile(name); }
+};
+using TempFile = std::unique_ptr<char, TempFileRelease>;
 
 } // namespace
 
@@ -76,11 +112,29 @@ void CLocalMail::DeliverToUser([[maybe_unused]] const char* path)
     PrintLogMessage(5, "Home directory for <%s> is <%s>", m_recipient, homeDir);
 
     // Read afresh for every user delivery, and released on every way out of it.
-    [[maybe_unused]] CAntiSpamConfig antiSpam(homeDir);
+    CAntiSpamConfig antiSpam(homeDir);
 
     // The X Scanner runs here when m_xScanner exists; its result may end the delivery.
-    // The Bayesian step runs here (m_bayesFilter, a temporary file for a changed
-    // message, SwapBay); its result may end the delivery.
+
+    // A changed message swapped in below serves this recipient only, whichever way the delivery ends.
+    m_baySwapped = false;
+    AtScopeExit restore([this] {
+        if (m_baySwapped) {
+            UnSwapBay();
+            DeinitBayMsg();
+        }
+    });
+    if (!m_bayesFilter.IsEnabled()) {
+        PrintLogMessage(5, "Bayesian Filter is not enabled");
+    } else {
+        PrintLogMessage(5, "Running Bayesian filter");
+        TempFile changed(VEXGetTempFileName(nullptr, "lmda"));
+        m_bayesFilter.SetAntiSpamConfig(&antiSpam);
+        const int result = m_bayesFilter.FilterMessage(m_sender, m_recipient, homeDir, path, changed.get());
+        m_bayesFilter.SetAntiSpamConfig(nullptr);
+        if (!ActOnBayesianResult(result, changed.get()))
+            return;
+    }
 
     // The recipient's profile is selected already: no second selection.
     if (rules.IsFilterFileExist(nullptr, false)) {
@@ -92,6 +146,61 @@ void CLocalMail::DeliverToUser([[maybe_unused]] const char* path)
         DefaultDelivery();
     }
 
-    // The Bayesian working copy is swapped back here (UnSwapBay, DeinitBayMsg).
     PrintLogMessage(5, "Message delivered successfully");
+}
+
+bool CLocalMail::ActOnBayesianResult(int result, const char* changedPath)
+{
+    switch (result) {
+    case CBayesianFilter::kBayNotUsable:
+        PrintLogMessage(6, "Bayesian Filter was not configured");
+        return true;
+    case CBayesianFilter::kBayUserDisabled:
+        PrintLogMessage(6, "By passed Bayesian Filter because it is disabled by the user");
+        return true;
+    case CBayesianFilter::kBayBounced:
+        PrintLogMessage(6, "The message has been bounced by Bayesian filter");
+        return false;
+    case CBayesianFilter::kBayDiscarded:
+        PrintLogMessage(6, "The message has been discarded by Bayesian filter");
+        return false;
+    case CBayesianFilter::kBayFiled:
+        PrintLogMessage(6, "The message has been filed by Bayesian filter");
+        return false;
+    case CBayesianFilter::kBayChanged:
+        PrintLogMessage(6, "The message has been changed by Bayesian filter");
+        if (changedPath != nullptr && InitBayMsg(changedPath))
+            SwapBay();
+        return true;
+    case CBayesianFilter::kBayError:
+        PrintLogMessage(6, "An error has occurred while running the Bayesian filter");
+        return true;
+    case CBayesianFilter::kBayNoUserSettings:
+        PrintLogMessage(6, "No configuration parameter has been set for Bayesian filter");
+        return true;
+    case CBayesianFilter::kBayLockFailed:
+        PrintLogMessage(6, "Unable to lock the home directory while running Bayesian filter");
+        ReportHomeLockFailure();
+    case CBayesianFilter::kBayWhiteListed:
+        PrintLogMessage(6, "By passed Bayesian Filter - Matched WhiteList");
+        return true;
+    default:
+        return true;
+    }
+}
+
+// The postmaster is told (a failure to tell is let go), and the message stays
+// queued: the store code 10 stops the walk.
+void CLocalMail::ReportHomeLockFailure()
+{
+    try {
+        CMimeMsg mail("", ',');
+        const std::string postmaster = CVEXIniSetting().GetPostmaster();
+        mail.Send(postmaster.c_str(), postmaster.c_str(), kLockFailureSubject, LockFailureText(m_recipient).c_str(),
+                  nullptr);
+    } catch (...) {
+        // Reporting must not change what happens to the message.
+    }
+    SetLastError(locmail::msgstore::kCodeHomeLockFailed);
+    throw CMsgStoreException(locmail::msgstore::kCodeHomeLockFailed, "Cannot lock user home directory");
 }

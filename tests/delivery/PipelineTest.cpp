@@ -17,7 +17,7 @@ TEST_F(AgentTest, SharedMailboxesUsersAndRefusedUsers)
          {"SetProfile box@x", "AddSharedMsg box@x ''"}, 0},
         {"u@x",
          {"5 LocalMail: Delivering message to user <u@x>", "5 LocalMail: Home directory for <u@x> is </home/u@x>",
-          "5 LocalMail: Message delivered successfully"},
+          "5 LocalMail: Bayesian Filter is not enabled", "5 LocalMail: Message delivered successfully"},
          {"SetProfile u@x", "HomeDir", "HomeDir", "AddUserMsg u@x inbox"}, 0,
          {"5 AntiSpam Config: Loading antispam configuration file: /home/u@x/antispam.cfg",
           "5 AntiSpam Config: Done"}},
