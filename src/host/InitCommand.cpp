@@ -47,7 +47,32 @@ std::string ConfigText(const std::string& dir)
            "HoldAfterCrashes=3\n"
            "; `locmail run` ends itself when one message takes longer than this, so\n"
            "; that the hang counts against it and its supervisor starts it again; 0 never\n"
-           "MessageTimeoutSeconds=600\n";
+           "MessageTimeoutSeconds=600\n"
+           "\n[BayesianFilter]\n"
+           "; spam filtering with bogofilter, its word lists in each home's .bayesian\n"
+           "; folder: set Enable=YES, train with `locmail learn`, and let each user\n"
+           "; choose an action with BayesianFilterAction in the home's antispam.cfg\n"
+           "Type=EXE\n"
+           "Enable=NO\n"
+           "; %F sender, %R recipient, %B the user's data folder, %M message file,\n"
+           "; %O output file; a leading | gives the program the message on its input\n"
+           "CommandLine=| bogofilter -d %B\n"
+           "ReturnCodeForSpam=0\n"
+           "ReturnCodeForHam=1\n"
+           "ReturnCodeForUndetermined=2\n"
+           "ReturnCodeForError=3\n"
+           "; minutes a delivery waits for the home's bayesian.lock while a learner runs\n"
+           "TimeOut=15\n"
+           "; seconds the program may take for one message before it is killed\n"
+           "ProgramTimeOut=60\n"
+           "AddSpamMessageCommand=| bogofilter -d %B -s\n"
+           "AddHamMessageCommand=| bogofilter -d %B -n\n"
+           "RemoveSpamMessageCommand=| bogofilter -d %B -S\n"
+           "RemoveHamMessageCommand=| bogofilter -d %B -N\n"
+           "; Move: `locmail learn` moves a message trained as spam into the user's spam\n"
+           "; folder, one trained as ham into the inbox\n"
+           "ActionOnTrainedSpamMessage=Move\n"
+           "ActionOnTrainedHamMessage=Move\n";
 }
 
 bool MakeTree(const std::string& path)
