@@ -109,6 +109,8 @@ public:
 
     int GetType() const { return m_type; }
     int GetTimeOut() const { return m_timeOut; }
+    // Seconds a program run may take (ProgramTimeOut, the default when not positive).
+    int GetProgramTimeOut() const { return m_programTimeOut > 0 ? m_programTimeOut : kDefaultProgramTimeOutSeconds; }
     bool IsUsable() const { return m_usable; }
     const std::string& GetLearnPidPath() const { return m_learnPidPath; }
     const std::string& GetCommandLine() const { return m_commandLine; }

@@ -38,7 +38,7 @@ int CBayesianFilter::RunCommand(const locmail::bayes::ProgramCall& call, const c
             program.StartErrorText().c_str());
         return kNotRun;
     }
-    const int seconds = m_programTimeOut > 0 ? m_programTimeOut : kDefaultProgramTimeOutSeconds;
+    const int seconds = GetProgramTimeOut();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     std::string dropped;
     const bool finished = program.CommunicateUntil(message, dropped, deadline, 0);

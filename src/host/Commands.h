@@ -56,4 +56,15 @@ struct ExplainOptions {
 };
 int RunExplain(const ExplainOptions& options);
 
+// Exactly one of SPAM and HAM; UNLEARN takes the verdict back.
+struct LearnOptions {
+    std::string address;
+    std::string folder;
+    std::vector<std::uint32_t> uids;
+    bool spam = false;
+    bool ham = false;
+    bool unlearn = false;
+};
+int RunLearn(const LearnOptions& options);
+
 } // namespace locmail::host

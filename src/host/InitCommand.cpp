@@ -69,9 +69,9 @@ std::string ConfigText(const std::string& dir)
            "AddHamMessageCommand=| bogofilter -d %B -n\n"
            "RemoveSpamMessageCommand=| bogofilter -d %B -S\n"
            "RemoveHamMessageCommand=| bogofilter -d %B -N\n"
-           "; Move: `locmail learn` moves a message trained as spam into the user's spam\n"
-           "; folder, one trained as ham into the inbox\n"
-           "ActionOnTrainedSpamMessage=Move\n"
+           "; for a learning side that moves trained messages (Move) or leaves them\n"
+           "; (Delete); `locmail learn` trains and leaves the messages where they are\n"
+           "ActionOnTrainedSpamMessage=Delete\n"
            "ActionOnTrainedHamMessage=Move\n";
 }
 

@@ -25,6 +25,7 @@ struct Requests {
     StoreOptions storeList, storeShow;
     RulesOptions rules;
     ExplainOptions explain;
+    LearnOptions learn;
 };
 
 // The subcommand: the first argument that is neither an option nor the value of --config.
@@ -139,6 +140,21 @@ void AddRulesCommands(CLI::App& app, Requests& r, int& exitCode)
     explain->callback([&] { exitCode = RunExplain(r.explain); });
 }
 
+void AddLearnCommand(CLI::App& app, Requests& r, int& exitCode)
+{
+    auto* learn = app.add_subcommand("learn", "train a user's spam filter on stored messages");
+    auto* spam = learn->add_flag("--spam", r.learn.spam, "the messages are spam");
+    auto* ham = learn->add_flag("--ham", r.learn.ham, "the messages are not spam");
+    spam->excludes(ham);
+    learn->add_flag("--unlearn", r.learn.unlearn, "take back an earlier --spam or --ham of the same messages");
+    learn->add_option("ADDRESS", r.learn.address, "the user")->required();
+    learn->add_option("FOLDER", r.learn.folder, "folder path, levels separated by '/' or '\\'")->required();
+    learn->add_option("UID", r.learn.uids, "UIDs of the messages (see `locmail store ls`)")
+        ->required()
+        ->check(CLI::Range(1u, 4294967294u));
+    learn->callback([&] { exitCode = RunLearn(r.learn); });
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -159,6 +175,7 @@ int main(int argc, char** argv)
     AddAccountCommands(app, requests, exitCode, true);
     AddStoreCommands(app, requests, exitCode);
     AddRulesCommands(app, requests, exitCode);
+    AddLearnCommand(app, requests, exitCode);
 
     try {
         app.parse(argc, argv);
