@@ -1,6 +1,9 @@
-// locmail explain [-f SENDER] ADDRESS < message: what the user's rules would
-// do with the message, entry by entry, as the agent would execute them,
-// without filing or sending anything.
+// locmail explain [-f SENDER] ADDRESS < message: the Bayesian filter's verdict
+// and the user's action on it, then what the user's rules would do with the
+// message, entry by entry, as the agent would execute them, without filing or
+// sending anything.
+#include "antispam/CAntiSpamConfig.h"
+#include "bayes/CBayesianFilter.h"
 #include "delivery/HeaderSize.h"
 #include "host/Commands.h"
 #include "host/MessageInput.h"
@@ -12,7 +15,10 @@
 #include "suite/msgstore/CMsgStore.h"
 #include "suite/msgstore/CMsgStoreException.h"
 #include "suite/platform/Files.h"
+#include "suite/platform/UniqueFd.h"
+#include "suite/util/TempFileName.h"
 
+#include <fcntl.h>
 #include <sysexits.h>
 #include <unistd.h>
 
@@ -77,6 +83,73 @@ void PrintEntries(const msgdest* list)
     std::printf("a default delivery after these entries would use \"%s\"\n", folder.c_str());
 }
 
+struct TempFileRelease {
+    void operator()(char* name) const noexcept { MimeFreeFile(name); }
+};
+using TempFile = std::unique_ptr<char, TempFileRelease>;
+
+// What the user's Bayesian action makes of VERDICT (a Run result); sets ENDS
+// when the delivery would end there.
+std::string BayesianOutcome(int verdict, const CAntiSpamConfig& settings, bool& ends)
+{
+    const int action = settings.GetBayesianFilterAction();
+    ends = false;
+    switch (verdict) {
+    case CBayesianFilter::kRunHam: return "ham: delivery goes on";
+    case CBayesianFilter::kRunSpam:
+        ends = action == 1 || action == 2 || action == 5;
+        switch (action) {
+        case 1: return "spam: discarded, nothing filed";
+        case 2: return "spam: returned to the sender";
+        case 3: return std::string("spam: subject changed to \"") + settings.GetSpamSubject() + "\", delivery goes on";
+        case 4: return "spam: \"X-Spam-Status: YES\" added, delivery goes on";
+        case 5: return std::string("spam: filed into \"") + settings.GetUserSpamFolder() + "\"";
+        default: return "spam: no action chosen, delivery goes on";
+        }
+    case CBayesianFilter::kRunUndetermined:
+        ends = action == 5;
+        return ends ? std::string("undetermined: filed into \"") + settings.GetUndeterminedFolder() + "\""
+                    : "undetermined: delivery goes on";
+    case CBayesianFilter::kRunError: return "the filter failed (see the log): delivery goes on";
+    default: return "no usable filter (see [BayesianFilter] of the configuration): delivery goes on";
+    }
+}
+
+// The Bayesian step's verdict for the message TEXT, run on copies; true when the delivery would end there.
+bool ExplainBayes(CMsgStore& store, const ExplainOptions& options, const std::string& text)
+{
+    CBayesianFilter filter;
+    if (!filter.IsEnabled()) {
+        std::printf("Bayesian filter: not enabled\n");
+        return false;
+    }
+    char home[1024] = {};
+    store.GetUserHomeDir(home);
+    home[sizeof home - 1] = '\0';
+    CAntiSpamConfig settings(home);
+    if (settings.GetBayesianFilterAction() == 0) {
+        std::printf("Bayesian filter: off for this user (BayesianFilterAction in antispam.cfg)\n");
+        return false;
+    }
+    if (settings.IsWhiteListed(options.sender.c_str())) {
+        std::printf("Bayesian filter: the sender is on the user's white list, not filtered\n");
+        return false;
+    }
+    TempFile message(VEXGetTempFileName(nullptr, "lmex"));
+    TempFile output(VEXGetTempFileName(nullptr, "lmda"));
+    UniqueFd fd(message ? ::open(message.get(), O_WRONLY | O_TRUNC | O_CLOEXEC) : -1);
+    if (!fd || !output || !WriteAll(fd.get(), text)) {
+        std::printf("Bayesian filter: not run (no temporary copy of the message)\n");
+        return false;
+    }
+    fd.reset();
+    const int verdict =
+        filter.Run(options.sender.c_str(), options.address.c_str(), home, message.get(), output.get());
+    bool ends = false;
+    std::printf("Bayesian filter: %s\n", BayesianOutcome(verdict, settings, ends).c_str());
+    return ends;
+}
+
 int Explain(CMsgStore& store, const ExplainOptions& options, std::string& text)
 {
     const uint32_t headerSize = delivery::HeaderSize(text.data(), static_cast<uint32_t>(text.size()));
@@ -88,6 +161,10 @@ int Explain(CMsgStore& store, const ExplainOptions& options, std::string& text)
     store.SetProfile(options.address.c_str());
     if (store.IsShared()) {
         std::printf("%s is a shared mailbox: no rules, filed into its inbox\n", options.address.c_str());
+        return EX_OK;
+    }
+    if (ExplainBayes(store, options, text)) {
+        std::printf("the delivery ends there: the rules do not run\n");
         return EX_OK;
     }
     CMailsort rules(store, "Explain");

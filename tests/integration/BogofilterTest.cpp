@@ -76,6 +76,17 @@ TEST_F(BogofilterRun, SpamHamAndUnsureGoWhereTheUserChose)
     EXPECT_FALSE(locmail::FileExists(home + "/bayesian.lock"));
 
     SetConfig(inst, "BayesianFilter", "Enable", "YES");
+    const std::pair<std::string, std::string> explained[] = {
+        {Message("x@spam.example", "Casino", kSpamBody),
+         "Bayesian filter: spam: filed into \"my-spam\"\nthe delivery ends there: the rules do not run\n"},
+        {Message("ann@example.org", "Notes", kHamBody), "Bayesian filter: ham: delivery goes on\n"},
+    };
+    for (const auto& [message, want] : explained) {
+        auto run = inst.Run({"explain", "-f", "x@spam.example", "bob@example.org"}, message);
+        EXPECT_EQ(run.exitCode, 0) << run.output;
+        EXPECT_EQ(run.output.substr(0, want.size()), want);
+    }
+    EXPECT_EQ(FolderListing(inst, "my-spam").find("Casino"), std::string::npos) << "explain files nothing";
     MustRun(inst, {"inject", "-f", "x@spam.example", "bob@example.org"}, Message("x@spam.example", "Casino", kSpamBody));
     MustRun(inst, {"inject", "-f", "ann@example.org", "bob@example.org"}, Message("ann@example.org", "Notes", kHamBody));
     MustRun(inst, {"inject", "-f", "q@elsewhere.example", "bob@example.org"},
