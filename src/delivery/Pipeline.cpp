@@ -85,7 +85,7 @@ void CLocalMail::DefaultDelivery()
                           "inbox", false, false);
 }
 
-void CLocalMail::DeliverToUser([[maybe_unused]] const char* path)
+void CLocalMail::DeliverToUser(const char* path)
 {
     PrintLogMessage(5, "Delivering message to user <%s>", m_recipient);
 

@@ -141,8 +141,9 @@ TEST_F(FilterMessageTest, ActionsOnEachVerdict)
         EXPECT_EQ(Filter(c.settings, c.sender), c.want) << c.settings << c.sender;
         EXPECT_EQ(!PluginCalls().empty(), c.runs) << c.settings << c.sender;
         EXPECT_EQ(Outgoing(true).size(), c.mails) << c.settings << c.sender;
-        if (!c.outputHeader.empty())
+        if (!c.outputHeader.empty()) {
             EXPECT_NE(testsupport::ReadFile(output).find(c.outputHeader), std::string::npos) << c.settings;
+        }
         EXPECT_FALSE(std::filesystem::exists(LockPath())) << c.settings << c.sender;
     }
 }
