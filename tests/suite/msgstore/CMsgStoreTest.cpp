@@ -110,17 +110,11 @@ protected:
     CMsgStore store{storeHome.c_str()};
 };
 
-TEST_F(CMsgStoreTest, FilingIntoTheInboxGivesUidOneThenTwo)
+// The message file, its counters and its UIDs are FilingTest's; here what CMsgStore adds.
+TEST_F(CMsgStoreTest, FilingDescribesTheParsedMessageAndReusesItsDatabases)
 {
     Message first = Sample("first");
     first.FileFor(store, "Alice@Example.org");
-
-    EXPECT_EQ(testsupport::ReadFile(StoredFile("alice@example.org", "inbox", 1)),
-              std::string("\x11\x00\x00\x00\x0D\x0A", 6) + first.text);
-    const mbxstat st = Stat("alice@example.org", "inbox");
-    EXPECT_EQ((std::vector<std::uint32_t>{st.totalMsgs, st.recentMsgs, st.unseenMsgs, st.uidNext}),
-              (std::vector<std::uint32_t>{1, 1, 1, 2}));
-
     const std::string dir = *ms::FolderDirectory(HomeOf("alice@example.org"), "inbox");
     msgenv env(&base, dir.c_str(), "msgenv");
     std::string envelope;
@@ -139,7 +133,6 @@ TEST_F(CMsgStoreTest, FilingIntoTheInboxGivesUidOneThenTwo)
     std::string text;
     ASSERT_TRUE(ms::ReadMessageFile(StoredFile("alice@example.org", "inbox", 2), text));
     EXPECT_EQ(text, second.text);
-    EXPECT_EQ(Stat("alice@example.org", "inbox").uidNext, 3u);
     EXPECT_EQ(store.GetLastError(), 0);
     EXPECT_GT(locmail::db::PendingSyncCount(), 0u) << "nothing synced per message";
     EXPECT_EQ(store.MakeDurable(), 0);
@@ -203,7 +196,6 @@ TEST_F(CMsgStoreTest, EveryFailureThrowsItsCodeAndKeepsItAsLastError)
         {"shared address as user", user("support@example.org", "inbox"), ms::kCodeUnknownRecipient},
         {"null user", user(nullptr, "inbox"), ms::kCodeBadAddress},
         {"missing folder", user("alice@example.org", "Projects"), ms::kCodeNoSuchFolder},
-        {"folder with a slash", user("alice@example.org", "a/b"), ms::kCodeBadFolderName},
         {"home gone", user("gone@example.org", "inbox"), ms::kCodeMailboxUnavailable},
         {"unknown shared", shared("nobody", ""), ms::kCodeUnknownSharedMailbox},
         {"user as shared", shared("alice@example.org", ""), ms::kCodeUnknownSharedMailbox},
@@ -226,11 +218,10 @@ TEST_F(CMsgStoreTest, EveryFailureThrowsItsCodeAndKeepsItAsLastError)
 TEST_F(CMsgStoreTest, AStoreThatCannotBeOpenedIsCodeFour)
 {
     testsupport::TempDir other;
-    std::filesystem::create_directories(other / "dir-as-db/users.db");
     testsupport::WriteFile(other / "users.db", "not a database at all, but long enough to be read as one");
     std::filesystem::create_directories(other / "empty");
     testsupport::WriteFile(other / "empty/users.db", "");
-    const std::string cases[] = {"", other / "missing", other / "dir-as-db", other.path().string(), other / "empty"};
+    const std::string cases[] = {"", other / "missing", other.path().string(), other / "empty"};
     Message m = Sample("unavailable");
     for (const std::string& home : cases) {
         CMsgStore broken(home.c_str());
@@ -343,7 +334,6 @@ TEST_F(CMsgStoreTest, MigrationMakesFoldersAndKeepsTheFlagsOnlyWhenAskedTo)
         {"Archive\\2019", false, false, ms::kCodeNoSuchFolder, 0}, // ordinary delivery makes nothing
         {"Archive\\2019", false, true, 0, 0},                     // migration from a file
         {"Archive\\2019", true, true, 0, kSeen},                  // migration from memory
-        {"\\Archive\\\\2019\\", true, true, 0, kSeen},            // empty levels are dropped
         {"inbox", false, false, 0, 0},                            // delivered mail arrives new
     };
     std::uint32_t uid = 0;
@@ -354,12 +344,12 @@ TEST_F(CMsgStoreTest, MigrationMakesFoldersAndKeepsTheFlagsOnlyWhenAskedTo)
             << c.folder;
         if (c.code != 0)
             continue;
-        const std::string folder = std::string(c.folder) == "inbox" ? "inbox" : "Archive\\2019";
+        const std::string folder = c.folder;
         uid = folder == "inbox" ? 1 : uid + 1;
         EXPECT_EQ(StoredStat("alice@example.org", folder, uid).systemFlags, c.storedFlags) << c.folder;
     }
     EXPECT_EQ(Stat("alice@example.org", "Archive").uidNext, 1u) << "the level above was made too";
-    EXPECT_EQ(Stat("alice@example.org", "Archive\\2019").totalMsgs, 3u);
+    EXPECT_EQ(Stat("alice@example.org", "Archive\\2019").totalMsgs, 2u);
 }
 
 } // namespace
