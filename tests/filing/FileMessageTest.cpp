@@ -5,18 +5,13 @@
 #include "filing/FileMessage.h"
 
 #include "suite/msgstore/AgentMessage.h"
+#include "suite/msgstore/StoreHomeFixture.h"
 #include "suite/log/CaptureLog.h"
-#include "suite/msgstore/Accounts.h"
 #include "suite/msgstore/CMsgStore.h"
 #include "suite/msgstore/Filing.h"
-#include "suite/msgstore/FolderPath.h"
-#include "suite/msgstore/FolderReader.h"
 #include "suite/msgstore/MailboxOps.h"
-#include "suite/msgstore/MessageFile.h"
 #include "suite/msgstore/MessageOps.h"
-#include "suite/msgstore/StoreHome.h"
 
-#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -35,20 +30,15 @@ namespace ms = locmail::msgstore;
 using Lines = std::vector<std::string>;
 using locmail::filing::FileMessage;
 
+const char* const kAnn = "ann@example.org";
 const std::string kText = "From: spammer@junk.example\r\nSubject: WIN\r\n\r\nBuy now\r\n";
 
-class FileMessageTest : public ::testing::Test {
+class FileMessageTest : public storetest::StoreHomeFixture {
 protected:
     void SetUp() override
     {
-        std::string error;
-        ASSERT_TRUE(ms::PrepareStoreHome(storeHome, error)) << error;
-        auto users = ms::UsersDirectory::Open(storeHome, error);
-        ms::Account account;
-        account.address = "ann@example.org";
-        auto added = ms::AddAccount(*users, storeHome, account);
-        ASSERT_EQ(added.status, ms::AccountStatus::Done) << added.detail;
-        home = storeHome + "/" + added.account.home;
+        StoreHomeFixture::SetUp();
+        home = AddAccount(kAnn);
         testsupport::WriteFile(tmp / "qxmta.ini", "[MsgStore]\nHomeDir=" + storeHome + "\n");
         setenv("LOCMAIL_CONFIG", (tmp / "qxmta.ini").c_str(), 1);
     }
@@ -59,24 +49,11 @@ protected:
         testsupport::WriteFile(tmp / name, text);
         return tmp / name;
     }
-    std::string Dir(const std::string& folder) { return *ms::FolderDirectory(home, folder); }
-    ms::FolderView View(const std::string& folder)
-    {
-        ms::FolderView view;
-        EXPECT_EQ(ms::ReadFolder(base, home, folder, view), ms::kOk) << folder;
-        return view;
-    }
-    std::string Stored(const std::string& folder, std::uint32_t uid)
-    {
-        std::string text;
-        EXPECT_TRUE(ms::ReadMessageFile(ms::MessageFilePath(Dir(folder), uid), text));
-        return text;
-    }
+    std::string Dir(const std::string& folder) { return FolderDir(kAnn, folder); }
+    ms::FolderView View(const std::string& folder) { return StoreHomeFixture::View(kAnn, folder); }
+    std::string Stored(const std::string& folder, std::uint32_t uid) { return StoreHomeFixture::Stored(kAnn, folder, uid); }
 
-    testsupport::TempDir tmp;
-    std::string storeHome = tmp / "store";
     std::string home;
-    diamondBase base;
     locmail::log::CaptureLog log;
 };
 
@@ -170,10 +147,10 @@ TEST_F(FileMessageTest, AgentAndStoreFileIntoOneRecordPerFolderWhateverTheSpelli
         const std::string byAgent = "Subject: agent " + std::to_string(++n) + "\r\n\r\nx\r\n";
         const std::string byStore = "Subject: store " + std::to_string(n) + "\r\n\r\nx\r\n";
         if (c.storeFirst)
-            storetest::AgentMessage(byStore).FileFor(store, "ann@example.org", c.storePath, false, true);
+            storetest::AgentMessage(byStore).FileFor(store, kAnn, c.storePath, false, true);
         EXPECT_TRUE(FileMessage(home.c_str(), Message(byAgent).c_str(), c.agentPath));
         if (!c.storeFirst)
-            storetest::AgentMessage(byStore).FileFor(store, "ann@example.org", c.storePath, false, true);
+            storetest::AgentMessage(byStore).FileFor(store, kAnn, c.storePath, false, true);
         filed[c.folder].insert({byAgent, byStore});
     }
     mailbox mbx(&base, home.c_str(), "mailbox");
@@ -209,7 +186,7 @@ TEST_F(FileMessageTest, AFolderDirectoryWithoutItsRecordKeepsItsMessages)
     // The agent's filing takes an existing directory as made (-8 without its record); the store's makes the record.
     EXPECT_FALSE(FileMessage(home.c_str(), Message("Subject: three\r\n\r\n").c_str(), "Junk"));
     CMsgStore store(storeHome.c_str());
-    storetest::AgentMessage("Subject: three\r\n\r\n").FileFor(store, "ann@example.org", "Junk\\", false, true);
+    storetest::AgentMessage("Subject: three\r\n\r\n").FileFor(store, kAnn, "Junk\\", false, true);
     const ms::FolderView view = View("Junk");
     EXPECT_EQ(view.uids, (std::vector<std::uint32_t>{1, 2, 3}));
     EXPECT_EQ((std::vector<std::uint32_t>{view.stat.uidNext, view.stat.totalMsgs}), (std::vector<std::uint32_t>{4, 3}));
@@ -238,8 +215,8 @@ TEST_F(FileMessageTest, FilersInTwoProcessesRaceToMakeFoldersAndToFile)
                 _exit(2);
             try {
                 storetest::AgentMessage message(text);
-                message.FileFor(store, "ann@example.org", ("New\\" + std::to_string(i)).c_str(), false, true);
-                message.FileFor(store, "ann@example.org", "Junk");
+                message.FileFor(store, kAnn, ("New\\" + std::to_string(i)).c_str(), false, true);
+                message.FileFor(store, kAnn, "Junk");
             } catch (const CMsgStoreException&) {
                 _exit(1);
             }

@@ -1,14 +1,12 @@
 // Home names, the store home and its templates, the users directory and the
 // life cycle of accounts.
+#include "StoreHomeFixture.h"
+
 #include "suite/msgstore/Accounts.h"
 #include "suite/msgstore/HomeName.h"
 #include "suite/msgstore/Relations.h"
-#include "suite/msgstore/StoreHome.h"
 #include "suite/msgstore/Templates.h"
-#include "suite/msgstore/UsersDirectory.h"
 #include "suite/platform/Files.h"
-
-#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -50,16 +48,8 @@ TEST(HomeName, IsReadableSafeAndTheSameInEveryCase)
     EXPECT_NE(ms::HomeDirectoryName("a_b@x"), ms::HomeDirectoryName("a/b@x")) << "the hash tells them apart";
 }
 
-class AccountsTest : public ::testing::Test {
+class AccountsTest : public storetest::StoreHomeFixture {
 protected:
-    void SetUp() override
-    {
-        std::string error;
-        ASSERT_TRUE(ms::PrepareStoreHome(store, error)) << error;
-        users = ms::UsersDirectory::Open(store, error);
-        ASSERT_TRUE(users) << error;
-    }
-
     ms::AccountOutcome Add(const std::string& address, bool shared = false, bool mayReceive = true)
     {
         ms::Account a;
@@ -70,9 +60,7 @@ protected:
         return ms::AddAccount(*users, store, a);
     }
 
-    testsupport::TempDir tmp;
-    std::string store = tmp / "store";
-    std::unique_ptr<ms::UsersDirectory> users;
+    const std::string& store = storeHome;
 };
 
 TEST_F(AccountsTest, StoreHomeIsPreparedOnceAndLeftAloneAfterwards)
@@ -97,7 +85,6 @@ TEST_F(AccountsTest, StoreHomeIsPreparedOnceAndLeftAloneAfterwards)
     EXPECT_NE(error.find("missing"), std::string::npos) << error;
 
     const auto size = fs::file_size(store + "/msgenv.db");
-    diamondBase base;
     msgenv env(&base, store.c_str(), "msgenv");
     ASSERT_TRUE(env.isOpen()) << env.lastError();
     EXPECT_EQ(fs::file_size(store + "/msgenv.db"), size) << "a template opens with no schema to install";
