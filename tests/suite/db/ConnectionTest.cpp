@@ -2,7 +2,6 @@
 
 #include "suite/db/CountingVfs.h"
 #include "suite/db/SqliteErrno.h"
-#include "suite/db/Transaction.h"
 
 #include "support/TempDir.h"
 
@@ -44,35 +43,6 @@ protected:
     }
     testsupport::TempDir tmp;
 };
-
-TEST_F(ConnectionTest, RelationObjectsReuseOneWalConnectionAndItsStatementsAndTransactionsCommitOrRollBack)
-{
-    const auto before = diamondBase::OpenCount();
-    sqlite3_stmt* first = nullptr;
-    for (int i = 0; i < 10; ++i) {
-        diamondBase base; // a new handle per use, as a filing makes one
-        notes rel(&base, tmp.path());
-        ASSERT_TRUE(Insert(rel, i)) << rel.lastError();
-        sqlite3_stmt* s = rel.connection()->Statement("INSERT INTO notes VALUES(?, 'x')");
-        first = first ? first : s;
-        EXPECT_EQ(s, first);
-    }
-    EXPECT_EQ(diamondBase::OpenCount() - before, 1u);
-    diamondBase base;
-    notes rel(&base, tmp.path());
-    for (bool commit : {false, true}) {
-        locmail::db::Transaction tx(rel.connection()->handle());
-        ASSERT_TRUE(tx.began());
-        ASSERT_TRUE(Insert(rel, 10));
-        if (commit) {
-            ASSERT_TRUE(tx.commit());
-        }
-    }
-    EXPECT_EQ(Query(rel, "SELECT count(*) FROM notes"), 11) << "a transaction rolls back unless committed";
-    std::string mode;
-    Query(rel, "PRAGMA journal_mode", &mode);
-    EXPECT_EQ(mode, "wal");
-}
 
 TEST_F(ConnectionTest, ReplacedFileIsOpenedAfreshNotWrittenThroughTheOldHandle)
 {
