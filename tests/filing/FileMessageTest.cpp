@@ -1,7 +1,6 @@
 // FileMessage over a real store: a new folder, the header split it records,
-// the failure codes in step order, one
-// record per folder shared with CMsgStore::AddUserMsg, and races with it from
-// another process.
+// the failure codes in step order, one record per folder shared with
+// CMsgStore::AddUserMsg, and races with it from another process.
 #include "filing/FileMessage.h"
 
 #include "suite/msgstore/AgentMessage.h"
