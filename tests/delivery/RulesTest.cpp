@@ -101,9 +101,8 @@ TEST_F(RulesTest, FailedForwardsAreReportedAndTheRestStillRuns)
     } cases[] = {
         {"Create", false, {"Create 1000"}},
         {"", true, {"Create 1000", "Discard 1000"}},
-        {"Insert", false, {"Create 1001", "Insert 1001 localout 255", "Discard 1001"}},
-        {"Envelope", false, {"Create 1002", "Insert 1002 localout 255", "Envelope 1002 |a@x", "Discard 1002"}},
-        {"Commit", false, {"Create 1003", "Insert 1003 localout 255", "Envelope 1003 |a@x", "Commit 1003"}},
+        {"Envelope", false, {"Create 1001", "Insert 1001 localout 255", "Envelope 1001 |a@x", "Discard 1001"}},
+        {"Commit", false, {"Create 1002", "Insert 1002 localout 255", "Envelope 1002 |a@x", "Commit 1002"}},
     };
     for (const auto& c : cases) {
         std::filesystem::remove(dir / "0.msg");

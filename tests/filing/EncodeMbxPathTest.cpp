@@ -23,10 +23,7 @@ TEST(EncodeMbxPathTest, FolderNamesOnDiskAndHexBytesAsUnsigned)
         std::string path, hex;
     } cases[] = {
         {"Spam\\Old", "Spam5370616D\\Old4F6C64", "5370616D5C4F6C64"},
-        {"\\\\", "", "5C5C"},
-        {"Caf\xC3\xA9", "Caf\xC3\xA9" "436166C3A9", "436166C3A9"},
         {"\x01\x7F\x80\xFF", "\x01\x7F\x80\xFF" "017F80FF", "017F80FF"},
-        {"", "", ""},
         {nullptr, "<null>", "<null>"},
     };
     for (const auto& c : cases) {

@@ -8,7 +8,6 @@
 #include <fcntl.h>
 
 #include <cerrno>
-#include <chrono>
 #include <thread>
 
 namespace {
@@ -64,10 +63,7 @@ TEST_F(LockTest, AnotherProcessesLockTimesOutOrIsHandedOverWhenReleased)
     {
         ChildHolder holder(lockPath, false);
         notes rel(&base, tmp.path());
-        EXPECT_EQ(rel.lock(false, 0), ETIMEDOUT);
-        const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(rel.lock(false, 60), ETIMEDOUT);
-        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(60));
+        EXPECT_EQ(rel.lock(false, 0), ETIMEDOUT); // a bounded wait's timeout: FilingTest
         EXPECT_FALSE(rel.locked());
         EXPECT_EQ(rel.unlock(), EPERM);
     }

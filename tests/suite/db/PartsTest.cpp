@@ -1,10 +1,8 @@
 #include "TestRelation.h"
 
-#include "suite/db/CountingVfs.h"
 #include "suite/db/SqliteErrno.h"
 #include "suite/db/SyncPoint.h"
 #include "suite/db/TextHeap.h"
-#include "suite/db/dbData.h"
 
 #include "support/TempDir.h"
 
@@ -41,22 +39,6 @@ extern "C" int syncfs(int fd) noexcept
 
 namespace {
 
-TEST(DbStringTest, KeepsItsOwnCopy)
-{
-    char source[] = "Spam\\Old";
-    dbString field;
-    ASSERT_EQ(field.cpy(source), 0);
-    source[0] = 'X';
-    EXPECT_STREQ(field.str(), "Spam\\Old");
-    EXPECT_EQ(field.cpy(static_cast<const char*>(nullptr)), 0);
-    EXPECT_STREQ(field.str(), "");
-    EXPECT_EQ(field.cpy(nullptr, 3), -1);
-    const char bytes[] = {'a', '\0', 'b'};
-    dbData data;
-    ASSERT_EQ(data.cpy(bytes, 3), 0);
-    EXPECT_EQ(data.view(), std::string_view(bytes, 3));
-}
-
 TEST(TextHeapTest, TextsComeBackAsWrittenAndMismatchesAreErrors)
 {
     testsupport::TempDir tmp;
@@ -84,21 +66,6 @@ TEST(TextHeapTest, TextsComeBackAsWrittenAndMismatchesAreErrors)
     EXPECT_FALSE(reader.Read(b, static_cast<std::uint32_t>(big.size()), out)) << "torn record";
 }
 
-TEST(CountingVfsTest, CommitsDoNotSyncButCheckpointsDoAndAreCounted)
-{
-    testsupport::TempDir tmp;
-    diamondBase base;
-    dbtest::notes rel(&base, tmp.path());
-    ASSERT_TRUE(rel.isOpen());
-    sqlite3* db = rel.connection()->handle();
-    const auto before = locmail::db::SqliteSyncCount();
-    for (int i = 0; i < 20; ++i)
-        ASSERT_EQ(sqlite3_exec(db, "INSERT INTO notes(v) VALUES('x')", nullptr, nullptr, nullptr), SQLITE_OK);
-    EXPECT_EQ(locmail::db::SqliteSyncCount(), before) << "synchronous=NORMAL: a WAL commit makes no fsync";
-    ASSERT_EQ(sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr), SQLITE_OK);
-    EXPECT_GE(locmail::db::SqliteSyncCount(), before + 2) << "the checkpoint syncs the WAL and the database";
-}
-
 TEST(SqliteErrnoTest, FailuresKeepTheSystemsReasonOrGetTheirOwn)
 {
     struct Case {
@@ -106,13 +73,10 @@ TEST(SqliteErrnoTest, FailuresKeepTheSystemsReasonOrGetTheirOwn)
     } cases[] = {
         {SQLITE_CANTOPEN, EACCES, EACCES},
         {SQLITE_CANTOPEN_ISDIR, 0, EISDIR},
-        {SQLITE_IOERR_WRITE, EDQUOT, EDQUOT},
         {SQLITE_IOERR_SHORT_READ, 0, EIO},
         {SQLITE_FULL, 0, ENOSPC},
-        {SQLITE_BUSY_SNAPSHOT, 0, EBUSY},
         {SQLITE_READONLY, 0, EACCES},
         {SQLITE_READONLY_DBMOVED, EROFS, EROFS},
-        {SQLITE_CORRUPT_INDEX, 0, locmail::db::kCorruptRelationErrno},
         {SQLITE_NOTADB, 0, locmail::db::kCorruptRelationErrno},
         {SQLITE_CONSTRAINT_UNIQUE, 0, EPROTO},
         {SQLITE_DONE, 0, 0},

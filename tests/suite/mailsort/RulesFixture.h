@@ -78,6 +78,7 @@ inline Result RunRules(const testsupport::TempDir& home, const char* script, con
     Result result;
     result.rc = mailsort.mailDest(&envelope, to.data(), &list);
     result.code = mailsort.getErrorCode();
+    EXPECT_EQ(store.selected(), recipient) << "checking a shared mailbox leaves the recipient selected";
     for (msgdest* entry = list; entry; entry = entry->next) {
         EXPECT_STREQ(entry->userName, recipient);
         result.entries.emplace_back(entry->action, entry->argument);

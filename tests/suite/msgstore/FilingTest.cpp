@@ -57,27 +57,19 @@ TEST(StoreCodeTest, EveryFailureGetsTheCodeOfItsScope)
         // the whole store, for now
         {S::RelationUnavailable, ENOENT, ms::kCodeStoreUnavailable},
         {S::MessageFileFailed, ENOSPC, ms::kCodeStoreUnavailable},
-        {S::RecordFailed, EIO, ms::kCodeStoreUnavailable},
         {S::StatsUpdateFailed, EROFS, ms::kCodeStoreUnavailable},
-        {S::RecordFailed, ENOMEM, ms::kCodeStoreUnavailable},
-        {S::RelationUnavailable, EMFILE, ms::kCodeStoreUnavailable},
         // this mailbox, for now
         {S::RelationUnavailable, EACCES, ms::kCodeMailboxUnavailable},
-        {S::MessageFileFailed, EPERM, ms::kCodeMailboxUnavailable},
         {S::LockFailed, ETIMEDOUT, ms::kCodeMailboxUnavailable},
-        {S::StatsUpdateFailed, EBUSY, ms::kCodeMailboxUnavailable},
-        {S::RecordFailed, EAGAIN, ms::kCodeMailboxUnavailable},
-        {S::RecordFailed, EPROTO, ms::kCodeMailboxUnavailable}, // SQLite gave no cause
-        {S::RecordFailed, ECHILD, ms::kCodeMailboxUnavailable}, // a cause nobody expected
-        // this mailbox, for good
+        {S::RecordFailed, EPROTO, ms::kCodeMailboxUnavailable}, // SQLite gave no cause, or one nobody expected
+        // damage in this mailbox: it waits for an operator
         {S::MessageFileFailed, EISDIR, ms::kCodeMailboxUnavailable},
-        {S::RelationUnavailable, ENOTDIR, ms::kCodeMailboxUnavailable},
         {S::MessageFileFailed, ELOOP, ms::kCodeMailboxUnavailable},
-        {S::MessageFileFailed, ENAMETOOLONG, ms::kCodeMailboxRefused},
-        {S::MessageFileFailed, EDQUOT, ms::kCodeMailboxRefused},
-        {S::MessageFileFailed, EFBIG, ms::kCodeMailboxRefused},
         {S::RelationUnavailable, locmail::db::kCorruptRelationErrno, ms::kCodeMailboxUnavailable},
         {S::RelationUnavailable, locmail::db::kForeignRelationErrno, ms::kCodeMailboxUnavailable},
+        // this mailbox, for good
+        {S::MessageFileFailed, ENAMETOOLONG, ms::kCodeMailboxRefused},
+        {S::MessageFileFailed, EDQUOT, ms::kCodeMailboxRefused},
     };
     for (const auto& c : cases) {
         ms::FilingResult r;

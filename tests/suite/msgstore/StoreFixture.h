@@ -34,14 +34,6 @@ inline void PrintTo(const mbxstat& s, std::ostream* os)
         << ", uidNext " << s.uidNext << ", created " << s.createTime << ", " << s.reserved << "}";
 }
 
-inline bool operator==(const _msgstat& a, const _msgstat& b)
-{
-    return a.day == b.day && a.month == b.month && a.year == b.year && a.hours == b.hours && a.minutes == b.minutes
-        && a.seconds == b.seconds && a.zoneWest == b.zoneWest && a.zoneHours == b.zoneHours
-        && a.zoneMinutes == b.zoneMinutes && a.size == b.size && a.systemFlags == b.systemFlags
-        && a.userFlags == b.userFlags && a.headerSize == b.headerSize;
-}
-
 namespace storetest {
 
 namespace ms = locmail::msgstore;
