@@ -157,7 +157,6 @@ private:
     CMsgStore& m_msgStore;
     char m_recipient[kAddressSize];
     char m_sender[kAddressSize];
-    // The X Scanner (m_xScanner) takes its place here.
     CBayesianFilter m_bayesFilter;
     _msgstat m_bayMsgStat;
     uint32_t m_bayBufferLen = 0;

@@ -114,8 +114,6 @@ void CLocalMail::DeliverToUser(const char* path)
     // Read afresh for every user delivery, and released on every way out of it.
     CAntiSpamConfig antiSpam(homeDir);
 
-    // The X Scanner runs here when m_xScanner exists; its result may end the delivery.
-
     // A changed message swapped in below serves this recipient only, whichever way the delivery ends.
     m_baySwapped = false;
     AtScopeExit restore([this] {

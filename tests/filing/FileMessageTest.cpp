@@ -5,7 +5,7 @@
 
 #include "suite/msgstore/AgentMessage.h"
 #include "suite/msgstore/StoreHomeFixture.h"
-#include "suite/log/CaptureLog.h"
+#include "support/CaptureLog.h"
 #include "suite/msgstore/CMsgStore.h"
 #include "suite/msgstore/Filing.h"
 #include "suite/msgstore/MailboxOps.h"
