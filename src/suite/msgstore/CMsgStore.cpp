@@ -12,7 +12,7 @@
 #include "suite/msgstore/StoreHome.h"
 #include "suite/msgstore/UsersDirectory.h"
 #include "suite/platform/Bounded.h"
-#include "suite/platform/Profile.h"
+#include "suite/platform/ConfigKeys.h"
 
 #include <cerrno>
 #include <cstring>
@@ -63,12 +63,7 @@ _msgstat StatNow(std::string_view text)
     return s;
 }
 
-std::string HomeDirSetting()
-{
-    char value[kHomeDirBuffer];
-    GetPrivateProfileStringA("MsgStore", "HomeDir", "", value, sizeof value, "qxmta.ini");
-    return value;
-}
+std::string HomeDirSetting() { return locmail::config::ReadText(locmail::config::kStoreHome); }
 
 } // namespace
 

@@ -95,7 +95,7 @@ TEST_F(QueueTest, AQueueDirectoryMissingOrNotConfiguredIsRefusedAndALostOneIsUnr
     EXPECT_FALSE(MQInit((tmp_ / "nowhere").c_str(), "Mod"));
     const std::string config = tmp_ / "qxmta.ini";
     ::setenv("LOCMAIL_CONFIG", config.c_str(), 1);
-    testsupport::WriteFile(config, "[Options]\nX=1\n");
+    testsupport::WriteFile(config, "[Gateway]\nQueueDirectory=\n");
     EXPECT_FALSE(MQInit("Queue", "Mod"));
     testsupport::WriteFile(config, "[gateway]\nQueueDirectory = relative/dir\n");
     EXPECT_FALSE(MQInit("", "Mod"));
