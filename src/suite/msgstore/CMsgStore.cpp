@@ -97,9 +97,8 @@ struct CMsgStore::State {
             return bad;
         if (auto unavailable = OpenUsers())
             return unavailable;
-        DirectoryResult r = users->Find(address, out);
-        if (r == DirectoryResult::NotFound && kind != Kind::User)
-            r = users->FindSharedByLocalPart(address, out);
+        // A user is found by the whole address only; a rule's "Support" may name a shared mailbox.
+        const DirectoryResult r = kind == Kind::User ? users->Find(address, out) : users->FindRecipient(address, out);
         switch (r) {
         case DirectoryResult::Ok: break;
         case DirectoryResult::Failed: return DirectoryFailed();
