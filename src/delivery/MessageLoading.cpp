@@ -3,7 +3,6 @@
 
 #include "delivery/HeaderSize.h"
 #include "delivery/StatusCodes.h"
-#include "filing/ReceiptTime.h"
 #include "suite/cclient/DateParser.h"
 #include "suite/cclient/FlagParser.h"
 #include "suite/cclient/MessageParser.h"
@@ -97,7 +96,7 @@ void CLocalMail::DeinitEnvBody()
 
 void CLocalMail::InitMsgStat()
 {
-    locmail::filing::StampReceiptTime(m_msgStat);
+    locmail::msgstore::StampReceiptTime(m_msgStat);
     m_msgStat.size = m_bufferLen;
     m_msgStat.headerSize = m_hdrSize;
 }

@@ -4,12 +4,12 @@
 #include "filing/EncodeMbxPath.h"
 #include "antispam/FilterLog.h"
 #include "filing/HeaderSplit.h"
-#include "filing/ReceiptTime.h"
 #include "suite/cclient/MessageParser.h"
 #include "suite/log/LogMessage.h"
 #include "suite/msgstore/Filing.h"
 #include "suite/msgstore/FolderPath.h"
 #include "suite/msgstore/Relations.h"
+#include "suite/msgstore/StatusDate.h"
 #include "suite/platform/Files.h"
 #include "suite/platform/UniqueFd.h"
 
@@ -130,7 +130,7 @@ int FileSteps(const char* homeDir, const char* messagePath, const char* folderPa
     request.homeDir = homeDir;
     request.folderPath = folderPath;
     request.text = text.View();
-    StampReceiptTime(request.stat);
+    locmail::msgstore::StampReceiptTime(request.stat);
     request.stat.size = static_cast<std::uint32_t>(text.size);
     request.stat.headerSize = static_cast<std::uint32_t>(split.headerSize);
     request.Describe(parsed.envelope.get(), parsed.body.get());

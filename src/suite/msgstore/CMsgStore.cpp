@@ -48,16 +48,8 @@ std::optional<Failure> AddressFailure(const char* address)
 // The receipt time as a status record, for a caller that passed none.
 _msgstat StatNow(std::string_view text)
 {
-    _msgstat s{};
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    SetStatusLocalTime(s, local);
-    long offset = local.tm_gmtoff / 60;
-    s.zoneWest = offset < 0 ? 1 : 0;
-    offset = offset < 0 ? -offset : offset;
-    s.zoneHours = static_cast<std::uint8_t>(offset / 60);
-    s.zoneMinutes = static_cast<std::uint8_t>(offset % 60);
+    _msgstat s;
+    StampReceiptTime(s);
     auto blank = text.find("\r\n\r\n");
     s.headerSize = static_cast<std::uint32_t>(blank == std::string_view::npos ? text.size() : blank + 2);
     return s;
