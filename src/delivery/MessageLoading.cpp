@@ -1,7 +1,7 @@
 // Loading one message: its text, header size, parse and status record.
 #include "delivery/CLocalMail.h"
 
-#include "delivery/HeaderSize.h"
+#include "delivery/QueuedHeaderSize.h"
 #include "delivery/StatusCodes.h"
 #include "suite/cclient/DateParser.h"
 #include "suite/cclient/FlagParser.h"
@@ -61,7 +61,7 @@ void CLocalMail::DeinitBuffer()
     m_bufferLen = 0;
 }
 
-void CLocalMail::InitHdrSize() { m_hdrSize = locmail::delivery::HeaderSize(m_msgBuffer.get(), m_bufferLen); }
+void CLocalMail::InitHdrSize() { m_hdrSize = locmail::delivery::QueuedHeaderSize(m_msgBuffer.get(), m_bufferLen); }
 
 bool CLocalMail::InitEnvBody()
 {

@@ -3,11 +3,11 @@
 #include "filing/CreateMbx.h"
 #include "filing/EncodeMbxPath.h"
 #include "antispam/FilterLog.h"
-#include "filing/HeaderSplit.h"
 #include "suite/cclient/MessageParser.h"
 #include "suite/log/LogMessage.h"
 #include "suite/msgstore/Filing.h"
 #include "suite/msgstore/FolderPath.h"
+#include "suite/msgstore/HeaderSplit.h"
 #include "suite/msgstore/Relations.h"
 #include "suite/msgstore/StatusDate.h"
 #include "suite/platform/Files.h"
@@ -122,7 +122,7 @@ int FileSteps(const char* homeDir, const char* messagePath, const char* folderPa
     if (const int code = ReadMessageText(messagePath, text); code != 0)
         return code;
 
-    const HeaderSplit split = SplitHeader(text.View());
+    const auto split = locmail::msgstore::SplitFiledHeader(text.View());
     const auto parsed = locmail::cclient::ParseMessage(text.bytes.get(), split.parseLength,
                                                        text.bytes.get() + split.bodyOffset, split.bodyLength);
 

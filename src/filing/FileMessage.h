@@ -12,7 +12,7 @@
 //   -5  no memory for the message text (size + 1 bytes, zero-filled);
 //   -6  the message file does not open for reading;
 //   -7  reading gives fewer bytes than the size;
-//   then the header split of HeaderSplit.h, c-client's full parse (default
+//   then the header split of suite/msgstore/HeaderSplit.h, c-client's full parse (default
 //   host ".MISSING-HOST-NAME.", depth 0, flags 0) and a status record with
 //   the receipt time now, the file's size and the header size, handed to the
 //   store's one filing transaction (suite/msgstore/Filing.h) under the lock

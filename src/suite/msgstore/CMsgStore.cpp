@@ -5,6 +5,7 @@
 #include "suite/msgstore/Filing.h"
 #include "suite/msgstore/FolderMaker.h"
 #include "suite/msgstore/FolderPath.h"
+#include "suite/msgstore/HeaderSplit.h"
 #include "suite/msgstore/HomeName.h"
 #include "suite/msgstore/OpResult.h"
 #include "suite/msgstore/StatusDate.h"
@@ -50,8 +51,7 @@ _msgstat StatNow(std::string_view text)
 {
     _msgstat s;
     StampReceiptTime(s);
-    auto blank = text.find("\r\n\r\n");
-    s.headerSize = static_cast<std::uint32_t>(blank == std::string_view::npos ? text.size() : blank + 2);
+    s.headerSize = static_cast<std::uint32_t>(SplitFiledHeader(text).headerSize);
     return s;
 }
 
