@@ -2,7 +2,7 @@
 //
 // Every reader takes a key's section, name and default from this table, so a
 // key cannot mean two things in two places; `locmail init` writes the numeric
-// defaults from it and docs/queue-format.md lists the same values.
+// defaults from it, and docs/queue-format.md gives the queue's keys the same.
 // ReadText and ReadNumber read a key as GetPrivateProfileStringA and
 // GetPrivateProfileIntA do (Profile.h): the default when the file, section or
 // key is missing; an empty value is a value. ReadText keeps up to
