@@ -92,8 +92,7 @@ int CodeOf(FilingStatus status, const mailbox& mbx)
     return kStoringFailed;
 }
 
-int FileSteps(const char* homeDir, const char* messagePath, const char* folderPath,
-              locmail::msgstore::FilingProbe* probe)
+int FileSteps(const char* homeDir, const char* messagePath, const char* folderPath)
 {
     diamondBase base;
     std::optional<mailbox> mbx;
@@ -134,16 +133,15 @@ int FileSteps(const char* homeDir, const char* messagePath, const char* folderPa
     request.stat.size = static_cast<std::uint32_t>(text.size);
     request.stat.headerSize = static_cast<std::uint32_t>(split.headerSize);
     request.Describe(parsed.envelope.get(), parsed.body.get());
-    const auto result = locmail::msgstore::FileIntoFolder(base, request, probe);
+    const auto result = locmail::msgstore::FileIntoFolder(base, request);
     return CodeOf(result.status, *mbx);
 }
 
 } // namespace
 
-bool FileMessage(const char* homeDir, const char* messagePath, const char* folderPath,
-                 locmail::msgstore::FilingProbe* probe)
+bool FileMessage(const char* homeDir, const char* messagePath, const char* folderPath)
 {
-    const int code = FileSteps(homeDir, messagePath, folderPath, probe);
+    const int code = FileSteps(homeDir, messagePath, folderPath);
     if (code == 0)
         return true;
     LogMessage(1, antispam::kFilterLogModule, "FileMessage - Catch error: %d\n", code);

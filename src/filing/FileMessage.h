@@ -28,18 +28,13 @@
 // file is only read; the caller still owns it.
 //
 // Contract: one call is one transaction on the folder; nothing is held when it
-// returns. PROBE is a test seam passed to the transaction (Filing.h).
+// returns.
 // Failure modes: false as above; std::bad_alloc from the parse or the store
 // passes to the caller.
 #pragma once
 
-namespace locmail::msgstore {
-class FilingProbe;
-}
-
 namespace locmail::filing {
 
-bool FileMessage(const char* homeDir, const char* messagePath, const char* folderPath,
-                 locmail::msgstore::FilingProbe* probe = nullptr);
+bool FileMessage(const char* homeDir, const char* messagePath, const char* folderPath);
 
 } // namespace locmail::filing
