@@ -2,7 +2,7 @@
 // a second, backward-looking reading of the same rule: the header ends after
 // the first line feed whose line holds nothing but carriage returns; a text whose
 // last line feed is followed only by carriage returns is all header; else 0.
-#include "delivery/HeaderSize.h"
+#include "delivery/QueuedHeaderSize.h"
 #include "FuzzCheck.h"
 
 #include <cstdint>
@@ -32,7 +32,7 @@ uint32_t ExpectedHeaderSize(std::string_view text)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     std::string_view text(reinterpret_cast<const char*>(data), size);
-    uint32_t got = locmail::delivery::HeaderSize(text.data(), static_cast<uint32_t>(size));
+    uint32_t got = locmail::delivery::QueuedHeaderSize(text.data(), static_cast<uint32_t>(size));
     FUZZ_CHECK(got <= size);
     FUZZ_CHECK(got == ExpectedHeaderSize(text));
     return 0;

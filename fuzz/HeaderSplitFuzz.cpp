@@ -1,8 +1,8 @@
-// The filing routine's header split over arbitrary message texts, checked
+// The store's header split over arbitrary message texts, checked
 // against a second reading of its rule: the first CR LF CR LF counts when it
 // starts before the last four bytes and no NUL comes before it; otherwise the
 // header ends at the first NUL or where the search ran out, whichever is first.
-#include "filing/HeaderSplit.h"
+#include "suite/msgstore/HeaderSplit.h"
 #include "FuzzCheck.h"
 
 #include <algorithm>
@@ -12,7 +12,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    const auto got = locmail::filing::SplitHeader(text);
+    const auto got = locmail::msgstore::SplitFiledHeader(text);
 
     const std::size_t limit = size > 4 ? size - 4 : 0;
     const std::size_t blank = text.find("\r\n\r\n");

@@ -4,6 +4,7 @@
 #include "antispam/NoCase.h"
 #include "antispam/WhiteList.h"
 #include "suite/log/LogMessage.h"
+#include "suite/platform/Files.h"
 #include "suite/util/LineFile.h"
 
 #include <cerrno>
@@ -66,8 +67,15 @@ bool CAntiSpamConfig::LoadConfigFile()
     if (!path)
         return false;
     locmail::UniqueLineFile file(FileOpen(path->c_str(), GENERIC_READ, 1));
-    if (!file)
+    if (!file) {
+        // Most users have no file; one that is there but cannot be read (a FIFO
+        // or a device is never waited on) is worth a line before the defaults apply.
+        const int error = errno;
+        if (locmail::FileExists(*path))
+            LogMessage(2, kModule, "Unable to read %s: %s; using the default settings", path->c_str(),
+                       std::strerror(error));
         return false;
+    }
     std::string raw;
     std::size_t lineNumber = 0;
     int got;

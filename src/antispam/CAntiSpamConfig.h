@@ -19,7 +19,9 @@
 // when not given.
 //
 // Failure modes: LoadConfigFile returns false without a path or when the file
-// cannot be opened. A value that names no action leaves the action unchanged,
+// cannot be opened; a file that is there but cannot be opened (no permission,
+// a directory, a FIFO or a device, which is never waited on) is logged at
+// level 2, a missing one is not. A value that names no action leaves the action unchanged,
 // and a host action line with an unknown word adds nothing; both are logged at
 // level 2 with the line number. A read error (or a line too long for memory)
 // ends the file there, logged at level 2. A text whose copy runs out of memory stays

@@ -31,7 +31,6 @@ CLocalMail::CLocalMail(CMsgStore& msgStore, const char* queueName, const char* m
     std::memset(&m_msgStat, 0, sizeof m_msgStat);
     std::memset(m_recipient, 0, sizeof m_recipient);
     std::memset(m_sender, 0, sizeof m_sender);
-    // The X Scanner is created here and loads its RBL settings from the directory.
 }
 
 // The message members release themselves; the channel closes last, once.

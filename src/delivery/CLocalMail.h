@@ -24,7 +24,7 @@
 // ([Options] MailForInvalidLocalUser: Bounce, Postmaster or Delete).
 // Status: the CLogging last-error code keeps the last failing step (6 read
 // error, 7/8/9 unparsable body/envelope/header, 10 empty queue file,
-// 3/11 store failures, 13 user may not receive mail now).
+// 3/11 store failures, 13 user may not receive mail now; StatusCodes.h).
 #pragma once
 
 #include "bayes/CBayesianFilter.h"
@@ -157,7 +157,6 @@ private:
     CMsgStore& m_msgStore;
     char m_recipient[kAddressSize];
     char m_sender[kAddressSize];
-    // The X Scanner (m_xScanner) takes its place here.
     CBayesianFilter m_bayesFilter;
     _msgstat m_bayMsgStat;
     uint32_t m_bayBufferLen = 0;

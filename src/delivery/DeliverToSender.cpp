@@ -3,6 +3,7 @@
 // composed to fit whatever recipient they name: nothing is cut.
 #include "delivery/CLocalMail.h"
 
+#include "delivery/StatusCodes.h"
 #include "suite/mq/MQapi.h"
 #include "suite/msgstore/CMsgStore.h"
 #include "suite/msgstore/StoreCodes.h"
@@ -14,8 +15,8 @@
 
 namespace {
 
-constexpr int kNoMailbox = 11;
-constexpr int kMayNotReceive = 13;
+using locmail::delivery::kStatusMayNotReceive;
+using locmail::delivery::kStatusNoMailbox;
 constexpr char kQuoteSeparator = '"';
 
 // printf-style composition with a single %s, sized to fit.
@@ -32,9 +33,9 @@ std::string Compose(const char* format, const char* text)
 const char* BounceReasonFormat(int lastError)
 {
     switch (lastError) {
-    case kNoMailbox:
+    case kStatusNoMailbox:
         return "No existing mailbox for %s\r\n\r\n";
-    case kMayNotReceive:
+    case kStatusMayNotReceive:
         return "\r\n%s is unable to receive mail at this time\r\n\r\n";
     default:
         return "Mailbox error occurred while delivering message to %s\r\n\r\n";
@@ -43,7 +44,7 @@ const char* BounceReasonFormat(int lastError)
 
 const char* ReturnedMailFormat(int lastError)
 {
-    if (lastError == kMayNotReceive)
+    if (lastError == kStatusMayNotReceive)
         return "This message was returned to you for the following reason(s):\r\n\r\n"
                "%s is unable to receive mail at this time\r\n\r\n"
                "The original message follows.\r\n\r\n";
@@ -90,7 +91,7 @@ void CLocalMail::DeliverToSender(_envFrom* sender)
 {
     const int reason = GetLastError();
     const std::string text = Compose(BounceReasonFormat(reason), m_recipient);
-    ReturnedMailMark mark(*sender, reason == kNoMailbox);
+    ReturnedMailMark mark(*sender, reason == kStatusNoMailbox);
     try {
         CMimeMsg mail(GetModuleName(), kQuoteSeparator);
         mail.Bounce(sender, text.c_str(), QueuePath(m_mqId, "").c_str());
@@ -106,7 +107,7 @@ void CLocalMail::DeliverToSender()
         CMimeMsg mail(GetModuleName(), kQuoteSeparator);
         const int reason = GetLastError();
         std::string recipients = m_sender;
-        if (reason == kMayNotReceive)
+        if (reason == kStatusMayNotReceive)
             recipients += kQuoteSeparator + postmaster;
         mail.InitRecip(recipients.c_str());
         mail.InitMsgBody(Compose(ReturnedMailFormat(reason), m_recipient).c_str());

@@ -1,6 +1,6 @@
 #include "delivery/InvalidRecipientPolicy.h"
 
-#include "suite/platform/Profile.h"
+#include "suite/platform/ConfigKeys.h"
 
 #include <strings.h>
 
@@ -8,11 +8,10 @@ namespace locmail::delivery {
 
 InvalidRecipientPolicy ReadInvalidRecipientPolicy()
 {
-    char value[256];
-    GetPrivateProfileStringA("Options", "MailForInvalidLocalUser", "Bounce", value, sizeof value, "qxmta.ini");
-    if (strcasecmp(value, "Postmaster") == 0)
+    const std::string value = config::ReadText(config::kInvalidLocalUser);
+    if (strcasecmp(value.c_str(), "Postmaster") == 0)
         return InvalidRecipientPolicy::Postmaster;
-    if (strcasecmp(value, "Delete") == 0)
+    if (strcasecmp(value.c_str(), "Delete") == 0)
         return InvalidRecipientPolicy::Delete;
     return InvalidRecipientPolicy::Bounce;
 }

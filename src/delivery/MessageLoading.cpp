@@ -1,8 +1,8 @@
 // Loading one message: its text, header size, parse and status record.
 #include "delivery/CLocalMail.h"
 
-#include "delivery/HeaderSize.h"
-#include "filing/ReceiptTime.h"
+#include "delivery/QueuedHeaderSize.h"
+#include "delivery/StatusCodes.h"
 #include "suite/cclient/DateParser.h"
 #include "suite/cclient/FlagParser.h"
 #include "suite/cclient/MessageParser.h"
@@ -18,16 +18,7 @@
 #include <ctime>
 #include <limits>
 
-namespace {
-
-// Last-error codes of the loading steps.
-constexpr int kReadFailed = 6;
-constexpr int kBodyInvalid = 7;
-constexpr int kEnvelopeInvalid = 8;
-constexpr int kHeaderInvalid = 9;
-constexpr int kQueueFileEmpty = 10;
-
-} // namespace
+using namespace locmail::delivery;
 
 bool CLocalMail::InitBuffer(const char* path)
 {
@@ -38,7 +29,7 @@ bool CLocalMail::InitBuffer(const char* path)
         CFileUtil file("");
         file.Read(path, buffer, length);
     } catch (const CFileUtilException& error) {
-        SetLastError(kReadFailed);
+        SetLastError(kStatusReadFailed);
         m_readErrno = error.GetLastError() != 0 ? error.GetLastError() : EIO;
         PrintLog(1, error.GetLastErrorMsg());
         return false;
@@ -48,14 +39,14 @@ bool CLocalMail::InitBuffer(const char* path)
         struct stat st;
         if (::stat(path, &st) != 0)
             m_readErrno = errno;
-        SetLastError(kQueueFileEmpty);
+        SetLastError(kStatusQueueFileEmpty);
         PrintLogMessageEx(1, "Message queue file not found or isempty");
         return false;
     }
     if (length > std::numeric_limits<uint32_t>::max()) {
         // The status record and the store count sizes in 32 bits.
         delete[] buffer;
-        SetLastError(kReadFailed);
+        SetLastError(kStatusReadFailed);
         PrintLogMessageEx(1, "Message queue file too large (%lu bytes): %s", length, path);
         return false;
     }
@@ -70,12 +61,12 @@ void CLocalMail::DeinitBuffer()
     m_bufferLen = 0;
 }
 
-void CLocalMail::InitHdrSize() { m_hdrSize = locmail::delivery::HeaderSize(m_msgBuffer.get(), m_bufferLen); }
+void CLocalMail::InitHdrSize() { m_hdrSize = locmail::delivery::QueuedHeaderSize(m_msgBuffer.get(), m_bufferLen); }
 
 bool CLocalMail::InitEnvBody()
 {
     if (m_hdrSize == 0) {
-        SetLastError(kHeaderInvalid);
+        SetLastError(kStatusHeaderInvalid);
         PrintLogMessageEx(1, "Message header is invalid");
         return false;
     }
@@ -83,12 +74,12 @@ bool CLocalMail::InitEnvBody()
     auto parsed = locmail::cclient::ParseMessage(text, m_hdrSize, text + m_hdrSize,
                                                  m_bufferLen - m_hdrSize, locmail::cclient::kMissingHostName, 0, 0);
     if (!parsed.envelope) {
-        SetLastError(kEnvelopeInvalid);
+        SetLastError(kStatusEnvelopeInvalid);
         PrintLogMessageEx(1, "Message envelope is invalid");
         return false;
     }
     if (!parsed.body) {
-        SetLastError(kBodyInvalid);
+        SetLastError(kStatusBodyInvalid);
         PrintLogMessageEx(1, "Message body is invalid");
         return false;
     }
@@ -105,7 +96,7 @@ void CLocalMail::DeinitEnvBody()
 
 void CLocalMail::InitMsgStat()
 {
-    locmail::filing::StampReceiptTime(m_msgStat);
+    locmail::msgstore::StampReceiptTime(m_msgStat);
     m_msgStat.size = m_bufferLen;
     m_msgStat.headerSize = m_hdrSize;
 }

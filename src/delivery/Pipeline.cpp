@@ -4,6 +4,7 @@
 #include "delivery/CLocalMail.h"
 
 #include "antispam/CAntiSpamConfig.h"
+#include "delivery/StatusCodes.h"
 #include "suite/mailsort/CMailsort.h"
 #include "suite/mq/Envelope.h"
 #include "suite/msgstore/CMsgStore.h"
@@ -20,7 +21,6 @@
 
 namespace {
 
-constexpr int kMayNotReceive = 13;
 constexpr int kHomeDirSize = 1024;
 
 char emptyText[] = "";
@@ -93,7 +93,7 @@ void CLocalMail::DeliverToUser(const char* path)
     bool mayReceive = true;
     m_msgStore.GetUserPermission(mayLogin, mayReceive);
     if (!mayReceive) {
-        SetLastError(kMayNotReceive);
+        SetLastError(locmail::delivery::kStatusMayNotReceive);
         PrintLogMessage(2, "User not allowed to receive mail at this time, bouncing message to sender....");
         std::unique_ptr<_envFrom> sender = NewSenderRecord(m_sender);
         if (!sender) {
@@ -113,8 +113,6 @@ void CLocalMail::DeliverToUser(const char* path)
 
     // Read afresh for every user delivery, and released on every way out of it.
     CAntiSpamConfig antiSpam(homeDir);
-
-    // The X Scanner runs here when m_xScanner exists; its result may end the delivery.
 
     // A changed message swapped in below serves this recipient only, whichever way the delivery ends.
     m_baySwapped = false;

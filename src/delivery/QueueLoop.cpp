@@ -4,6 +4,7 @@
 
 #include "delivery/DeliveredCounter.h"
 #include "delivery/InvalidRecipientPolicy.h"
+#include "delivery/StatusCodes.h"
 #include "suite/mq/MQapi.h"
 #include "suite/mq/OutgoingKey.h"
 #include "suite/msgstore/CMsgStore.h"
@@ -20,13 +21,7 @@
 namespace {
 
 namespace codes = locmail::msgstore;
-
-// Last-error codes the walk sets for a refused recipient.
-constexpr int kMailboxError = 3;
-constexpr int kNoMailbox = 11;
-// Last-error codes of the loading steps (MessageLoading.cpp) that decide how a message is kept.
-constexpr int kHeaderInvalidCode = 9;
-constexpr int kQueueFileEmptyCode = 10;
+using namespace locmail::delivery;
 
 bool IsLocalChannel(const char* channel) { return channel != nullptr && strcasecmp(channel, "local") == 0; }
 
@@ -74,7 +69,7 @@ void CLocalMail::ProcessQueuedMessage(uint32_t id, bool& stop)
     InitHdrSize();
     if (!InitEnvBody()) {
         DeinitBuffer();
-        HoldMessage(id, GetLastError() == kHeaderInvalidCode
+        HoldMessage(id, GetLastError() == kStatusHeaderInvalid
                             ? "its header has no end (no empty line after the header lines)"
                             : "its header or MIME structure cannot be parsed");
         return;
@@ -125,7 +120,7 @@ long CLocalMail::DeliverToLocalRecipients(uint32_t id, stEnvelope& envelope, con
         locmail::mq::OutgoingKeyScope outgoing(deliveryKey + "." + std::to_string(index));
         TakeSenderAddress(sender->address);
         if (!TakeRecipientAddress(recipient->address)) {
-            SetLastError(kNoMailbox);
+            SetLastError(kStatusNoMailbox);
             ApplyInvalidRecipientPolicy(sender);
             continue;
         }
@@ -192,11 +187,11 @@ bool CLocalMail::HandleStoreException(const CMsgStoreException& error, _envFrom*
     if (code == codes::kCodeMailboxUnavailable && DeferRecipient(index, "its mailbox cannot take mail now"))
         return false;
     if (IsUnknownMailboxCode(code))
-        SetLastError(kNoMailbox);
+        SetLastError(kStatusNoMailbox);
     else if (code == locmail::msgstore::kCodeNoSuchFolder)
         RefileAfterMissingFolder();
     else
-        SetLastError(kMailboxError);
+        SetLastError(kStatusMailboxError);
 
     if (IsStopCode(code)) {
         stop = true;
@@ -240,7 +235,7 @@ void CLocalMail::ApplyInvalidRecipientPolicy(_envFrom* sender)
 void CLocalMail::KeepUnreadMessage(uint32_t id)
 {
     if (m_readErrno == 0) {
-        HoldMessage(id, GetLastError() == kQueueFileEmptyCode ? "its text is empty" : "its text is too large");
+        HoldMessage(id, GetLastError() == kStatusQueueFileEmpty ? "its text is empty" : "its text is too large");
         return;
     }
     if (DeferMQEntry(m_mqChannel)) {

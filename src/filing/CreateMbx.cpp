@@ -3,6 +3,7 @@
 #include "suite/msgstore/FolderMaker.h"
 #include "suite/msgstore/FolderPath.h"
 #include "suite/msgstore/Templates.h"
+#include "suite/platform/ConfigKeys.h"
 #include "suite/platform/Files.h"
 #include "suite/platform/Profile.h"
 
@@ -18,7 +19,9 @@ constexpr unsigned long kPathBufferSize = 260;
 std::optional<std::string> TemplateDirectory()
 {
     char homeDir[kPathBufferSize];
-    unsigned long n = GetPrivateProfileStringA("MsgStore", "HomeDir", "", homeDir, kPathBufferSize, "qxmta.ini");
+    namespace config = locmail::config;
+    unsigned long n = GetPrivateProfileStringA(config::kStoreHome.section, config::kStoreHome.name,
+                                               config::kStoreHome.fallback, homeDir, kPathBufferSize, config::kConfigFile);
     if (n >= kPathBufferSize - 1)
         return std::nullopt; // filled the buffer: probably cut short
     const std::string home = *homeDir == '\0' ? std::string("/") : std::string(homeDir);

@@ -3,13 +3,13 @@
 #include "filing/CreateMbx.h"
 #include "filing/EncodeMbxPath.h"
 #include "antispam/FilterLog.h"
-#include "filing/HeaderSplit.h"
-#include "filing/ReceiptTime.h"
 #include "suite/cclient/MessageParser.h"
 #include "suite/log/LogMessage.h"
 #include "suite/msgstore/Filing.h"
 #include "suite/msgstore/FolderPath.h"
+#include "suite/msgstore/HeaderSplit.h"
 #include "suite/msgstore/Relations.h"
+#include "suite/msgstore/StatusDate.h"
 #include "suite/platform/Files.h"
 #include "suite/platform/UniqueFd.h"
 
@@ -92,8 +92,7 @@ int CodeOf(FilingStatus status, const mailbox& mbx)
     return kStoringFailed;
 }
 
-int FileSteps(const char* homeDir, const char* messagePath, const char* folderPath,
-              locmail::msgstore::FilingProbe* probe)
+int FileSteps(const char* homeDir, const char* messagePath, const char* folderPath)
 {
     diamondBase base;
     std::optional<mailbox> mbx;
@@ -122,7 +121,7 @@ int FileSteps(const char* homeDir, const char* messagePath, const char* folderPa
     if (const int code = ReadMessageText(messagePath, text); code != 0)
         return code;
 
-    const HeaderSplit split = SplitHeader(text.View());
+    const auto split = locmail::msgstore::SplitFiledHeader(text.View());
     const auto parsed = locmail::cclient::ParseMessage(text.bytes.get(), split.parseLength,
                                                        text.bytes.get() + split.bodyOffset, split.bodyLength);
 
@@ -130,20 +129,19 @@ int FileSteps(const char* homeDir, const char* messagePath, const char* folderPa
     request.homeDir = homeDir;
     request.folderPath = folderPath;
     request.text = text.View();
-    StampReceiptTime(request.stat);
+    locmail::msgstore::StampReceiptTime(request.stat);
     request.stat.size = static_cast<std::uint32_t>(text.size);
     request.stat.headerSize = static_cast<std::uint32_t>(split.headerSize);
     request.Describe(parsed.envelope.get(), parsed.body.get());
-    const auto result = locmail::msgstore::FileIntoFolder(base, request, probe);
+    const auto result = locmail::msgstore::FileIntoFolder(base, request);
     return CodeOf(result.status, *mbx);
 }
 
 } // namespace
 
-bool FileMessage(const char* homeDir, const char* messagePath, const char* folderPath,
-                 locmail::msgstore::FilingProbe* probe)
+bool FileMessage(const char* homeDir, const char* messagePath, const char* folderPath)
 {
-    const int code = FileSteps(homeDir, messagePath, folderPath, probe);
+    const int code = FileSteps(homeDir, messagePath, folderPath);
     if (code == 0)
         return true;
     LogMessage(1, antispam::kFilterLogModule, "FileMessage - Catch error: %d\n", code);

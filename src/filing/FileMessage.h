@@ -12,7 +12,7 @@
 //   -5  no memory for the message text (size + 1 bytes, zero-filled);
 //   -6  the message file does not open for reading;
 //   -7  reading gives fewer bytes than the size;
-//   then the header split of HeaderSplit.h, c-client's full parse (default
+//   then the header split of suite/msgstore/HeaderSplit.h, c-client's full parse (default
 //   host ".MISSING-HOST-NAME.", depth 0, flags 0) and a status record with
 //   the receipt time now, the file's size and the header size, handed to the
 //   store's one filing transaction (suite/msgstore/Filing.h) under the lock
@@ -28,18 +28,13 @@
 // file is only read; the caller still owns it.
 //
 // Contract: one call is one transaction on the folder; nothing is held when it
-// returns. PROBE is a test seam passed to the transaction (Filing.h).
+// returns.
 // Failure modes: false as above; std::bad_alloc from the parse or the store
 // passes to the caller.
 #pragma once
 
-namespace locmail::msgstore {
-class FilingProbe;
-}
-
 namespace locmail::filing {
 
-bool FileMessage(const char* homeDir, const char* messagePath, const char* folderPath,
-                 locmail::msgstore::FilingProbe* probe = nullptr);
+bool FileMessage(const char* homeDir, const char* messagePath, const char* folderPath);
 
 } // namespace locmail::filing

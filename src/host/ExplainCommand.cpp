@@ -4,7 +4,7 @@
 // sending anything.
 #include "antispam/CAntiSpamConfig.h"
 #include "bayes/CBayesianFilter.h"
-#include "delivery/HeaderSize.h"
+#include "delivery/QueuedHeaderSize.h"
 #include "host/Commands.h"
 #include "host/MessageInput.h"
 #include "host/StoreAccess.h"
@@ -152,7 +152,7 @@ bool ExplainBayes(CMsgStore& store, const ExplainOptions& options, const std::st
 
 int Explain(CMsgStore& store, const ExplainOptions& options, std::string& text)
 {
-    const uint32_t headerSize = delivery::HeaderSize(text.data(), static_cast<uint32_t>(text.size()));
+    const uint32_t headerSize = delivery::QueuedHeaderSize(text.data(), static_cast<uint32_t>(text.size()));
     auto parsed = cclient::ParseMessage(text.data(), headerSize, text.data() + headerSize, text.size() - headerSize);
     if (!parsed.envelope || !parsed.body) {
         Complain("the message cannot be parsed");

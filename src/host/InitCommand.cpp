@@ -5,6 +5,7 @@
 #include "host/Settings.h"
 #include "suite/mq/QueueLayout.h"
 #include "suite/msgstore/StoreHome.h"
+#include "suite/platform/ConfigKeys.h"
 #include "suite/platform/Files.h"
 #include "suite/vexclass/HostName.h"
 
@@ -19,6 +20,12 @@
 namespace locmail::host {
 namespace {
 
+// KEY = its default, from the one table of keys.
+std::string DefaultLine(const config::NumberKey& key)
+{
+    return std::string(key.name) + "=" + std::to_string(key.fallback) + "\n";
+}
+
 std::string ConfigText(const std::string& dir)
 {
     return "; locmail configuration, written by `locmail init`.\n"
@@ -28,26 +35,25 @@ std::string ConfigText(const std::string& dir)
            "HomeDir=" + PathJoin(dir, "store") + "\n"
            "\n[Log]\n"
            "Directory=" + PathJoin(dir, "log") + "\n"
-           "; 1 errors, 2 warnings, 5 progress, 6 outcomes\n"
-           "Level=6\n"
+           "; 1 errors, 2 warnings, 5 progress, 6 outcomes\n" +
+           DefaultLine(config::kLogLevel) +
            "\n[Mail]\n"
            "Postmaster=postmaster@" + LocalHostName() + "\n"
            "\n[Options]\n"
            "; Bounce, Postmaster or Delete\n"
-           "MailForInvalidLocalUser=Bounce\n"
+           "MailForInvalidLocalUser=" + config::kInvalidLocalUser.fallback + "\n"
            "\n[Queue]\n"
            "; a recipient whose mailbox cannot take mail now is tried again after\n"
            "; RetryMinSeconds, then twice as long each time up to RetryMaxSeconds,\n"
-           "; and returned to its sender once the message is MaxLifetimeSeconds old\n"
-           "RetryMinSeconds=60\n"
-           "RetryMaxSeconds=3600\n"
-           "MaxLifetimeSeconds=432000\n"
+           "; and returned to its sender once the message is MaxLifetimeSeconds old\n" +
+           DefaultLine(config::kRetryMinSeconds) + DefaultLine(config::kRetryMaxSeconds) +
+           DefaultLine(config::kMaxLifetimeSeconds) +
            "; a message whose delivery stopped the process (crash, kill, hang) this\n"
-           "; many times is held (`locmail queue ls`, `locmail queue release ID`); 0 never\n"
-           "HoldAfterCrashes=3\n"
+           "; many times is held (`locmail queue ls`, `locmail queue release ID`); 0 never\n" +
+           DefaultLine(config::kHoldAfterCrashes) +
            "; `locmail run` ends itself when one message takes longer than this, so\n"
-           "; that the hang counts against it and its supervisor starts it again; 0 never\n"
-           "MessageTimeoutSeconds=600\n"
+           "; that the hang counts against it and its supervisor starts it again; 0 never\n" +
+           DefaultLine(config::kMessageTimeoutSeconds) +
            "\n[BayesianFilter]\n"
            "; spam filtering with bogofilter, its word lists in each home's .bayesian\n"
            "; folder: set Enable=YES, train with `locmail learn`, and let each user\n"

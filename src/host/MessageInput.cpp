@@ -1,6 +1,6 @@
 #include "host/MessageInput.h"
 
-#include "delivery/HeaderSize.h"
+#include "delivery/QueuedHeaderSize.h"
 
 #include <limits>
 
@@ -24,7 +24,7 @@ std::string MessageShapeProblem(std::string_view text)
 {
     if (text.size() > std::numeric_limits<uint32_t>::max())
         return "it is larger than 4 GiB";
-    if (locmail::delivery::HeaderSize(text.data(), static_cast<uint32_t>(text.size())) == 0)
+    if (locmail::delivery::QueuedHeaderSize(text.data(), static_cast<uint32_t>(text.size())) == 0)
         return "its header has no end (no empty line after the header lines, and no line feed ending the "
                "last one)";
     return "";

@@ -13,7 +13,7 @@ std::string ToCrlfLines(std::string_view text);
 
 // Empty when the agent can take TEXT (CR LF lines) as a message, else why not:
 // its header must end, with an empty line or with the end of the text after a
-// last line feed (the agent's header-end rule, delivery/HeaderSize.h).
+// last line feed (the agent's header-end rule, delivery/QueuedHeaderSize.h).
 std::string MessageShapeProblem(std::string_view text);
 
 // Empty when ADDRESS can be queued, else why not. The agent keeps addresses in

@@ -1,6 +1,6 @@
 #include "host/MessageWatchdog.h"
 
-#include "suite/platform/Profile.h"
+#include "suite/platform/ConfigKeys.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -10,7 +10,6 @@
 namespace locmail::host {
 namespace {
 
-constexpr int kDefaultSeconds = 600;
 constexpr char kExpired[] = "locmail: a message took longer than [Queue] MessageTimeoutSeconds; ending the process "
                             "so that the queue counts it against the message\n";
 
@@ -25,7 +24,7 @@ extern "C" void OnExpiry(int)
 
 MessageWatchdog::MessageWatchdog()
 {
-    const int seconds = GetPrivateProfileIntA("Queue", "MessageTimeoutSeconds", kDefaultSeconds, "qxmta.ini");
+    const int seconds = static_cast<int>(config::ReadNumber(config::kMessageTimeoutSeconds));
     seconds_ = static_cast<unsigned>(std::max(seconds, 0));
     if (seconds_ == 0)
         return;

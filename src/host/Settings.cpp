@@ -2,31 +2,24 @@
 
 #include "suite/log/LogMessage.h"
 #include "suite/platform/Config.h"
+#include "suite/platform/ConfigKeys.h"
 #include "suite/platform/Files.h"
-#include "suite/platform/Profile.h"
 
 #include <iostream>
 
 namespace locmail::host {
-namespace {
-
-std::string ReadString(const char* section, const char* key, const char* def, const std::string& file)
-{
-    char value[1024];
-    GetPrivateProfileStringA(section, key, def, value, sizeof value, file.c_str());
-    return value;
-}
-
-} // namespace
 
 Settings ReadSettings(const std::string& file)
 {
     Settings s;
     s.configFile = file.find('/') == std::string::npos ? ConfigFilePath() : file;
-    s.queueDir = ReadString("Gateway", "QueueDirectory", "/var/spool/locmail", file);
-    s.storeHome = ReadString("MsgStore", "HomeDir", "", file);
-    s.logDir = ReadString("Log", "Directory", "/var/log/locmail", file);
-    s.logLevel = static_cast<int>(GetPrivateProfileIntA("Log", "Level", 6, file.c_str()));
+    const char* from = file.c_str();
+    s.queueDir = config::ReadText(config::kQueueDirectory, from);
+    s.storeHome = config::ReadText(config::kStoreHome, from);
+    s.logDir = config::ReadText(config::kLogDirectory, from);
+    s.logLevel = static_cast<int>(config::ReadNumber(config::kLogLevel, from));
+    if (FileExists(s.configFile) && !IsRegularFile(s.configFile))
+        Complain(s.configFile + " is not a regular file; its settings are not read and the defaults apply");
     return s;
 }
 

@@ -34,10 +34,7 @@ int OpenStore(StoreAccess& store)
 int FindMailbox(StoreAccess& store, const std::string& address, msgstore::Account& account, std::string& home)
 {
     using msgstore::DirectoryResult;
-    DirectoryResult r = store.users->Find(address, account);
-    if (r == DirectoryResult::NotFound)
-        r = store.users->FindSharedByLocalPart(address, account);
-    switch (r) {
+    switch (store.users->FindRecipient(address, account)) {
     case DirectoryResult::Ok: break;
     case DirectoryResult::Ambiguous:
         Complain("'" + address + "' fits more than one shared mailbox; give the whole address");

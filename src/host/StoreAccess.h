@@ -7,8 +7,7 @@
 // standard error (EX_CONFIG: no configuration, or no store that `locmail init`
 // made at [MsgStore] HomeDir; EX_UNAVAILABLE: the users
 // directory cannot be opened). FindMailbox looks an address up as delivery
-// does: a user or shared mailbox by its address, else a shared mailbox by the
-// part before the '@'.
+// does (UsersDirectory::FindRecipient).
 #pragma once
 
 #include "host/Settings.h"

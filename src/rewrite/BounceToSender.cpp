@@ -4,16 +4,10 @@
 #include "suite/util/BounceMimeMessage.h"
 #include "suite/util/StringChain.h"
 
-#include <cstdint>
 #include <new>
 #include <string>
 
 namespace locmail::rewrite {
-namespace {
-
-constexpr std::uint32_t kRefusalFlags = 0x80;
-
-} // namespace
 
 bool BounceToSender(const char* sender, const char* messagePath, const char* reason)
 {
@@ -36,7 +30,7 @@ bool BounceToSender(const char* sender, const char* messagePath, const char* rea
 
     char empty[] = "";
     char kind[] = "DSN";
-    const _envFrom record{sender != nullptr ? address.data() : nullptr, empty, kRefusalFlags, 0, empty, kind};
+    const _envFrom record{sender != nullptr ? address.data() : nullptr, empty, locmail::mq::kReturnedMailFlag, 0, empty, kind};
     const int result = BounceMimeMessage(queuePath.c_str(), &record, reasons, 0, 0);
     freeStringChain(reasons);
     return result == 0;

@@ -5,7 +5,8 @@
 // path), so ".../0000002A.msg" names the queue entry ".../0000002A". The
 // reason goes in a text chain (a null reason is appended as an empty text,
 // which the service reads as none given), and the sender record is filled as
-// a refusal: the sender's address, "", flag word 0x80, 0, "", "DSN". Then
+// a refusal: the sender's address, "", flag word 0x80 (mq::kReturnedMailFlag),
+// 0, "", "DSN". Then
 // BounceMimeMessage(path, record, chain, 0, 0) (suite/util/BounceMimeMessage.h).
 //
 // Failure modes: false when the path is null, memory runs out for the copy

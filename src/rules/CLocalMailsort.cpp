@@ -8,6 +8,7 @@
 #include "suite/msgstore/CMsgStore.h"
 #include "suite/mq/OutgoingKey.h"
 #include "suite/msgstore/CMsgStoreException.h"
+#include "suite/msgstore/StoreCodes.h"
 
 #include <cstring>
 #include <optional>
@@ -16,7 +17,6 @@
 namespace {
 
 constexpr int32_t kActionMask = 0x37;
-constexpr int kNoSuchFolder = 14;
 constexpr int kUserNameSize = 244;
 
 bool inboxRetryArmed = true;
@@ -118,7 +118,7 @@ void CLocalMailsort::DefaultDelivery(const char* user)
         store.AddUserMsg(user, mail.GetMsgBody(), mail.GetMsgEnv(), mail.GetMsgStat(), mail.GetMsgBuffer(),
                          mail.GetBufferLen(), m_folder, false, false);
     } catch (const CMsgStoreException& error) {
-        if (error.GetCode() == kNoSuchFolder) {
+        if (error.GetCode() == locmail::msgstore::kCodeNoSuchFolder) {
             const bool retry = inboxRetryArmed;
             inboxRetryArmed = false;
             if (retry) {

@@ -5,40 +5,15 @@
 #include "delivery/CLocalMail.h"
 #include "suite/mq/EnvelopeBuilder.h"
 #include "suite/mq/MQapi.h"
+#include "suite/platform/Files.h"
 
-#include <cstdio>
 #include <cstring>
-#include <memory>
 #include <new>
 
 namespace {
 
 constexpr const char* kForwardChannel = "localout";
 constexpr int kForwardPriority = 255;
-constexpr size_t kCopyBlock = 256;
-
-struct FileClose {
-    void operator()(FILE* file) const noexcept { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<FILE, FileClose>;
-
-// Copies SOURCE to TARGET byte for byte; false when either cannot be opened or a block is written short.
-bool CopyQueuedMessage(const char* source, const char* target)
-{
-    FilePtr in(std::fopen(source, "rb"));
-    if (!in)
-        return false;
-    FilePtr out(std::fopen(target, "wb"));
-    if (!out)
-        return false;
-    char block[kCopyBlock];
-    size_t read = 0;
-    while ((read = std::fread(block, 1, sizeof block, in.get())) > 0) {
-        if (std::fwrite(block, 1, read, out.get()) != read)
-            return false;
-    }
-    return !std::ferror(in.get()) && std::fclose(out.release()) == 0;
-}
 
 } // namespace
 
@@ -52,7 +27,7 @@ bool CLocalMailsort::RulesEngineForwardMsg(char* addresses)
     const char* sourcePath = GetMQPathName(m_localMail->GetMQId(), ".msg");
     const std::string source = sourcePath != nullptr ? sourcePath : "";
     const char* targetPath = GetMQPathName(entry, ".msg");
-    if (targetPath == nullptr || !CopyQueuedMessage(source.c_str(), targetPath)) {
+    if (targetPath == nullptr || !locmail::CopyFileOver(source, targetPath)) {
         DiscardMQEntry(entry);
         return false;
     }

@@ -1,7 +1,7 @@
 #include "antispam/CAntiSpamConfig.h"
 
 #include "support/TempDir.h"
-#include "suite/log/CaptureLog.h"
+#include "support/CaptureLog.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "bayes/CBayesianFilter.h"
-#include "suite/log/CaptureLog.h"
+#include "support/CaptureLog.h"
 #include "suite/vexclass/OutgoingMail.h"
 
 #include <sys/stat.h>

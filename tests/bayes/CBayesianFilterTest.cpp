@@ -3,7 +3,7 @@
 #include "bayes/CBayesianFilter.h"
 
 #include "antispam/CAntiSpamConfig.h"
-#include "suite/log/CaptureLog.h"
+#include "support/CaptureLog.h"
 #include "suite/vexclass/HostName.h"
 #include "suite/vexclass/OutgoingMail.h"
 

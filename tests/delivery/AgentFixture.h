@@ -2,10 +2,11 @@
 // directory, the scripted store, the composer's recorder, a qxmta.ini, the log.
 #pragma once
 
+#include "DeliveredCount.h"
 #include "Doubles.h"
 #include "delivery/CLocalMail.h"
 #include "delivery/DeliveredCounter.h"
-#include "suite/log/CaptureLog.h"
+#include "support/CaptureLog.h"
 #include "suite/mq/EnvelopeBuilder.h"
 #include "support/TempDir.h"
 

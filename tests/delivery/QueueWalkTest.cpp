@@ -3,7 +3,7 @@
 // process-wide message count.
 #include "AgentFixture.h"
 
-#include "delivery/HeaderSize.h"
+#include "delivery/QueuedHeaderSize.h"
 
 #include "suite/mq/EntryId.h"
 
@@ -80,7 +80,7 @@ TEST(HeaderSizeTest, EndsAfterTheFirstEmptyLine)
         {"", 0},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(locmail::delivery::HeaderSize(c.text.data(), uint32_t(c.text.size())), c.want) << c.text;
+        EXPECT_EQ(locmail::delivery::QueuedHeaderSize(c.text.data(), uint32_t(c.text.size())), c.want) << c.text;
 }
 
 // Nothing is taken off the queue that was not delivered: a text that cannot be

@@ -5,7 +5,8 @@
 
 #include "suite/msgstore/AgentMessage.h"
 #include "suite/msgstore/StoreHomeFixture.h"
-#include "suite/log/CaptureLog.h"
+#include "support/CaptureLog.h"
+#include "support/FilingProbe.h"
 #include "suite/msgstore/CMsgStore.h"
 #include "suite/msgstore/Filing.h"
 #include "suite/msgstore/MailboxOps.h"
@@ -21,6 +22,7 @@
 
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <set>
 
 namespace {
@@ -85,35 +87,31 @@ TEST_F(FileMessageTest, MissingFolderIsMadeAndEachMessageRecordsItsHeaderSplit)
     EXPECT_TRUE(log.LinesOf("Bayesian filter").empty());
 }
 
-struct FailAt : ms::FilingProbe {
-    explicit FailAt(ms::FilingStep s) : step(s) {}
-    bool Reached(ms::FilingStep reached) override { return reached != step; }
-    ms::FilingStep step;
-};
-
 TEST_F(FileMessageTest, EachFailingStepLogsItsCodeAndAFailedFilingIsUndone)
 {
-    FailAt noFile(ms::FilingStep::MessageFileText); // the undo of each step: tests/suite/msgstore
     struct Case {
         const char* home;
         std::string message;
         const char* folder;
-        ms::FilingProbe* probe;
+        std::optional<ms::FilingStep> failAt;
         int code;
         bool junkExists; // afterwards
     } cases[] = {
-        {home.c_str(), Message(kText), nullptr, nullptr, -1, false},
-        {nullptr, Message(kText), "Junk", nullptr, -2, false},
-        {home.c_str(), Message(kText), "a/b", nullptr, -3, false},
-        {home.c_str(), tmp / "gone.msg", "Junk", nullptr, -4, true}, // the folder is made first
-        {home.c_str(), tmp.path().string(), "Junk", nullptr, -7, true},
-        {home.c_str(), Message(kText), "Bare", nullptr, -8, true},
-        {home.c_str(), Message(kText), "Junk", &noFile, -9, true},
+        {home.c_str(), Message(kText), nullptr, std::nullopt, -1, false},
+        {nullptr, Message(kText), "Junk", std::nullopt, -2, false},
+        {home.c_str(), Message(kText), "a/b", std::nullopt, -3, false},
+        {home.c_str(), tmp / "gone.msg", "Junk", std::nullopt, -4, true}, // the folder is made first
+        {home.c_str(), tmp.path().string(), "Junk", std::nullopt, -7, true},
+        {home.c_str(), Message(kText), "Bare", std::nullopt, -8, true},
+        {home.c_str(), Message(kText), "Junk", ms::FilingStep::MessageFileText, -9, true}, // each step's undo: tests/suite/msgstore
     };
     std::filesystem::create_directories(Dir("Bare")); // a directory without its mailbox record
     for (const auto& c : cases) {
         log.Clear();
-        EXPECT_FALSE(FileMessage(c.home, c.message.c_str(), c.folder, c.probe));
+        std::optional<testsupport::FilingProbe> probe;
+        if (c.failAt)
+            probe.emplace(*c.failAt);
+        EXPECT_FALSE(FileMessage(c.home, c.message.c_str(), c.folder));
         EXPECT_EQ(log.LinesOf("Bayesian filter"),
                   Lines{"1 Bayesian filter: FileMessage - Catch error: " + std::to_string(c.code)});
         EXPECT_EQ(std::filesystem::is_directory(Dir("Junk")), c.junkExists) << c.code;

@@ -1,7 +1,7 @@
 // ChangeSubject and AddXHeader: the rewritten copies, and the failure codes.
 #include "rewrite/MessageRewrite.h"
 
-#include "suite/log/CaptureLog.h"
+#include "support/CaptureLog.h"
 
 #include "support/TempDir.h"
 

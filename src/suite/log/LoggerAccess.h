@@ -1,4 +1,5 @@
-// Internal to the log folder: the one spdlog logger behind LogMessage.
+// The one spdlog logger behind LogMessage: for the log folder, and for the
+// tests' log capture (tests/support/CaptureLog), which swaps its sinks.
 #pragma once
 
 #include <spdlog/logger.h>

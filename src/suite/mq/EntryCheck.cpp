@@ -4,7 +4,6 @@
 #include "suite/platform/Files.h"
 #include "suite/platform/UniqueFd.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -41,12 +40,12 @@ ParsedEnvelope ReadEntryEnvelope(const QueuePaths& paths, uint32_t id)
 
 ParsedEnvelope ReadEnvelopeFile(const std::string& path, uint32_t id)
 {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st;
-    if (!fd || ::fstat(fd.get(), &st) != 0)
-        return Unreadable(errno);
-    if (!S_ISREG(st.st_mode))
+    UniqueFd fd = OpenRegularFile(path, &st);
+    if (!fd && (errno == EISDIR || errno == EINVAL))
         return Fault("envelope is not a regular file");
+    if (!fd)
+        return Unreadable(errno);
     if (st.st_size > kMaxEnvelopeBytes)
         return Fault("envelope is too large (" + std::to_string(st.st_size) + " bytes)");
     std::string text;

@@ -26,7 +26,7 @@ struct stEnvList {
     int32_t count;
 };
 
-// Sender record. Bit 0x80 of flags marks returned mail while it is composed.
+// Sender record. Bit 0x80 of flags is kReturnedMailFlag (below).
 struct _envFrom {
     char* address;
     char* info;
@@ -52,6 +52,11 @@ struct stEnvelope {
 
 namespace locmail::mq {
 
+// Marks a sender record handed to the bounce service: the agent sets it while it
+// returns mail for a recipient without a mailbox (its status 11) and clears it
+// afterwards; the spam bounce's refusal record always carries it, with the kind
+// "DSN" in its channel field. Returned mail reads it as "no such mailbox"
+// unless the kind says refusal (ReturnedMail.h).
 inline constexpr uint32_t kReturnedMailFlag = 0x80;
 
 // Appends ITEM after the last node and raises the count by one.

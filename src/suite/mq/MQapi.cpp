@@ -8,6 +8,7 @@
 #include "suite/mq/QueueLayout.h"
 #include "suite/mq/QueueState.h"
 #include "suite/mq/WalkRegistry.h"
+#include "suite/platform/ConfigKeys.h"
 #include "suite/platform/Files.h"
 #include "suite/platform/Profile.h"
 
@@ -24,9 +25,11 @@ std::string ResolveQueueDirectory(const std::string& queueName, const std::strin
 {
     if (!queueName.empty() && queueName.front() == '/')
         return queueName;
+    namespace config = locmail::config;
     char configured[kConfigPathSize];
-    unsigned long n =
-        GetPrivateProfileStringA("Gateway", "QueueDirectory", "", configured, sizeof configured, "qxmta.ini");
+    unsigned long n = GetPrivateProfileStringA(config::kQueueDirectory.section, config::kQueueDirectory.name,
+                                               config::kQueueDirectory.fallback, configured, sizeof configured,
+                                               config::kConfigFile);
     if (n == 0) {
         QueueLog(module, 1, "Message queue directory not configured ([Gateway] QueueDirectory in qxmta.ini)");
         return {};

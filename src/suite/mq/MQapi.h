@@ -5,7 +5,7 @@
 // Contract:
 //  - MQInit(queueName, moduleName): an absolute queueName is the queue
 //    directory itself; anything else means [Gateway] QueueDirectory of
-//    qxmta.ini. True when that directory has a usable layout; the directory
+//    qxmta.ini (default /var/spool/locmail, platform/ConfigKeys.h). True when that directory has a usable layout; the directory
 //    and the module name (under which the library logs) are then kept for the
 //    calling thread, and for the process's threads that never called MQInit
 //    (QueueState.h). False, with a level-1 line, otherwise; a failed MQInit

@@ -1,6 +1,6 @@
 #include "suite/mq/RetryPolicy.h"
 
-#include "suite/platform/Profile.h"
+#include "suite/platform/ConfigKeys.h"
 
 #include <algorithm>
 
@@ -8,13 +8,10 @@ namespace locmail::mq {
 
 RetryPolicy ReadRetryPolicy()
 {
-    RetryPolicy defaults;
-    auto read = [](const char* key, int64_t def) {
-        return static_cast<int64_t>(GetPrivateProfileIntA("Queue", key, static_cast<int>(def), "qxmta.ini"));
-    };
-    int64_t holdAfter = read("HoldAfterCrashes", defaults.holdAfterCrashes);
-    return {read("RetryMinSeconds", defaults.minSeconds), read("RetryMaxSeconds", defaults.maxSeconds),
-            read("MaxLifetimeSeconds", defaults.maxLifetimeSeconds),
+    namespace config = locmail::config;
+    auto read = [](const config::NumberKey& key) { return static_cast<int64_t>(config::ReadNumber(key)); };
+    int64_t holdAfter = read(config::kHoldAfterCrashes);
+    return {read(config::kRetryMinSeconds), read(config::kRetryMaxSeconds), read(config::kMaxLifetimeSeconds),
             static_cast<uint32_t>(std::clamp<int64_t>(holdAfter, 0, 1000000))};
 }
 

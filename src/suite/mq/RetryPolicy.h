@@ -1,11 +1,11 @@
 // When a deferred recipient is tried again, and when the queue gives up.
-// Read from qxmta.ini, section [Queue]:
-//   RetryMinSeconds     the wait after the first deferral (default 60)
-//   RetryMaxSeconds     the longest wait (default 3600)
+// Read from qxmta.ini, section [Queue] (defaults in platform/ConfigKeys.h):
+//   RetryMinSeconds     the wait after the first deferral
+//   RetryMaxSeconds     the longest wait
 //   MaxLifetimeSeconds  the age after which an entry is not deferred any more
-//                       but returned to its sender (default 432000, 5 days)
+//                       but returned to its sender
 //   HoldAfterCrashes    tries that stopped the delivery process (crash, kill,
-//                       hang) after which an entry is held (default 3; 0 never)
+//                       hang) after which an entry is held (0 never)
 // 0 is a valid value for each.
 //
 // Contract: the wait after the Nth deferral is RetryMinSeconds doubled N-1
@@ -15,15 +15,17 @@
 // Failure modes: none; a missing file or key gives the defaults.
 #pragma once
 
+#include "suite/platform/ConfigKeys.h"
+
 #include <cstdint>
 
 namespace locmail::mq {
 
 struct RetryPolicy {
-    int64_t minSeconds = 60;
-    int64_t maxSeconds = 3600;
-    int64_t maxLifetimeSeconds = 432000;
-    uint32_t holdAfterCrashes = 3;
+    int64_t minSeconds = config::kRetryMinSeconds.fallback;
+    int64_t maxSeconds = config::kRetryMaxSeconds.fallback;
+    int64_t maxLifetimeSeconds = config::kMaxLifetimeSeconds.fallback;
+    uint32_t holdAfterCrashes = config::kHoldAfterCrashes.fallback;
 };
 
 RetryPolicy ReadRetryPolicy();

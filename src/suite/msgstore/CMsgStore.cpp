@@ -5,6 +5,7 @@
 #include "suite/msgstore/Filing.h"
 #include "suite/msgstore/FolderMaker.h"
 #include "suite/msgstore/FolderPath.h"
+#include "suite/msgstore/HeaderSplit.h"
 #include "suite/msgstore/HomeName.h"
 #include "suite/msgstore/OpResult.h"
 #include "suite/msgstore/StatusDate.h"
@@ -12,7 +13,7 @@
 #include "suite/msgstore/StoreHome.h"
 #include "suite/msgstore/UsersDirectory.h"
 #include "suite/platform/Bounded.h"
-#include "suite/platform/Profile.h"
+#include "suite/platform/ConfigKeys.h"
 
 #include <cerrno>
 #include <cstring>
@@ -48,27 +49,13 @@ std::optional<Failure> AddressFailure(const char* address)
 // The receipt time as a status record, for a caller that passed none.
 _msgstat StatNow(std::string_view text)
 {
-    _msgstat s{};
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    SetStatusLocalTime(s, local);
-    long offset = local.tm_gmtoff / 60;
-    s.zoneWest = offset < 0 ? 1 : 0;
-    offset = offset < 0 ? -offset : offset;
-    s.zoneHours = static_cast<std::uint8_t>(offset / 60);
-    s.zoneMinutes = static_cast<std::uint8_t>(offset % 60);
-    auto blank = text.find("\r\n\r\n");
-    s.headerSize = static_cast<std::uint32_t>(blank == std::string_view::npos ? text.size() : blank + 2);
+    _msgstat s;
+    StampReceiptTime(s);
+    s.headerSize = static_cast<std::uint32_t>(SplitFiledHeader(text).headerSize);
     return s;
 }
 
-std::string HomeDirSetting()
-{
-    char value[kHomeDirBuffer];
-    GetPrivateProfileStringA("MsgStore", "HomeDir", "", value, sizeof value, "qxmta.ini");
-    return value;
-}
+std::string HomeDirSetting() { return locmail::config::ReadText(locmail::config::kStoreHome); }
 
 } // namespace
 
@@ -102,9 +89,8 @@ struct CMsgStore::State {
             return bad;
         if (auto unavailable = OpenUsers())
             return unavailable;
-        DirectoryResult r = users->Find(address, out);
-        if (r == DirectoryResult::NotFound && kind != Kind::User)
-            r = users->FindSharedByLocalPart(address, out);
+        // A user is found by the whole address only; a rule's "Support" may name a shared mailbox.
+        const DirectoryResult r = kind == Kind::User ? users->Find(address, out) : users->FindRecipient(address, out);
         switch (r) {
         case DirectoryResult::Ok: break;
         case DirectoryResult::Failed: return DirectoryFailed();

@@ -7,6 +7,7 @@
 #include "suite/msgstore/DeliveryScope.h"
 #include "suite/msgstore/FilingParts.h"
 #include "suite/msgstore/FilingReplay.h"
+#include "suite/msgstore/FilingStep.h"
 #include "suite/msgstore/FolderPath.h"
 #include "suite/msgstore/MailboxOps.h"
 #include "suite/msgstore/MessageFile.h"
@@ -30,14 +31,12 @@ constexpr std::time_t kDeliveredKeepSeconds = 30 * 24 * 3600;
 constexpr unsigned kPruneEvery = 256;
 constexpr int kPruneLimit = 1024;
 
-bool Allowed(FilingProbe* probe, FilingStep step) { return probe == nullptr || probe->Reached(step); }
-
 // The steps of a new copy, under the lock; each undoes its predecessors when it fails.
 class FilingSteps {
 public:
     FilingSteps(const FilingRequest& request, const std::string& folder, const std::string& folderDir, mailbox& mbx,
-                FolderRelations& rels, FilingProbe* probe)
-        : req_(request), folder_(folder), dir_(folderDir), mbx_(mbx), rels_(rels), probe_(probe)
+                FolderRelations& rels)
+        : req_(request), folder_(folder), dir_(folderDir), mbx_(mbx), rels_(rels)
     {
     }
 
@@ -66,13 +65,13 @@ public:
         if (!bodyTx.began())
             return RecordFailed("beginning the msgbody transaction", kDbError, rels_.body);
 
-        int rc = Allowed(probe_, FilingStep::AddMsgStat) ? AddMsgStat(rels_.stat, uid, stat) : kDbError;
+        int rc = ReachFilingStep(FilingStep::AddMsgStat) ? AddMsgStat(rels_.stat, uid, stat) : kDbError;
         if (rc != kOk)
             return RecordFailed("AddMsgStat", rc, rels_.stat);
-        rc = Allowed(probe_, FilingStep::AddMsgEnv) ? AddMsgEnv(rels_.env, key, req_.envelope) : kDbError;
+        rc = ReachFilingStep(FilingStep::AddMsgEnv) ? AddMsgEnv(rels_.env, key, req_.envelope) : kDbError;
         if (rc != kOk)
             return RecordFailed("AddMsgEnv", rc, rels_.env);
-        rc = Allowed(probe_, FilingStep::AddMsgBody) ? AddMsgBody(rels_.body, rels_.env, key, key, req_.bodyStructure)
+        rc = ReachFilingStep(FilingStep::AddMsgBody) ? AddMsgBody(rels_.body, rels_.env, key, key, req_.bodyStructure)
                                                      : kDbError;
         if (rc != kOk)
             return RecordFailed("AddMsgBody", rc, rels_.body);
@@ -128,7 +127,7 @@ private:
         ++next.recentMsgs;
         ++next.unseenMsgs;
         ++next.uidNext;
-        if (!Allowed(probe_, FilingStep::StatsUpdate))
+        if (!ReachFilingStep(FilingStep::StatsUpdate))
             return FilingFailure(FilingStatus::StatsUpdateFailed, EIO, "UpdateMbxStat failed");
         if (int rc = UpdateMbxStat(mbx_, folder_.c_str(), next, kUpdateAll); rc != kOk)
             return FilingFailure(FilingStatus::StatsUpdateFailed, OperationErrno(rc, mbx_), "UpdateMbxStat failed");
@@ -151,11 +150,11 @@ private:
     bool WriteFile(const std::string& path)
     {
         errno = 0;
-        if (!Allowed(probe_, FilingStep::MessageFileCreate)) {
+        if (!ReachFilingStep(FilingStep::MessageFileCreate)) {
             errno = EIO;
             return false;
         }
-        return WriteMessageFile(path, req_.text, [&] { return Allowed(probe_, FilingStep::MessageFileText); });
+        return WriteMessageFile(path, req_.text, [&] { return ReachFilingStep(FilingStep::MessageFileText); });
     }
 
     // Undoes the record steps up to and including LAST, latest first.
@@ -173,7 +172,6 @@ private:
     const std::string& dir_;
     mailbox& mbx_;
     FolderRelations& rels_;
-    FilingProbe* probe_;
 };
 
 // Old delivery records go now and then; a failure here costs nothing but space.
@@ -193,9 +191,9 @@ std::optional<DeliveryRecord> CurrentDelivery(const std::string& folder)
 
 // What the lock protects: the replay check, the folder's record and the new copy.
 FilingResult FileLocked(const FilingRequest& req, const std::string& folder, const std::string& dir, mailbox& mbx,
-                        FolderRelations& rels, FilingProbe* probe)
+                        FolderRelations& rels)
 {
-    Allowed(probe, FilingStep::StatsRead);
+    ReachFilingStep(FilingStep::StatsRead);
     // One transaction for everything the filing reads and writes in the home's
     // relation; its commit is the filing's commit point.
     locmail::db::Transaction mbxTx(*mbx.connection());
@@ -227,7 +225,7 @@ FilingResult FileLocked(const FilingRequest& req, const std::string& folder, con
             return FilingFailure(FilingStatus::NoSuchFolder, ENOENT, "folder directory " + dir + " is missing");
         return FilingFailure(FilingStatus::RelationUnavailable, OperationErrno(kNotOpen, *rel), rel->lastError());
     }
-    FilingResult result = FilingSteps(req, folder, dir, mbx, rels, probe).Run(current, delivery, mbxTx);
+    FilingResult result = FilingSteps(req, folder, dir, mbx, rels).Run(current, delivery, mbxTx);
     if (result.ok())
         PruneNowAndThen(mbx);
     return result;
@@ -257,7 +255,7 @@ void FilingRequest::Describe(const mail_envelope* parsedEnvelope, const mail_bod
     bodyStructure = locmail::cclient::ImapBodyStructure(parsedBody);
 }
 
-FilingResult FileIntoFolder(diamondBase& base, const FilingRequest& req, FilingProbe* probe)
+FilingResult FileIntoFolder(diamondBase& base, const FilingRequest& req)
 {
     if (req.text.size() > std::numeric_limits<std::uint32_t>::max())
         return FilingFailure(FilingStatus::MessageFileFailed, EFBIG, "message larger than 4 GiB");
@@ -284,14 +282,13 @@ FilingResult FileIntoFolder(diamondBase& base, const FilingRequest& req, FilingP
         return FilingFailure(FilingStatus::LockFailed, lockError, "locking " + mbx.FilePath(".id0") + " failed");
     struct Unlock {
         mailbox& rel;
-        FilingProbe* probe;
         ~Unlock()
         {
-            Allowed(probe, FilingStep::Unlock);
+            ReachFilingStep(FilingStep::Unlock);
             rel.unlock();
         }
-    } unlock{mbx, probe};
-    return FileLocked(req, folder, *dir, mbx, rels, probe);
+    } unlock{mbx};
+    return FileLocked(req, folder, *dir, mbx, rels);
 }
 
 } // namespace locmail::msgstore

@@ -98,26 +98,6 @@ struct FilingRequest {
     void Describe(const mail_envelope* parsedEnvelope, const mail_bodystruct* parsedBody);
 };
 
-// Points of the transaction, in order, for tests that fail or stop it there.
-enum class FilingStep {
-    StatsRead,
-    AddMsgStat,
-    AddMsgEnv,
-    AddMsgBody,
-    StatsUpdate,     // in the home's transaction, after the delivery key
-    MessageFileCreate,
-    MessageFileText, // after the six prefix bytes, before the text
-    Unlock,
-};
-
-// A test seam: Reached is called at each step before it runs; returning false
-// makes that step fail as if the library had (StatsRead and Unlock cannot fail).
-class FilingProbe {
-public:
-    virtual ~FilingProbe() = default;
-    virtual bool Reached(FilingStep step) = 0;
-};
-
-FilingResult FileIntoFolder(diamondBase& base, const FilingRequest& request, FilingProbe* probe = nullptr);
+FilingResult FileIntoFolder(diamondBase& base, const FilingRequest& request);
 
 } // namespace locmail::msgstore

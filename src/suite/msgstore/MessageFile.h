@@ -24,8 +24,8 @@ inline constexpr std::string_view kMessagePrefix{"\x11\x00\x00\x00\r\n", 6};
 std::string MessageFilePath(std::string_view folderDir, std::uint32_t uid);
 
 // BETWEEN, when given, runs after the prefix is written and before the text
-// (a seam for tests that stop a filing half-way); false fails the write there
-// with EIO.
+// (the filing's MessageFileText step, FilingStep.h); false fails the write
+// there with EIO.
 [[nodiscard]] bool WriteMessageFile(const std::string& path, std::string_view text,
                                     const std::function<bool()>& between = {});
 [[nodiscard]] bool ReadMessageFile(const std::string& path, std::string& text);

@@ -1,5 +1,7 @@
 #include "suite/msgstore/StatusDate.h"
 
+#include <cstring>
+
 namespace locmail::msgstore {
 
 void SetStatusDate(_msgstat& record, const locmail::cclient::DateFields& date)
@@ -23,6 +25,19 @@ void SetStatusLocalTime(_msgstat& record, const std::tm& local)
     record.hours = static_cast<std::uint8_t>(local.tm_hour);
     record.minutes = static_cast<std::uint8_t>(local.tm_min);
     record.seconds = static_cast<std::uint8_t>(local.tm_sec);
+}
+
+void StampReceiptTime(_msgstat& record, std::time_t now)
+{
+    std::memset(&record, 0, sizeof record);
+    std::tm local{};
+    localtime_r(&now, &local);
+    SetStatusLocalTime(record, local);
+    long offset = local.tm_gmtoff / 60;
+    record.zoneWest = offset < 0 ? 1 : 0;
+    offset = offset < 0 ? -offset : offset;
+    record.zoneHours = static_cast<std::uint8_t>(offset / 60);
+    record.zoneMinutes = static_cast<std::uint8_t>(offset % 60);
 }
 
 } // namespace locmail::msgstore

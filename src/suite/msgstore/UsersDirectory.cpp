@@ -119,6 +119,12 @@ DirectoryResult UsersDirectory::FindSharedByLocalPart(std::string_view address, 
     return rc == SQLITE_DONE ? DirectoryResult::Ok : Failed();
 }
 
+DirectoryResult UsersDirectory::FindRecipient(std::string_view address, Account& out)
+{
+    const DirectoryResult found = Find(address, out);
+    return found == DirectoryResult::NotFound ? FindSharedByLocalPart(address, out) : found;
+}
+
 DirectoryResult UsersDirectory::List(std::vector<Account>& out)
 {
     out.clear();

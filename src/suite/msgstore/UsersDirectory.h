@@ -56,6 +56,9 @@ public:
 
     DirectoryResult Find(std::string_view address, Account& out);
     DirectoryResult FindSharedByLocalPart(std::string_view address, Account& out);
+    // A recipient as delivery finds it: the account registered under ADDRESS,
+    // else the one shared mailbox whose local part ADDRESS has.
+    DirectoryResult FindRecipient(std::string_view address, Account& out);
     // The account whose home is HOME (relative), if any.
     DirectoryResult FindByHome(std::string_view home, Account& out);
     DirectoryResult List(std::vector<Account>& out); // by address, users and shared alike

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -42,6 +43,12 @@ bool IsDirectory(const std::string& path)
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool IsRegularFile(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 int MakeDirectory(const std::string& path, unsigned mode)
 {
     return ::mkdir(path.c_str(), mode) == 0 ? 0 : -1;
@@ -61,11 +68,19 @@ bool WriteAll(int fd, std::string_view data)
     return true;
 }
 
-bool ReadAllFrom(int fd, std::string& out)
+bool ReadAllFrom(int fd, std::string& out, std::size_t maxSize)
 {
-    char chunk[65536];
+    constexpr std::size_t kChunk = 64 * 1024;
     for (;;) {
-        ssize_t n = ::read(fd, chunk, sizeof chunk);
+        const std::size_t used = out.size();
+        if (used == out.capacity())
+            out.reserve(used + std::max(used, kChunk));
+        std::size_t room = out.capacity() - used;
+        if (maxSize != std::string::npos) // up to the limit and one byte beyond it, so that going past it shows
+            room = std::min(room, maxSize - std::min(maxSize, used) + 1);
+        out.resize(used + room);
+        const ssize_t n = ::read(fd, out.data() + used, room);
+        out.resize(used + (n > 0 ? static_cast<std::size_t>(n) : 0));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -73,22 +88,43 @@ bool ReadAllFrom(int fd, std::string& out)
         }
         if (n == 0)
             return true;
-        out.append(chunk, static_cast<std::size_t>(n));
+        if (out.size() > maxSize) {
+            errno = EFBIG;
+            return false;
+        }
     }
+}
+
+UniqueFd OpenRegularFile(const std::string& path, struct stat* info)
+{
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat st;
+    if (!fd || ::fstat(fd.get(), &st) != 0)
+        return {};
+    if (!S_ISREG(st.st_mode)) {
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return {};
+    }
+    const int flags = ::fcntl(fd.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
+        return {};
+    if (info != nullptr)
+        *info = st;
+    return fd;
 }
 
 bool ReadWholeFile(const std::string& path, std::string& out)
 {
     out.clear();
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st;
+    UniqueFd fd = OpenRegularFile(path, &st);
     if (!fd)
         return false;
-    struct stat st;
-    if (::fstat(fd.get(), &st) == 0 && st.st_size > 0)
-        out.reserve(static_cast<std::size_t>(st.st_size));
+    // One byte beyond the size, so that a file read to its end needs no second allocation.
+    out.reserve(static_cast<std::size_t>(st.st_size) + 1);
     if (ReadAllFrom(fd.get(), out))
         return true;
-    int saved = errno;
+    const int saved = errno;
     out.clear();
     errno = saved;
     return false;
@@ -97,12 +133,14 @@ bool ReadWholeFile(const std::string& path, std::string& out)
 bool CopyFileOver(const std::string& src, const std::string& dst)
 {
     std::string data;
-    if (!ReadWholeFile(src, data))
-        return false;
     struct stat st;
-    unsigned mode = ::stat(src.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
-    UniqueFd out(::open(dst.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode));
-    return out && WriteAll(out.get(), data);
+    UniqueFd in = OpenRegularFile(src, &st);
+    if (!in || !ReadAllFrom(in.get(), data))
+        return false;
+    UniqueFd out(::open(dst.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 07777));
+    if (!out || !WriteAll(out.get(), data))
+        return false;
+    return ::close(out.release()) == 0;
 }
 
 namespace {

@@ -3,6 +3,11 @@
 // never exceptions: a missing file is a normal outcome for most callers.
 #pragma once
 
+#include "suite/platform/UniqueFd.h"
+
+#include <sys/stat.h>
+
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -17,18 +22,32 @@ bool IsAbsoluteBelowRoot(const std::string& path);
 
 bool FileExists(const std::string& path);   // anything at PATH (follows links)
 bool IsDirectory(const std::string& path);
+bool IsRegularFile(const std::string& path); // follows links
 
 // One level, like _mkdir: 0 on success, else -1 with errno set (EEXIST when it exists).
 int MakeDirectory(const std::string& path, unsigned mode = 0755);
 
-// Copies SRC over DST (replacing it), like CopyFileA with overwrite; false with errno on failure.
+// Copies SRC over DST (replacing it), like CopyFileA with overwrite; false with
+// errno on failure (SRC is read as ReadWholeFile does; a failed close counts).
 bool CopyFileOver(const std::string& src, const std::string& dst);
 
-// Reads the whole file into OUT; false with errno on failure (OUT then empty).
+// Opens PATH for reading, never waiting on it: a FIFO without a writer or a
+// device must not stall whoever reads a settings or message file, so the open
+// does not block and anything but a regular file is refused: EISDIR for a
+// directory, EINVAL for a FIFO, device or socket (the last link followed).
+// INFO, when given, receives fstat of the opened file. The descriptor reads
+// blocking again. Empty with errno on failure.
+UniqueFd OpenRegularFile(const std::string& path, struct stat* info = nullptr);
+
+// Reads the regular file PATH whole into OUT, opened as OpenRegularFile does;
+// false with errno on failure (OUT then empty).
 bool ReadWholeFile(const std::string& path, std::string& out);
 
-// Appends everything FD yields until its end to OUT, retrying EINTR; false with errno on a read error.
-bool ReadAllFrom(int fd, std::string& out);
+// Appends everything FD yields until its end to OUT, retrying EINTR; false with
+// errno on a read error, or EFBIG once OUT would hold more than MAX_SIZE bytes
+// (OUT then keeps what was read). The one read loop of the tree: every whole-file
+// reader ends here.
+bool ReadAllFrom(int fd, std::string& out, std::size_t maxSize = std::string::npos);
 
 // Writes all of DATA to FD, retrying short writes and EINTR; false with errno on failure.
 bool WriteAll(int fd, std::string_view data);

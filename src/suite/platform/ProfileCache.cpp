@@ -3,9 +3,7 @@
 #include "suite/platform/Files.h"
 #include "suite/platform/UniqueFd.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <utility>
@@ -55,10 +53,10 @@ std::shared_ptr<const ProfileData> ProfileCache::Load(const std::string& path)
 std::shared_ptr<const ProfileData> ProfileCache::ReadAndParse(const std::string& path)
 {
     entries_.erase(path);
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st;
+    UniqueFd fd = OpenRegularFile(path, &st);
     Identity opened;
-    if (!fd || ::fstat(fd.get(), &st) != 0 || !IdentityOf(st, opened))
+    if (!fd || !IdentityOf(st, opened))
         return nullptr;
     std::string text;
     text.reserve(static_cast<std::size_t>(st.st_size));

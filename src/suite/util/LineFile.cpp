@@ -133,11 +133,13 @@ LineFile* OpenLineFile(const char* path, unsigned long access, int extraFlags)
         return nullptr;
     }
     bool forWriting = access == GENERIC_WRITE;
-    int flags = (forWriting ? O_WRONLY : O_RDONLY) | O_CLOEXEC | extraFlags;
-    UniqueFd fd(::open(path, flags, 0600));
+    // An existing file opened to be read must be a regular one: a FIFO would stall the reader.
+    const bool readExisting = !forWriting && extraFlags == 0;
+    UniqueFd fd = readExisting ? OpenRegularFile(path)
+                               : UniqueFd(::open(path, (forWriting ? O_WRONLY : O_RDONLY) | O_CLOEXEC | extraFlags, 0600));
     if (!fd)
         return nullptr;
-    // A directory opens for reading but has no lines; say so now rather than at the first read.
+    // A directory opens for writing no more than for reading; say so now rather than at the first write.
     struct stat st;
     if (::fstat(fd.get(), &st) != 0)
         return nullptr;

@@ -29,8 +29,9 @@ inline constexpr unsigned long GENERIC_WRITE = 0x40000000UL;
 // Opens an existing file: for reading with GENERIC_READ, for writing at its
 // start (without truncating) with GENERIC_WRITE. FLAGS is accepted for the
 // callers' signature (they pass 1) and has no meaning here.
-// Null on failure: the file cannot be opened, is a directory (EISDIR), or ACCESS
-// is not exactly one of the two (EINVAL).
+// Null on failure: the file cannot be opened, is a directory (EISDIR), is opened
+// for reading and is no regular file (EINVAL; a FIFO is never waited on), or
+// ACCESS is not exactly one of the two (EINVAL).
 locmail::LineFile* FileOpen(const char* path, unsigned long access, int flags);
 
 // Creates PATH, or truncates it when it exists, and opens it with ACCESS

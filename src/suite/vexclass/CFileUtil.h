@@ -8,8 +8,9 @@
 // Failure modes:
 // - the file does not exist (ENOENT), or exists and is empty: buffer null,
 //   length 0, no throw;
-// - anything else (no path, a directory, a path through a plain file, no
-//   permission, a read error, no memory): throws CFileUtilException whose code is
+// - anything else (no path, a directory, a FIFO, device or socket (EINVAL:
+//   never waited on), a path through a plain file, no permission, a read
+//   error, no memory): throws CFileUtilException whose code is
 //   the errno value and whose message is "Cannot read file (SYSTEM ERROR): PATH".
 //   buffer and length are then null and 0.
 #pragma once

@@ -1,17 +1,15 @@
 #include "suite/vexclass/CVEXIniSetting.h"
 
-#include "suite/platform/Profile.h"
+#include "suite/platform/ConfigKeys.h"
 #include "suite/vexclass/HostName.h"
 
-#include <array>
 
 CVEXIniSetting::CVEXIniSetting() = default;
 
 std::string CVEXIniSetting::GetPostmaster() const
 {
-    std::array<char, 512> value{};
-    GetPrivateProfileStringA("Mail", "Postmaster", "", value.data(), value.size(), "qxmta.ini");
-    if (value[0] != '\0')
-        return value.data();
+    std::string value = locmail::config::ReadText(locmail::config::kPostmaster);
+    if (!value.empty())
+        return value;
     return "postmaster@" + locmail::LocalHostName();
 }

@@ -19,9 +19,9 @@
 //    library) that REASON names; when REASON names none, all of them; when the
 //    entry has no readable envelope, the single recipient "unknown".
 // ReturnedMailStatus: kind "DSN" in the record's channel field (a refusal by
-// the recipient's filter: spam, a blocked relay) gives 5.7.1; else flag bit
-// 0x80 (no mailbox for the recipient) 5.1.1; anything else 5.2.0 (a mailbox
-// problem the flags do not tell apart: disabled or failing).
+// the recipient's filter: spam, a blocked relay) gives 5.7.1; else the flag
+// mq::kReturnedMailFlag (0x80: no mailbox for the recipient) 5.1.1; anything
+// else 5.2.0 (a mailbox problem the flags do not tell apart: disabled or failing).
 // Failure modes: SendReturnedMail throws CMimeMsgException when the queued
 // message cannot be read (errno value), FROM's address is not valid
 // (kBadMessage) or the queue refuses (kQueueFailure, see MailQueue.h).

@@ -1,6 +1,6 @@
 #include "suite/cclient/FlagParser.h"
 
-#include "suite/log/CaptureLog.h"
+#include "support/CaptureLog.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "suite/cclient/ImapSyntax.h"
 
-#include "suite/log/CaptureLog.h"
+#include "support/CaptureLog.h"
 #include "suite/cclient/ParseText.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 #include "suite/cclient/MessageParser.h"
 
 #include "suite/cclient/ParseText.h"
-#include "suite/log/CaptureLog.h"
+#include "support/CaptureLog.h"
 
 #include <gtest/gtest.h>
 

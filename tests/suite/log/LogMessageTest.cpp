@@ -1,4 +1,4 @@
-#include "suite/log/CaptureLog.h"
+#include "support/CaptureLog.h"
 #include "suite/log/LogMessage.h"
 
 #include "support/TempDir.h"

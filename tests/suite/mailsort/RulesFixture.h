@@ -4,7 +4,7 @@
 #pragma once
 
 #include "suite/cclient/MessageParser.h"
-#include "suite/log/CaptureLog.h"
+#include "support/CaptureLog.h"
 #include "suite/mailsort/Mailsort.h"
 #include "suite/mailsort/MessageView.h"
 #include "suite/msgstore/CMsgStore.h"

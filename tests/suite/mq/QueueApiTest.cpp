@@ -1,6 +1,6 @@
 #include "QueueFixture.h"
 
-#include "suite/log/CaptureLog.h"
+#include "support/CaptureLog.h"
 #include "suite/mq/DeliveryKey.h"
 #include "suite/mq/OutgoingKey.h"
 #include "suite/mq/QueueListing.h"
@@ -95,7 +95,7 @@ TEST_F(QueueTest, AQueueDirectoryMissingOrNotConfiguredIsRefusedAndALostOneIsUnr
     EXPECT_FALSE(MQInit((tmp_ / "nowhere").c_str(), "Mod"));
     const std::string config = tmp_ / "qxmta.ini";
     ::setenv("LOCMAIL_CONFIG", config.c_str(), 1);
-    testsupport::WriteFile(config, "[Options]\nX=1\n");
+    testsupport::WriteFile(config, "[Gateway]\nQueueDirectory=\n");
     EXPECT_FALSE(MQInit("Queue", "Mod"));
     testsupport::WriteFile(config, "[gateway]\nQueueDirectory = relative/dir\n");
     EXPECT_FALSE(MQInit("", "Mod"));

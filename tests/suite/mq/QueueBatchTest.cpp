@@ -2,7 +2,7 @@
 // until one MakeDurable for their batch has succeeded.
 #include "QueueFixture.h"
 
-#include "suite/log/CaptureLog.h"
+#include "support/CaptureLog.h"
 
 #include <gmock/gmock.h>
 

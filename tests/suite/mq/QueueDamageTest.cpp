@@ -1,6 +1,6 @@
 #include "QueueFixture.h"
 
-#include "suite/log/CaptureLog.h"
+#include "support/CaptureLog.h"
 #include "suite/mq/HoldArea.h"
 #include "suite/mq/QueueListing.h"
 

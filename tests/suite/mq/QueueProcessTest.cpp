@@ -2,7 +2,7 @@
 // killed at every step of an inject.
 #include "QueueFixture.h"
 
-#include "suite/log/CaptureLog.h"
+#include "support/CaptureLog.h"
 #include "suite/mq/StepObserver.h"
 
 #include <gmock/gmock.h>

@@ -2,7 +2,7 @@
 // until the queue lifetime ends; the rest of the entry is let go.
 #include "QueueFixture.h"
 
-#include "suite/log/CaptureLog.h"
+#include "support/CaptureLog.h"
 #include "suite/mq/EnvelopeFormat.h"
 #include "suite/mq/QueueListing.h"
 

@@ -7,6 +7,7 @@
 #include "suite/db/SqliteErrno.h"
 #include "suite/db/SqliteOwners.h"
 #include "suite/platform/UniqueFd.h"
+#include "support/FilingProbe.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -27,18 +28,6 @@ namespace ms = locmail::msgstore;
 
 using FilingTest = StoreFixture;
 
-// Fails the one step it is given, or dies there as kill -9 would take it.
-struct StepProbe : ms::FilingProbe {
-    StepProbe(ms::FilingStep s, bool die = false) : step(s), die(die) {}
-    bool Reached(ms::FilingStep reached) override
-    {
-        if (reached == step && die)
-            ::raise(SIGKILL);
-        return reached != step;
-    }
-    ms::FilingStep step;
-    bool die;
-};
 
 // The agent stops on 4, defers one recipient on 17, returns the message on
 // 18 and 6: a failure's errno decides, except for the folder codes.
@@ -129,8 +118,10 @@ TEST_F(FilingTest, FailedStepIsUndoneAndTheRetryFilesItUnderTheSameUid)
             mailbox mbx(&base, home.c_str(), "mailbox");
             ASSERT_EQ(UpdateMbxStat(mbx, "inbox", before, ms::kUpdateAll), ms::kOk);
         }
-        StepProbe probe(c.step);
-        ms::FilingResult r = File("inbox", text, &probe);
+        ms::FilingResult r = [&] {
+            testsupport::FilingProbe failing(c.step);
+            return File("inbox", text);
+        }();
         EXPECT_EQ(r.status, c.want) << ms::FilingStatusName(r.status);
         EXPECT_NE(r.error, 0);
 
@@ -361,8 +352,8 @@ TEST_F(FilingTest, KilledFilerAndItsRetryLeaveExactlyOneCopy)
         if (pid == 0) {
             diamondBase own;
             ms::DeliveryScope scope(key, "alice@example.org");
-            StepProbe probe(step, true);
-            (void)ms::FileIntoFolder(own, Request("inbox", doomed), &probe);
+            testsupport::FilingProbe dying(step, true);
+            (void)ms::FileIntoFolder(own, Request("inbox", doomed));
             _exit(0); // not reached: the probe kills the process
         }
         int status = 0;

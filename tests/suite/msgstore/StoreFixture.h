@@ -86,9 +86,9 @@ protected:
         return req;
     }
 
-    ms::FilingResult File(const std::string& folder, const std::string& text, ms::FilingProbe* probe = nullptr)
+    ms::FilingResult File(const std::string& folder, const std::string& text)
     {
-        return ms::FileIntoFolder(base, Request(folder, text), probe);
+        return ms::FileIntoFolder(base, Request(folder, text));
     }
 
     mbxstat Stat(const std::string& folder)

@@ -2,7 +2,7 @@
 // 0x80, the reason as a text chain, 0, 0.
 #include "suite/util/BounceMimeMessage.h"
 
-#include "suite/log/CaptureLog.h"
+#include "support/CaptureLog.h"
 #include "suite/mq/Envelope.h"
 #include "suite/vexclass/HostName.h"
 #include "suite/vexclass/OutgoingMail.h"

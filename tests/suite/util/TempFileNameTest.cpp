@@ -1,6 +1,6 @@
 #include "suite/util/TempFileName.h"
 
-#include "suite/log/CaptureLog.h"
+#include "support/CaptureLog.h"
 
 #include "support/TempDir.h"
 

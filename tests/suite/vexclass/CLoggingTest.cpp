@@ -1,6 +1,6 @@
 #include "suite/vexclass/CLogging.h"
 
-#include "suite/log/CaptureLog.h"
+#include "support/CaptureLog.h"
 #include "suite/log/LogMessage.h"
 #include "suite/vexclass/CFileUtilException.h"
 

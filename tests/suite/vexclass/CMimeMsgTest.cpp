@@ -3,7 +3,7 @@
 #include "suite/vexclass/CVEXIniSetting.h"
 #include "suite/vexclass/HostName.h"
 
-#include "suite/log/CaptureLog.h"
+#include "support/CaptureLog.h"
 #include "suite/mq/Envelope.h"
 #include "suite/mq/QueueState.h"
 #include "suite/vexclass/OutgoingMail.h"

@@ -1,8 +1,8 @@
-#include "delivery/HeaderSize.h"
+#include "delivery/QueuedHeaderSize.h"
 
 namespace locmail::delivery {
 
-uint32_t HeaderSize(const char* text, uint32_t length)
+uint32_t QueuedHeaderSize(const char* text, uint32_t length)
 {
     if (text == nullptr)
         return 0;

@@ -1,4 +1,4 @@
-// For tests: while a CaptureLog lives, every log line is kept in memory as
+// While a CaptureLog lives, every log line is kept in memory as
 // "LEVEL MODULE: TEXT" (for example "5 LocalMail: OK") instead of being written,
 // and the threshold is 6. The previous sinks and threshold come back afterwards.
 #pragma once

@@ -1,8 +1,8 @@
-#include "filing/HeaderSplit.h"
+#include "suite/msgstore/HeaderSplit.h"
 
-namespace locmail::filing {
+namespace locmail::msgstore {
 
-HeaderSplit SplitHeader(std::string_view text)
+HeaderSplit SplitFiledHeader(std::string_view text)
 {
     constexpr std::string_view kBlankLine = "\r\n\r\n";
     const std::size_t limit = text.size() > kBlankLine.size() ? text.size() - kBlankLine.size() : 0;
@@ -24,4 +24,4 @@ HeaderSplit SplitHeader(std::string_view text)
     return split;
 }
 
-} // namespace locmail::filing
+} // namespace locmail::msgstore

@@ -1,0 +1,49 @@
+// The keys of the configuration file qxmta.ini, each with its one default.
+//
+// Every reader takes a key's section, name and default from this table, so a
+// key cannot mean two things in two places; `locmail init` writes the numeric
+// defaults from it, and docs/queue-format.md gives the queue's keys the same.
+// ReadText and ReadNumber read a key as GetPrivateProfileStringA and
+// GetPrivateProfileIntA do (Profile.h): the default when the file, section or
+// key is missing; an empty value is a value. ReadText keeps up to
+// kTextValueMax characters; a reader that must notice a longer value calls the
+// profile function itself with the key's fields.
+// Failure modes: none; nothing throws except std::bad_alloc.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace locmail::config {
+
+inline constexpr const char* kConfigFile = "qxmta.ini";
+inline constexpr std::size_t kTextValueMax = 4095;
+
+struct TextKey {
+    const char* section;
+    const char* name;
+    const char* fallback;
+};
+
+struct NumberKey {
+    const char* section;
+    const char* name;
+    int fallback;
+};
+
+inline constexpr TextKey kQueueDirectory{"Gateway", "QueueDirectory", "/var/spool/locmail"};
+inline constexpr TextKey kStoreHome{"MsgStore", "HomeDir", ""}; // no store until one is configured
+inline constexpr TextKey kLogDirectory{"Log", "Directory", "/var/log/locmail"};
+inline constexpr NumberKey kLogLevel{"Log", "Level", 6};
+inline constexpr TextKey kPostmaster{"Mail", "Postmaster", ""}; // empty: postmaster@ + the host name
+inline constexpr TextKey kInvalidLocalUser{"Options", "MailForInvalidLocalUser", "Bounce"};
+inline constexpr NumberKey kRetryMinSeconds{"Queue", "RetryMinSeconds", 60};
+inline constexpr NumberKey kRetryMaxSeconds{"Queue", "RetryMaxSeconds", 3600};
+inline constexpr NumberKey kMaxLifetimeSeconds{"Queue", "MaxLifetimeSeconds", 432000};
+inline constexpr NumberKey kHoldAfterCrashes{"Queue", "HoldAfterCrashes", 3};
+inline constexpr NumberKey kMessageTimeoutSeconds{"Queue", "MessageTimeoutSeconds", 600};
+
+std::string ReadText(const TextKey& key, const char* file = kConfigFile);
+unsigned ReadNumber(const NumberKey& key, const char* file = kConfigFile);
+
+} // namespace locmail::config
