@@ -15,7 +15,7 @@
 // IsEnabled re-reads the settings while the filter is not enabled, so Enable
 // changed to "YES" counts at the next delivery; once enabled nothing is re-read.
 //
-// Runs (RunFilter.cpp, RunCommand.cpp): Run gives 0 ham, 1 spam,
+// Runs (RunFilter.cpp, RunProgram.cpp): Run gives 0 ham, 1 spam,
 // 2 undetermined, 3 error, 4 no usable filter. The program is started without
 // a shell: the template is split into arguments first and each placeholder's
 // text goes verbatim into the argument it stands in (CommandLineTemplate.h).
