@@ -1,21 +1,17 @@
 // The fixture of the Bayesian filter's tests: a queue (for bounces), a
-// qxmta.ini with a "BayesianFilter" section, a user's home, filter programs
-// written as scripts, and the test plug-in (TestPlugin.cpp).
+// qxmta.ini with a "BayesianFilter" section, a user's home, the learner's
+// queue directory and the test plug-in (TestPlugin.cpp).
 #pragma once
 
 #include "bayes/CBayesianFilter.h"
 #include "support/CaptureLog.h"
 #include "suite/vexclass/OutgoingMail.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
 namespace bayestest {
-
-using Lines = std::vector<std::string>;
 
 inline const std::string kMessage =
     "From: someone@far.example\r\nTo: ann@local.example\r\nSubject: WIN\r\n\r\nBuy now\r\n";
@@ -25,40 +21,22 @@ protected:
     void SetUp() override
     {
         mimetest::MailTest::SetUp();
-        home = tmp_ / "home";
-        std::filesystem::create_directory(home);
+        std::filesystem::create_directory(home = tmp_ / "home");
+        testsupport::WriteFile(home + "/.bayesian", ""); // where the plug-in records its calls
+        std::filesystem::create_directory(tmp_ / "learn");
         message = QueueOriginal(kMessage, "someone@far.example", {"ann@local.example"}) + ".msg";
         output = tmp_ / "lmda-out";
     }
-
     // qxmta.ini with these lines in [BayesianFilter]; a new file, so readers see it at once.
     void Configure(const std::string& lines)
     {
-        const std::string next = tmp_ / "next.ini";
-        testsupport::WriteFile(next, "[Mail]\nPostmaster = pm@mail.example\n[Gateway]\nQueueDirectory = " +
-                                         std::string(tmp_ / "learn") + "\n[BayesianFilter]\n" + lines);
-        std::rename(next.c_str(), (tmp_ / "qxmta.ini").c_str());
+        testsupport::WriteFile(tmp_ / "next.ini", "[Mail]\nPostmaster = pm@mail.example\n[Gateway]\nQueueDirectory = " +
+                                                      std::string(tmp_ / "learn") + "\n[BayesianFilter]\n" + lines);
+        std::rename((tmp_ / "next.ini").c_str(), (tmp_ / "qxmta.ini").c_str());
     }
-    static std::string PluginLines(const std::string& function = "ClassifyForTests")
+    static std::string PluginLines(const std::string& name = "ClassifyForTests")
     {
-        return "Type = DLL\nEnable = YES\nDllLocation = " + std::string(LOCMAIL_BAYES_TEST_PLUGIN) +
-               "\nFunctionName = " + function + "\n";
-    }
-
-    // An executable shell script NAME in the test directory; its path.
-    std::string Script(const std::string& name, const std::string& body)
-    {
-        const std::string path = tmp_ / name;
-        testsupport::WriteFile(path, "#!/bin/sh\n" + body);
-        ::chmod(path.c_str(), 0755);
-        return path;
-    }
-
-    // The plug-in's calls recorded at the home's data path.
-    std::string PluginCalls() const
-    {
-        const std::string path = home + "/.bayesian";
-        return std::filesystem::exists(path) ? testsupport::ReadFile(path) : "";
+        return "Type = DLL\nEnable = YES\nDllLocation = " LOCMAIL_BAYES_TEST_PLUGIN "\nFunctionName = " + name + "\n";
     }
 
     std::string home, message, output;

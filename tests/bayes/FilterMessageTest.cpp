@@ -8,14 +8,9 @@
 
 #include <functional>
 
-namespace {
-
-// Sleep is replaced in this binary (a link seam): the lock's waits are counted
-// and may run a step of the test instead of passing time.
-int g_sleeps = 0;
-std::function<void()> g_onSleep;
-
-} // namespace
+// Sleep is replaced in this binary (a link seam): the lock's waits are counted and may run a step of the test.
+static int g_sleeps = 0;
+static std::function<void()> g_onSleep;
 
 void Sleep(unsigned long)
 {
@@ -27,139 +22,77 @@ void Sleep(unsigned long)
 namespace {
 
 using bayestest::BayesTest;
-using bayestest::Lines;
 
-class FilterMessageTest : public BayesTest {
-protected:
-    void SetUp() override
-    {
-        BayesTest::SetUp();
+TEST_F(BayesTest, HomeLockWaitsOnlyForALiveLearner)
+{
+    const std::string lock = home + "/bayesian.lock", pids = tmp_ / "learn/bayesianlearn.pid";
+    const auto pidOf = [](long p) { return std::string{char(p), char(p >> 8), char(p >> 16), char(p >> 24)}; };
+    const std::string live = pidOf(::getpid()), dead = pidOf(2147483646); // above any pid_max
+    struct Case {
+        const char* name;
+        std::string pid;               // the learner's pid file ("": none)
+        int endsAt, unlocksAt, sleeps; // the waits at which the pid file or the lock goes; all waits
+        bool want;
+    } cases[] = {
+        {"left over, no pid file", "", 0, 0, 0, true},
+        {"left over by a dead learner", dead, 0, 0, 0, true},
+        {"live learner for the whole wait", live, 0, 0, 60, false},
+        {"learner ends during the wait", live, 3, 0, 3, true},
+        {"learner unlocks during the wait", live, 0, 2, 2, true},
+    };
+    Configure("Type = EXE\nTimeOut = 1\n");
+    CBayesianFilter filter;
+    for (const auto& c : cases) {
+        testsupport::WriteFile(lock, "");
+        std::filesystem::remove(pids);
+        if (!c.pid.empty())
+            testsupport::WriteFile(pids, c.pid);
         g_sleeps = 0;
+        g_onSleep = [&] { std::filesystem::remove(g_sleeps == c.endsAt ? pids : g_sleeps == c.unlocksAt ? lock : ""); };
+        EXPECT_EQ(filter.LockHomeDir(home.c_str()), c.want) << c.name;
         g_onSleep = nullptr;
-        std::filesystem::create_directory(tmp_ / "learn");
+        EXPECT_EQ(g_sleeps, c.sleeps) << c.name;
+        EXPECT_TRUE(std::filesystem::exists(lock)) << c.name;
+        filter.UnlockHomeDir(home.c_str());
     }
-    void TearDown() override
-    {
-        g_onSleep = nullptr;
-        BayesTest::TearDown();
-    }
+}
 
-    void WriteLearnerPid(long pid, std::size_t bytes = 4)
-    {
-        const unsigned char le[4] = {static_cast<unsigned char>(pid), static_cast<unsigned char>(pid >> 8),
-                                     static_cast<unsigned char>(pid >> 16), static_cast<unsigned char>(pid >> 24)};
-        testsupport::WriteFile(tmp_ / "learn/bayesianlearn.pid", std::string(reinterpret_cast<const char*>(le), bytes));
-    }
-    std::string LockPath() const { return home + "/bayesian.lock"; }
-
-    int Filter(const std::string& settings, const char* sender, const std::string& config = PluginLines())
-    {
-        Configure(config);
-        testsupport::WriteFile(home + "/antispam.cfg", settings);
+TEST_F(BayesTest, ActionsOnEachVerdict)
+{
+    const std::string discard = "BayesianFilterAction=discard\r\n", bounce = "BayesianFilterAction=bounce\r\n",
+                      subject = "BayesianFilterAction=changesubject\r\n";
+    struct Case {
+        std::string settings, sender;
+        int want, mails = 0; // the result, the bounces sent
+        bool runs = true;    // the plug-in was called
+        std::string changed = "", config = PluginLines(); // a line of the changed copy; [BayesianFilter]
+    } cases[] = {
+        {discard, "ham@x", 0},
+        {discard, "spam@x", 4},
+        {discard + "WhiteList=spam@*\r\n", "spam@x", 10, 0, false},
+        {bounce + "WhiteList=ham@*\r\n", "spam@x", 3, 1},
+        {subject + "SpamSubject=[SPAM]\r\n", "spam@x", 6, 0, true, "Subject: [SPAM]\r\n"},
+        {subject, "unsure@x", 0},
+        {"BayesianFilterAction=X-Spam-Status\r\n", "spam@x", 6, 0, true, "X-Spam-Status: YES\r\n"},
+        {"BayesianFilterAction=file\r\n", "spam@x", 7}, // the home is no store mailbox: filing fails, so does the step
+        {"", "spam@x", 2, 0, false},
+        {bounce, "spam@x", 9, 0, false, "", PluginLines() + "TimeOut = 0\n"},
+        {bounce, "spam@x", 1, 0, false, "", "Type = DLL\nDllLocation = /nonexistent.so\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.settings + c.sender);
+        testsupport::WriteFile(home + "/.bayesian", "");
+        Configure(c.config);
+        testsupport::WriteFile(home + "/antispam.cfg", c.settings);
         CAntiSpamConfig userSettings(home.c_str());
         CBayesianFilter filter;
         filter.SetAntiSpamConfig(&userSettings);
-        return filter.FilterMessage(sender, "ann@local.example", home.c_str(), message.c_str(), output.c_str());
+        EXPECT_EQ(filter.FilterMessage(c.sender.data(), "ann@x", home.data(), message.data(), output.data()), c.want);
+        EXPECT_EQ(testsupport::ReadFile(home + "/.bayesian"), c.runs ? "ann@x " + message + " " + output + "\n" : "");
+        EXPECT_EQ(Outgoing(true).size(), std::size_t(c.mails));
+        EXPECT_EQ(c.changed.empty() || testsupport::ReadFile(output).find(c.changed) != std::string::npos, true);
+        EXPECT_FALSE(std::filesystem::exists(home + "/bayesian.lock"));
     }
-};
-
-TEST_F(FilterMessageTest, LockWaitsOnlyForALiveLearner)
-{
-    const long deadPid = 2147483646; // above any pid_max
-    struct Case {
-        const char* name;
-        bool lockPresent;
-        long learnerPid; // 0: no pid file
-        std::size_t pidBytes;
-        int timeOut;
-        std::function<void()> onSleep;
-        bool want;
-        int wantSleeps;
-    } cases[] = {
-        {"free", false, 0, 4, 15, nullptr, true, 0},
-        {"TimeOut 0", false, 0, 4, 0, nullptr, false, 0},
-        {"left over, no pid file", true, 0, 4, 15, nullptr, true, 0},
-        {"left over by a dead learner", true, deadPid, 4, 15, nullptr, true, 0},
-        {"short pid file", true, ::getpid(), 3, 15, nullptr, true, 0},
-        {"live learner for the whole wait", true, ::getpid(), 4, 1, nullptr, false, 60},
-        {"learner ends during the wait", true, ::getpid(), 4, 1,
-         [this] {
-             if (g_sleeps == 3)
-                 std::filesystem::remove(tmp_ / "learn/bayesianlearn.pid");
-         },
-         true, 3},
-        {"learner unlocks during the wait", true, ::getpid(), 4, 1,
-         [this] {
-             if (g_sleeps == 2)
-                 std::filesystem::remove(LockPath());
-         },
-         true, 2},
-    };
-    for (const auto& c : cases) {
-        std::filesystem::remove(LockPath());
-        std::filesystem::remove(tmp_ / "learn/bayesianlearn.pid");
-        if (c.lockPresent)
-            testsupport::WriteFile(LockPath(), "");
-        if (c.learnerPid != 0)
-            WriteLearnerPid(c.learnerPid, c.pidBytes);
-        Configure("Type = EXE\nTimeOut = " + std::to_string(c.timeOut) + "\n");
-        CBayesianFilter filter;
-        g_sleeps = 0;
-        g_onSleep = c.onSleep;
-        EXPECT_EQ(filter.LockHomeDir(home.c_str()), c.want) << c.name;
-        EXPECT_EQ(g_sleeps, c.wantSleeps) << c.name;
-        EXPECT_EQ(std::filesystem::exists(LockPath()), c.want || c.lockPresent) << c.name;
-        filter.UnlockHomeDir(home.c_str());
-        EXPECT_FALSE(std::filesystem::exists(LockPath())) << c.name;
-    }
-}
-
-TEST_F(FilterMessageTest, ActionsOnEachVerdict)
-{
-    struct Case {
-        std::string settings;
-        const char* sender;
-        int want;
-        bool runs = true;
-        std::size_t mails = 0;
-        std::string outputHeader = ""; // a line the changed message has
-    } cases[] = {
-        {"BayesianFilterAction=discard\r\n", "ham@x", 0},
-        {"BayesianFilterAction=discard\r\n", "spam@x", 4},
-        {"BayesianFilterAction=bounce\r\n", "spam@x", 3, true, 1},
-        {"BayesianFilterAction=changesubject\r\nSpamSubject=[SPAM]\r\n", "spam@x", 6, true, 0, "Subject: [SPAM]\r\n"},
-        {"BayesianFilterAction=X-Spam-Status\r\n", "spam@x", 6, true, 0, "X-Spam-Status: YES\r\n"},
-        {"BayesianFilterAction=changesubject\r\n", "unsure@x", 0},
-        {"BayesianFilterAction=discard\r\n", "other@x", 7},
-        {"", "spam@x", 2, false},
-        {"BayesianFilterAction=discard\r\nWhiteList=spam@*\r\n", "spam@x", 10, false},
-        {"BayesianFilterAction=bounce\r\nWhiteList=ham@*\r\n", "spam@x", 3, true, 1},
-    };
-    for (const auto& c : cases) {
-        std::filesystem::remove(home + "/.bayesian");
-        std::filesystem::remove(output);
-        EXPECT_EQ(Filter(c.settings, c.sender), c.want) << c.settings << c.sender;
-        EXPECT_EQ(!PluginCalls().empty(), c.runs) << c.settings << c.sender;
-        EXPECT_EQ(Outgoing(true).size(), c.mails) << c.settings << c.sender;
-        if (!c.outputHeader.empty()) {
-            EXPECT_NE(testsupport::ReadFile(output).find(c.outputHeader), std::string::npos) << c.settings;
-        }
-        EXPECT_FALSE(std::filesystem::exists(LockPath())) << c.settings << c.sender;
-    }
-}
-
-TEST_F(FilterMessageTest, FailuresOfTheFilterTheActionAndTheLock)
-{
-    // The home is no mailbox of a store: filing fails, and so does the step.
-    EXPECT_EQ(Filter("BayesianFilterAction=file\r\n", "spam@x"), 7);
-    EXPECT_EQ(Filter("BayesianFilterAction=file\r\n", "unsure@x"), 7);
-    EXPECT_EQ(Filter("BayesianFilterAction=bounce\r\n", "spam@x", PluginLines() + "TimeOut = 0\n"), 9);
-    EXPECT_EQ(Filter("BayesianFilterAction=bounce\r\n", "spam@x", "Type = DLL\nDllLocation = /nonexistent.so\n"), 1);
-    Configure(PluginLines());
-    CBayesianFilter filter;
-    EXPECT_EQ(filter.FilterMessage("spam@x", "ann@x", home.c_str(), message.c_str(), output.c_str()), 8);
-    EXPECT_EQ(PluginCalls(), "ann@local.example " + message + " " + output + "\n" + "ann@local.example " + message +
-                                 " " + output + "\n");
 }
 
 } // namespace

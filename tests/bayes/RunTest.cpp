@@ -1,167 +1,130 @@
-// Running the filter: the command-line template, the exit-code lists, the
-// external program (arguments, standard input, time limit) and the plug-in.
+// The filter's settings (the keys each type reads, their defaults, the learning pid file) and its runs: the
+// exit-code lists, the program (arguments split before the placeholders are filled, standard input, time limit)
+// and the plug-in.
 #include "BayesFixture.h"
 
-#include "bayes/CommandLineTemplate.h"
 #include "bayes/ExitCodeList.h"
+#include "suite/platform/Process.h"
+
+#include <sys/stat.h>
 
 namespace {
 
 using bayestest::BayesTest;
-using bayestest::Lines;
-using locmail::bayes::BuildCommandLine;
-using locmail::bayes::BuildProgramCall;
-using locmail::bayes::ExitCodeListContains;
 
-const locmail::bayes::PlaceholderTexts kTexts{"s@x", "r@x", "/h/.bayesian", "/q/1.msg", "/tmp/lmda1"};
-
-TEST(CommandLineTemplateTest, PlaceholdersAndPercentSigns)
+// Type, Enable, usable, TimeOut/ProgramTimeOut, CommandLine, trained mail moved, the learning commands.
+std::string Summary(CBayesianFilter& f)
 {
+    return std::to_string(f.GetType()) + (f.IsEnabled() ? " on" : " off") + (f.IsUsable() ? " usable " : " unusable ") +
+           std::to_string(f.GetTimeOut()) + "/" + std::to_string(f.GetProgramTimeOut()) + " '" + f.GetCommandLine() +
+           "'" + (f.MovesTrainedSpam() ? " move-spam" : "") + (f.MovesTrainedHam() ? " move-ham" : "") + " '" +
+           f.GetAddHamMessageCommand() + f.GetAddSpamMessageCommand() + f.GetRemoveHamMessageCommand() +
+           f.GetRemoveSpamMessageCommand() + "'";
+}
+
+TEST_F(BayesTest, SettingsByTypeWithTheirDefaults)
+{
+    const std::string learning = "AddHamMessageCommand = a %M\nAddSpamMessageCommand = b\n"
+                                 "RemoveHamMessageCommand = c\nRemoveSpamMessageCommand = d\n";
     const std::pair<std::string, std::string> cases[] = {
-        {"f -s %F -r %r -d %b -m %M -o %O", "f -s s@x -r r@x -d /h/.bayesian -m /q/1.msg -o /tmp/lmda1"},
-        {"f %m %x %", "f %m %x %"},
-        {"f %%R 100%", "f %r@x 100%"},
-        {"%f%R", "s@xr@x"},
+        {"Type = Other\nEnable = YES\nCommandLine = x\n", "0 off unusable 15/60 '' move-ham ''"}, // nothing read
+        {"Type = exe\nCommandLine = f %M\nProgramTimeOut = 7\n", "2 off usable 15/7 'f %M' move-ham 'a %Mbcd'"},
+        {"Type = EXE\nEnable = yes\nTimeOut = 0\nProgramTimeOut = 0\nActionOnTrainedSpamMessage = move\n"
+         "ActionOnTrainedHamMessage = DELETE\n", "2 on usable 0/60 '' move-spam 'a %Mbcd'"},
+        {"Type = dll\nDllLocation = /none.so\nCommandLine = x\n", "1 off unusable 15/60 '' move-ham 'a %Mbcd'"},
+        {PluginLines() + "TimeOut = 3\nProgramTimeOut = 7\n", "1 on usable 3/60 '' move-ham 'a %Mbcd'"},
     };
-    for (const auto& [pattern, want] : cases)
-        EXPECT_EQ(BuildCommandLine(pattern, kTexts), want) << pattern;
-}
-
-TEST(CommandLineTemplateTest, AddressesStayInsideTheirArgument)
-{
-    const std::string hostile[] = {"\"a;rm -rf ~\"@x", "$(reboot)@x", "a\\\" b@x", "`id` |x@y"};
-    for (const std::string& sender : hostile) {
-        const auto call = BuildProgramCall("  |  prog \"-from=%F\" %R", {sender.c_str(), "r@x", "", "", ""});
-        EXPECT_TRUE(call.messageOnInput);
-        EXPECT_EQ(call.arguments, (Lines{"prog", "-from=" + sender, "r@x"})) << sender;
-        EXPECT_EQ(call.commandLine, "  |  prog \"-from=" + sender + "\" r@x");
+    for (const auto& [lines, want] : cases) {
+        Configure(lines + learning);
+        CBayesianFilter filter;
+        EXPECT_EQ(Summary(filter), want) << lines;
+        EXPECT_EQ(filter.GetLearnPidPath(), tmp_ / "learn/bayesianlearn.pid");
     }
-    EXPECT_FALSE(BuildProgramCall(" prog |x", kTexts).messageOnInput);
+
+    testsupport::WriteFile(tmp_ / "other.ini", "[Mail]\nPostmaster = pm@x\n"); // no section, no queue directory
+    ::setenv("LOCMAIL_CONFIG", (tmp_ / "other.ini").c_str(), 1);
+    CBayesianFilter none;
+    EXPECT_EQ(Summary(none) + none.GetLearnPidPath(), "0 off unusable 15/60 '' move-ham ''");
 }
 
-TEST(ExitCodeListTest, AtoiItems)
+TEST(ExitCodeListTest, ItemsAreReadAsAtoiReadsThem)
 {
-    struct Case {
-        std::string list;
-        int code;
-        bool want;
-    } cases[] = {
-        {"", 0, false},    {"0", 0, true},     {"1,5", 5, true},   {" 1, 5", 5, true}, {"1,5", 0, false},
-        {"1,,5", 0, true}, {"1,", 0, false},   {"-1", -1, true},   {"2x,3", 2, true},  {"x", 0, true},
-        {"7", 70, false},  {"3 4", 4, false},
+    const std::tuple<std::string, int, bool> cases[] = {
+        {"", 0, false},    {"0", 0, true},   {"1,5", 5, true}, {" 1, 5", 5, true}, {"1,5", 0, false}, {"1,,5", 0, true},
+        {"1,", 0, false},  {"-1", -1, true}, {"2x,3", 2, true}, {"x", 0, true},     {"7", 70, false}, {"3 4", 4, false},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(ExitCodeListContains(c.list, c.code), c.want) << '"' << c.list << "\" " << c.code;
+    for (const auto& [list, code, want] : cases)
+        EXPECT_EQ(locmail::bayes::ExitCodeListContains(list, code), want) << '"' << list << "\" " << code;
 }
 
-TEST_F(BayesTest, ExitCodesAreCheckedHamSpamUndeterminedErrorInThatOrder)
-{
-    Configure("Type = EXE\nReturnCodeForHam = 1\nReturnCodeForSpam = 1,5\nReturnCodeForUndetermined = 5,2\n"
-              "ReturnCodeForError = 2,,3\n");
-    CBayesianFilter filter;
-    const std::pair<int, int> cases[] = {{1, 0}, {5, 1}, {2, 2}, {0, 3}, {3, 3}, {4, 4}, {-1, 4}};
-    for (const auto& [code, want] : cases)
-        EXPECT_EQ(filter.MapExitCode(code), want) << code;
-}
-
-// A filter program that records its arguments and standard input beside
-// itself and exits with its first argument.
+// Filter programs are shell scripts that first leave their pid in NAME.pid;
+// the exit-code lists overlap, so the order they are checked in shows.
 class ProgramTest : public BayesTest {
 protected:
-    void SetUp() override
+    int RunWith(const std::string& commandLine, const std::string& sender = "someone@far.example")
     {
-        BayesTest::SetUp();
-        program = Script("filter", "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$0.args\"\n"
-                                   "cat > \"$0.input\"\nexit \"$1\"\n");
-    }
-    int RunWith(const std::string& commandLine, const char* sender = "someone@far.example")
-    {
-        Configure("Type = EXE\nEnable = YES\nReturnCodeForHam = 10\nReturnCodeForSpam = 11\n"
-                  "ReturnCodeForUndetermined = 12\nReturnCodeForError = 13\nProgramTimeOut = 1\nCommandLine = " +
-                  commandLine + "\n");
+        Configure("Type = EXE\nReturnCodeForHam = 1\nReturnCodeForSpam = 1,5\nReturnCodeForUndetermined = 5,2\n"
+                  "ReturnCodeForError = 2,,3\nProgramTimeOut = 1\nCommandLine = " + commandLine + "\n");
         CBayesianFilter filter;
-        return filter.Run(sender, "ann@local.example", home.c_str(), message.c_str(), output.c_str());
+        return filter.Run(sender.c_str(), "ann@x", home.c_str(), message.c_str(), output.c_str());
     }
-    std::string Recorded(const char* what) { return testsupport::ReadFile(program + what); }
-
-    std::string program;
+    std::string Script(const std::string& name, const std::string& body)
+    {
+        testsupport::WriteFile(tmp_ / name, "#!/bin/sh\necho $$ > \"$0.pid\"\n" + body);
+        ::chmod((tmp_ / name).c_str(), 0755);
+        return tmp_ / name;
+    }
 };
 
-TEST_F(ProgramTest, ExitCodesBecomeRunResults)
+TEST_F(ProgramTest, ExitCodesArgumentsInputFailuresAndTimeLimit)
 {
-    const std::pair<std::string, int> cases[] = {{"10", 0}, {"11", 1}, {"12", 2}, {"13", 3}, {"0", 0}, {"99", 0}};
-    for (const auto& [code, want] : cases) {
-        log.Clear();
-        EXPECT_EQ(RunWith(program + " " + code), want) << code;
+    // Records its arguments and standard input beside itself and exits with its first argument.
+    const std::string program = Script("filter", "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$0.args\"\n"
+                                                 "cat > \"$0.input\"\nexit \"$1\"\n");
+    // 0 is the error list's empty item; 4 is in no list: the message goes on as ham.
+    for (const auto& [code, want] : {std::pair{1, 0}, {5, 1}, {2, 2}, {3, 3}, {0, 3}, {4, 0}})
+        EXPECT_EQ(RunWith(program + " " + std::to_string(code)), want) << code;
+    EXPECT_EQ(testsupport::ReadFile(program + ".input"), "") << "no '|': nothing on standard input";
+    for (const std::string sender : {"\"a;rm -rf ~\"@x", "$(reboot)@x", "a\\\" b@x", "`id` |x@y"}) {
+        EXPECT_EQ(RunWith("  |  " + program + " 5 \"-f=%f\" %R%b %M %o %m%x %%R 100%", sender), 1) << sender;
+        EXPECT_EQ(testsupport::ReadFile(program + ".args"), "5\n-f=" + sender + "\nann@x" + home + "/.bayesian\n" +
+                                                                message + "\n" + output + "\n%m%x\n%ann@x\n100%\n");
+        EXPECT_EQ(testsupport::ReadFile(program + ".input"), bayestest::kMessage);
     }
-    EXPECT_EQ(Recorded(".input"), "") << "no '|': nothing on standard input";
-    EXPECT_EQ(log.LinesOf("Bayesian filter"),
-              (Lines{"5 Bayesian filter: Using EXE", "6 Bayesian filter: Executing cmdline :" + program + " 99",
-                     "5 Bayesian filter: ExitCode: 99"}));
-}
 
-TEST_F(ProgramTest, ArgumentsAndStandardInput)
-{
-    for (const char* sender : {"\"a;rm -rf ~\"@x", "$(reboot)@x"}) {
-        EXPECT_EQ(RunWith("  |  " + program + " 11 %F -r=%r %B %M %O %m", sender), 1);
-        EXPECT_EQ(Recorded(".args"), "11\n" + std::string(sender) + "\n-r=ann@local.example\n" + home +
-                                         "/.bayesian\n" + message + "\n" + output + "\n%m\n");
-        EXPECT_EQ(Recorded(".input"), bayestest::kMessage);
-    }
-}
-
-TEST_F(ProgramTest, FailedRunsGiveMinusOneWhichNoListHolds)
-{
-    const std::string hang = Script("hang", "exec yes\n");
-    const std::string detached = Script("detached", "exec >/dev/null 2>&1\nexec sleep 30\n");
-    const std::string cases[] = {"", tmp_ / "missing-program", "|" + program + " 11", hang, detached};
-    for (const std::string& commandLine : cases) {
-        log.Clear();
+    // Failed runs are logged and the message goes on; a hanging program is killed at its time limit.
+    const std::string hang = Script("hang", "exec yes\n"), mute = Script("mute", "exec >&- 2>&-\nexec sleep 30\n");
+    const std::pair<std::string, std::string> cases[] = {
+        {"", "RunProgram - No CommandLine in section BayesianFilter of qxmta.ini"},
+        {tmp_ / "missing", "RunCommand - Cannot start " + std::string(tmp_ / "missing")},
+        {hang, "RunCommand - " + hang + " did not end within 1 seconds and was killed"},
+        {mute, "RunCommand - " + mute + " did not end within 1 seconds and was killed"},
+        {"|" + hang, "RunCommand - Cannot read " + std::string(tmp_ / "gone.msg")},
+    };
+    for (const auto& [commandLine, logged] : cases) {
         if (commandLine.starts_with('|'))
-            message = tmp_ / "no-such.msg";
+            message = tmp_ / "gone.msg";
         EXPECT_EQ(RunWith(commandLine), commandLine.empty() ? 3 : 0) << commandLine;
-        const Lines lines = log.LinesOf("Bayesian filter");
-        ASSERT_GE(lines.size(), 2u) << commandLine;
-        EXPECT_EQ(lines[commandLine.empty() ? 1 : 2].substr(0, 22), "1 Bayesian filter: Run") << commandLine;
+        const std::string last = log.LinesOf("Bayesian filter").back();
+        EXPECT_TRUE(last.starts_with("1 Bayesian filter: " + logged)) << last;
     }
+    for (const std::string& killed : {hang, mute})
+        EXPECT_FALSE(locmail::IsProcessAlive(std::stol(testsupport::ReadFile(killed + ".pid")))) << killed;
 }
 
 TEST_F(BayesTest, PluginVerdictsAndFailures)
 {
-    struct Case {
-        std::string lines;
-        const char* sender;
-        int want;
-        std::string lastLog;
-    } cases[] = {
-        {PluginLines(), "ham@x", 0, "5 Bayesian filter: Bayesian filter DLL return code: 0"},
-        {PluginLines(), "spam@x", 1, "5 Bayesian filter: Bayesian filter DLL return code: 1"},
-        {PluginLines(), "unsure@x", 2, "5 Bayesian filter: Bayesian filter DLL return code: 2"},
-        {PluginLines(), "other@x", 3, "5 Bayesian filter: Bayesian filter DLL return code: 7"},
-        {PluginLines("NoSuchFunction"), "spam@x", 3,
-         "1 Bayesian filter: Bayesian filter function NoSuchFunction not found in " LOCMAIL_BAYES_TEST_PLUGIN},
-        {"Type = DLL\nDllLocation = " + std::string(tmp_ / "none.so") + "\n", "spam@x", 4, ""},
-    };
-    for (const auto& c : cases) {
-        Configure(c.lines);
-        CBayesianFilter filter;
-        log.Clear();
-        EXPECT_EQ(filter.Run(c.sender, "ann@x", home.c_str(), message.c_str(), output.c_str()), c.want) << c.sender;
-        const Lines lines = log.LinesOf("Bayesian filter");
-        EXPECT_EQ(lines.empty() ? "" : lines.back(), c.lastLog) << c.sender;
-    }
-    EXPECT_EQ(PluginCalls(), "ann@x " + message + " " + output + "\n" + "ann@x " + message + " " + output + "\n" +
-                                 "ann@x " + message + " " + output + "\n" + "ann@x " + message + " " + output + "\n");
-}
-
-TEST_F(BayesTest, APluginThatAppearsLaterIsLoadedAtTheNextRun)
-{
-    const std::string later = tmp_ / "later.so";
-    Configure("Type = DLL\nFunctionName = ClassifyForTests\nDllLocation = " + later + "\n");
+    Configure(PluginLines());
     CBayesianFilter filter;
-    EXPECT_EQ(filter.Run("spam@x", "ann@x", home.c_str(), message.c_str(), output.c_str()), 4);
-    std::filesystem::copy_file(LOCMAIL_BAYES_TEST_PLUGIN, later);
-    EXPECT_EQ(filter.Run("spam@x", "ann@x", home.c_str(), message.c_str(), output.c_str()), 1);
+    for (const auto& [sender, want] : {std::pair{"ham@x", 0}, {"spam@x", 1}, {"unsure@x", 2}, {"other@x", 3}})
+        EXPECT_EQ(filter.Run(sender, "ann@x", home.c_str(), message.c_str(), output.c_str()), want) << sender;
+    Configure(PluginLines("NoSuchFunction"));
+    CBayesianFilter noFunction;
+    EXPECT_EQ(noFunction.Run("spam@x", "ann@x", home.c_str(), message.c_str(), output.c_str()), 3);
+    EXPECT_EQ(log.LinesOf("Bayesian filter").back(),
+              "1 Bayesian filter: Bayesian filter function NoSuchFunction not found in " LOCMAIL_BAYES_TEST_PLUGIN);
+    const std::string call = "ann@x " + message + " " + output + "\n";
+    EXPECT_EQ(testsupport::ReadFile(home + "/.bayesian"), call + call + call + call) << "data path, message, output";
 }
 
 } // namespace

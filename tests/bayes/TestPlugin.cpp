@@ -1,7 +1,5 @@
-// The classification plug-in of the Bayesian tests. The verdict comes from the
-// sender's first word: "ham" 0, "spam" 1, "unsure" 2, anything else 7. Each
-// call appends its recipient, message file and output file as one line to the
-// file at the data path, so a test sees whether and how it was called.
+// The Bayesian tests' plug-in: the sender's first word gives the verdict ("ham" 0, "spam" 1, "unsure" 2, else 7);
+// each call appends its recipient, message and output file as a line to the file at the data path.
 #include <cstdio>
 #include <cstring>
 
@@ -13,12 +11,9 @@ extern "C" __attribute__((visibility("default"))) int ClassifyForTests(const cha
         std::fprintf(calls, "%s %s %s\n", recipient, message, output);
         std::fclose(calls);
     }
-    const struct {
-        const char* word;
-        int verdict;
-    } verdicts[] = {{"ham", 0}, {"spam", 1}, {"unsure", 2}};
-    for (const auto& v : verdicts)
-        if (std::strncmp(sender, v.word, std::strlen(v.word)) == 0)
-            return v.verdict;
+    const char* words[] = {"ham", "spam", "unsure"};
+    for (int verdict = 0; verdict < 3; ++verdict)
+        if (std::strncmp(sender, words[verdict], std::strlen(words[verdict])) == 0)
+            return verdict;
     return 7;
 }
