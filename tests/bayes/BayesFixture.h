@@ -1,6 +1,6 @@
 // The fixture of the Bayesian filter's tests: a queue (for bounces), a
 // qxmta.ini with a "BayesianFilter" section, a user's home, the learner's
-// queue directory and the test plug-in (TestPlugin.cpp).
+// queue directory and the test plug-in (ClassifierPlugin.cpp).
 #pragma once
 
 #include "bayes/CBayesianFilter.h"
