@@ -4,7 +4,11 @@
 // ([Gateway] QueueDirectory/bayesianlearn.pid, the id as 4 bytes, little-endian)
 // and holds the home's bayesian.lock, so a delivery waits for it (at most
 // [BayesianFilter] TimeOut minutes) instead of filtering against a word list
-// half written.
+// half written. A message learnt as spam moves to the user's spam folder when
+// ActionOnTrainedSpamMessage is "Move", one learnt as ham to the inbox unless
+// ActionOnTrainedHamMessage is "Delete"; learn never deletes mail, so "Delete"
+// leaves the message where it is.
+#include "antispam/CAntiSpamConfig.h"
 #include "bayes/CBayesianFilter.h"
 #include "bayes/CommandLineTemplate.h"
 #include "host/Commands.h"
@@ -12,6 +16,7 @@
 #include "suite/msgstore/FolderMaker.h"
 #include "suite/msgstore/FolderPath.h"
 #include "suite/msgstore/MessageFile.h"
+#include "suite/msgstore/MessageMove.h"
 #include "suite/platform/Files.h"
 #include "suite/platform/Sleep.h"
 #include "suite/platform/UniqueFd.h"
@@ -105,8 +110,8 @@ struct TempFileRelease {
 };
 
 // Runs COMMAND over the stored message UID; EX_OK when the program ended with 0.
-int TrainOne(CBayesianFilter& filter, const std::string& command, const LearnOptions& options,
-             const std::string& home, const std::string& folderDir, std::uint32_t uid)
+int TrainOne(CBayesianFilter& filter, const std::string& command, const LearnOptions& options, const std::string& home,
+             const std::string& folderDir, std::uint32_t uid)
 {
     std::string text;
     if (!ms::ReadMessageFile(ms::MessageFilePath(folderDir, uid), text)) {
@@ -129,7 +134,33 @@ int TrainOne(CBayesianFilter& filter, const std::string& command, const LearnOpt
                  std::to_string(exitCode) + " (see the log)");
         return EX_UNAVAILABLE;
     }
-    std::printf("message %u %s\n", uid, options.unlearn ? "taken back" : (options.spam ? "learnt as spam" : "learnt as ham"));
+    std::printf("message %u %s\n", uid,
+                options.unlearn ? "taken back" : (options.spam ? "learnt as spam" : "learnt as ham"));
+    return EX_OK;
+}
+
+// Where a message just learnt goes: nowhere (empty) unless the settings say to move it.
+std::string TrainedMessageFolder(const CBayesianFilter& filter, const LearnOptions& options, const std::string& home)
+{
+    if (options.unlearn)
+        return {};
+    if (options.spam)
+        return filter.MovesTrainedSpam() ? CAntiSpamConfig(home.c_str()).GetUserSpamFolder() : std::string();
+    return filter.MovesTrainedHam() ? std::string("inbox") : std::string();
+}
+
+int MoveTrained(const std::string& storeHome, const std::string& home, const std::string& folder, std::uint32_t uid,
+                const std::string& target)
+{
+    diamondBase base;
+    const ms::MoveResult moved = ms::MoveMessage(base, storeHome, home, folder, uid, target);
+    if (!moved.ok()) {
+        Complain("message " + std::to_string(uid) + " was learnt but not moved to '" + target + "': " + moved.detail +
+                 " (" + std::strerror(moved.error) + ")");
+        return EX_TEMPFAIL;
+    }
+    if (ms::NormalizeFolderPath(target) != ms::NormalizeFolderPath(folder))
+        std::printf("message %u moved to %s as %u\n", uid, target.c_str(), moved.uid);
     return EX_OK;
 }
 
@@ -185,9 +216,12 @@ int RunLearn(const LearnOptions& options)
     if (!hold.Take(filter.GetProgramTimeOut() + kLockGraceSeconds))
         std::fprintf(stderr, "locmail: taking over a bayesian.lock left in %s\n", home.c_str());
 
+    const std::string target = TrainedMessageFolder(filter, options, home);
     int status = EX_OK;
     for (std::uint32_t uid : options.uids) {
-        const int one = TrainOne(filter, command, options, home, *folderDir, uid);
+        int one = TrainOne(filter, command, options, home, *folderDir, uid);
+        if (one == EX_OK && !target.empty())
+            one = MoveTrained(store.settings.storeHome, home, folder, uid, target);
         if (status == EX_OK)
             status = one;
     }

@@ -8,7 +8,7 @@
 namespace locmail::cclient {
 
 static_assert(kSeen == fSEEN && kDeleted == fDELETED && kFlagged == fFLAGGED && kAnswered == fANSWERED &&
-              kDraft == fDRAFT);
+              kOld == fOLD && kDraft == fDRAFT);
 
 Flags ParseFlags(const char* list)
 {

@@ -22,6 +22,7 @@ inline constexpr std::uint32_t kSeen = 0x1;
 inline constexpr std::uint32_t kDeleted = 0x2;
 inline constexpr std::uint32_t kFlagged = 0x4;
 inline constexpr std::uint32_t kAnswered = 0x8;
+inline constexpr std::uint32_t kOld = 0x10; // no longer recent
 inline constexpr std::uint32_t kDraft = 0x20;
 
 struct Flags {
