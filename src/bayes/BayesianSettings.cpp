@@ -2,6 +2,7 @@
 // the learning pid file's path and the plug-in library.
 #include "bayes/CBayesianFilter.h"
 
+#include "suite/platform/ConfigKeys.h"
 #include "suite/platform/Files.h"
 #include "suite/platform/Profile.h"
 
@@ -9,23 +10,23 @@
 
 namespace {
 
-constexpr const char* kSection = "BayesianFilter";
-constexpr const char* kConfigFile = "qxmta.ini";
+namespace config = locmail::config;
+
 constexpr unsigned long kValueSize = 1024;
 constexpr unsigned long kQueueDirSize = 260;
 constexpr const char* kLearnPidName = "bayesianlearn.pid";
 
-std::string ReadText(const char* section, const char* key, const char* def, unsigned long size = kValueSize)
+// A key read into the fixed buffer of its field: longer values are cut.
+std::string ReadSetting(const config::TextKey& key, unsigned long size = kValueSize)
 {
     std::string value(size, '\0');
-    const unsigned long n = GetPrivateProfileStringA(section, key, def, value.data(), size, kConfigFile);
+    const unsigned long n =
+        GetPrivateProfileStringA(key.section, key.name, key.fallback, value.data(), size, config::kConfigFile);
     value.resize(n);
     return value;
 }
 
-std::string ReadSetting(const char* key, const char* def = "") { return ReadText(kSection, key, def); }
-
-int ReadNumber(const char* key, int def) { return static_cast<int>(GetPrivateProfileIntA(kSection, key, def, kConfigFile)); }
+int ReadInt(const config::NumberKey& key) { return static_cast<int>(config::ReadNumber(key)); }
 
 bool Is(const std::string& value, const char* word) { return strcasecmp(value.c_str(), word) == 0; }
 
@@ -51,13 +52,13 @@ void CBayesianFilter::Reset()
 
 void CBayesianFilter::BuildLearnPidPath()
 {
-    const std::string queueDir = ReadText("Gateway", "QueueDirectory", "", kQueueDirSize);
+    const std::string queueDir = ReadSetting(config::kQueueDirectory, kQueueDirSize);
     m_learnPidPath = queueDir.empty() ? std::string() : locmail::PathJoin(queueDir, kLearnPidName);
 }
 
 void CBayesianFilter::ReadSettings()
 {
-    const std::string type = ReadSetting("Type");
+    const std::string type = ReadSetting(config::kBayesType);
     if (Is(type, "EXE"))
         m_type = kTypeExe;
     else if (Is(type, "DLL"))
@@ -65,24 +66,24 @@ void CBayesianFilter::ReadSettings()
     if (m_type == kTypeNone)
         return;
     if (m_type == kTypeExe) {
-        m_commandLine = ReadSetting("CommandLine");
-        m_returnCodeForHam = ReadSetting("ReturnCodeForHam");
-        m_returnCodeForSpam = ReadSetting("ReturnCodeForSpam");
-        m_returnCodeForUndetermined = ReadSetting("ReturnCodeForUndetermined");
-        m_returnCodeForError = ReadSetting("ReturnCodeForError");
-        m_programTimeOut = ReadNumber("ProgramTimeOut", kDefaultProgramTimeOutSeconds);
+        m_commandLine = ReadSetting(config::kBayesCommandLine);
+        m_returnCodeForHam = ReadSetting(config::kBayesReturnCodeForHam);
+        m_returnCodeForSpam = ReadSetting(config::kBayesReturnCodeForSpam);
+        m_returnCodeForUndetermined = ReadSetting(config::kBayesReturnCodeForUndetermined);
+        m_returnCodeForError = ReadSetting(config::kBayesReturnCodeForError);
+        m_programTimeOut = ReadInt(config::kBayesProgramTimeOut);
     } else {
-        m_dllLocation = ReadSetting("DllLocation");
-        m_functionName = ReadSetting("FunctionName");
+        m_dllLocation = ReadSetting(config::kBayesDllLocation);
+        m_functionName = ReadSetting(config::kBayesFunctionName);
     }
-    m_timeOut = ReadNumber("TimeOut", kDefaultTimeOutMinutes);
-    m_addHamMessageCommand = ReadSetting("AddHamMessageCommand");
-    m_addSpamMessageCommand = ReadSetting("AddSpamMessageCommand");
-    m_removeHamMessageCommand = ReadSetting("RemoveHamMessageCommand");
-    m_removeSpamMessageCommand = ReadSetting("RemoveSpamMessageCommand");
-    m_enabled = Is(ReadSetting("Enable", "NO"), "YES");
-    m_moveTrainedSpam = Is(ReadSetting("ActionOnTrainedSpamMessage", "Delete"), "Move");
-    m_moveTrainedHam = !Is(ReadSetting("ActionOnTrainedHamMessage", "Move"), "Delete");
+    m_timeOut = ReadInt(config::kBayesTimeOut);
+    m_addHamMessageCommand = ReadSetting(config::kBayesAddHamCommand);
+    m_addSpamMessageCommand = ReadSetting(config::kBayesAddSpamCommand);
+    m_removeHamMessageCommand = ReadSetting(config::kBayesRemoveHamCommand);
+    m_removeSpamMessageCommand = ReadSetting(config::kBayesRemoveSpamCommand);
+    m_enabled = Is(ReadSetting(config::kBayesEnable), "YES");
+    m_moveTrainedSpam = Is(ReadSetting(config::kBayesTrainedSpamAction), "Move");
+    m_moveTrainedHam = !Is(ReadSetting(config::kBayesTrainedHamAction), "Delete");
 }
 
 bool CBayesianFilter::IsEnabled()

@@ -35,6 +35,7 @@
 // log lines. One object per agent, one thread at a time.
 #pragma once
 
+#include "suite/platform/ConfigKeys.h"
 #include "suite/platform/DynamicLibrary.h"
 
 #include <string>
@@ -65,8 +66,8 @@ public:
     enum : int { kRunHam = 0, kRunSpam = 1, kRunUndetermined = 2, kRunError = 3, kRunNotUsable = 4 };
     enum : int { kTypeNone = 0, kTypeDll = 1, kTypeExe = 2 };
 
-    static constexpr int kDefaultTimeOutMinutes = 15;
-    static constexpr int kDefaultProgramTimeOutSeconds = 60;
+    static constexpr int kDefaultTimeOutMinutes = locmail::config::kBayesTimeOut.fallback;
+    static constexpr int kDefaultProgramTimeOutSeconds = locmail::config::kBayesProgramTimeOut.fallback;
 
     CBayesianFilter();
     ~CBayesianFilter();
@@ -146,7 +147,7 @@ protected:
     bool m_enabled = false;
     bool m_moveTrainedSpam = false;
     bool m_moveTrainedHam = true;
-    std::string m_learnPidPath; // empty when no queue directory is configured
+    std::string m_learnPidPath; // empty when [Gateway] QueueDirectory is set empty
     bool m_usable = false;
     locmail::DynamicLibrary m_library;
     CAntiSpamConfig* m_userSettings = nullptr;

@@ -200,7 +200,8 @@ int RunLearn(const LearnOptions& options)
         return EX_CONFIG;
     }
     if (filter.GetLearnPidPath().empty()) {
-        Complain("no [Gateway] QueueDirectory in " + store.settings.configFile + " for the learning pid file");
+        Complain("[Gateway] QueueDirectory is empty in " + store.settings.configFile +
+                 "; the learning pid file goes there");
         return EX_CONFIG;
     }
     if (filter.IsLearnerRunning()) {

@@ -44,7 +44,8 @@ TEST_F(BayesTest, SettingsByTypeWithTheirDefaults)
     testsupport::WriteFile(tmp_ / "other.ini", "[Mail]\nPostmaster = pm@x\n"); // no section, no queue directory
     ::setenv("LOCMAIL_CONFIG", (tmp_ / "other.ini").c_str(), 1);
     CBayesianFilter none;
-    EXPECT_EQ(Summary(none) + none.GetLearnPidPath(), "0 off unusable 15/60 '' move-ham ''");
+    EXPECT_EQ(Summary(none) + " " + none.GetLearnPidPath(),
+              "0 off unusable 15/60 '' move-ham '' /var/spool/locmail/bayesianlearn.pid");
 }
 
 TEST(ExitCodeListTest, ItemsAreReadAsAtoiReadsThem)

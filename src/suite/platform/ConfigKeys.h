@@ -43,6 +43,27 @@ inline constexpr NumberKey kMaxLifetimeSeconds{"Queue", "MaxLifetimeSeconds", 43
 inline constexpr NumberKey kHoldAfterCrashes{"Queue", "HoldAfterCrashes", 3};
 inline constexpr NumberKey kMessageTimeoutSeconds{"Queue", "MessageTimeoutSeconds", 600};
 
+// The Bayesian filter (docs/bayesian-filter.md); its texts are read into
+// buffers of 1024 bytes.
+inline constexpr const char* kBayesianSection = "BayesianFilter";
+inline constexpr TextKey kBayesType{kBayesianSection, "Type", ""}; // EXE, DLL, anything else: none
+inline constexpr TextKey kBayesEnable{kBayesianSection, "Enable", "NO"};
+inline constexpr TextKey kBayesCommandLine{kBayesianSection, "CommandLine", ""};
+inline constexpr TextKey kBayesReturnCodeForHam{kBayesianSection, "ReturnCodeForHam", ""};
+inline constexpr TextKey kBayesReturnCodeForSpam{kBayesianSection, "ReturnCodeForSpam", ""};
+inline constexpr TextKey kBayesReturnCodeForUndetermined{kBayesianSection, "ReturnCodeForUndetermined", ""};
+inline constexpr TextKey kBayesReturnCodeForError{kBayesianSection, "ReturnCodeForError", ""};
+inline constexpr NumberKey kBayesProgramTimeOut{kBayesianSection, "ProgramTimeOut", 60}; // seconds
+inline constexpr TextKey kBayesDllLocation{kBayesianSection, "DllLocation", ""};
+inline constexpr TextKey kBayesFunctionName{kBayesianSection, "FunctionName", ""};
+inline constexpr NumberKey kBayesTimeOut{kBayesianSection, "TimeOut", 15}; // minutes
+inline constexpr TextKey kBayesAddHamCommand{kBayesianSection, "AddHamMessageCommand", ""};
+inline constexpr TextKey kBayesAddSpamCommand{kBayesianSection, "AddSpamMessageCommand", ""};
+inline constexpr TextKey kBayesRemoveHamCommand{kBayesianSection, "RemoveHamMessageCommand", ""};
+inline constexpr TextKey kBayesRemoveSpamCommand{kBayesianSection, "RemoveSpamMessageCommand", ""};
+inline constexpr TextKey kBayesTrainedSpamAction{kBayesianSection, "ActionOnTrainedSpamMessage", "Delete"};
+inline constexpr TextKey kBayesTrainedHamAction{kBayesianSection, "ActionOnTrainedHamMessage", "Move"};
+
 std::string ReadText(const TextKey& key, const char* file = kConfigFile);
 unsigned ReadNumber(const NumberKey& key, const char* file = kConfigFile);
 
