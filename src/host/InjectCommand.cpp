@@ -42,13 +42,14 @@ int Queue(const Settings& settings, const InjectOptions& options, const std::str
         Complain("the queue in " + settings.queueDir + " cannot be used; see the log, or run `locmail init`");
         return EX_TEMPFAIL;
     }
-    mq::QueuedText queued = mq::QueueText(text, options.sender, options.recipients, kChannel);
+    const std::string sender = IsNullSender(options.sender) ? std::string() : options.sender;
+    mq::QueuedText queued = mq::QueueText(text, sender, options.recipients, kChannel);
     if (queued.id == 0) {
         Complain("cannot queue the message: " + queued.fault + "; see the log");
         return EX_TEMPFAIL;
     }
-    LogMessage(5, kModule, "queued <%X> from <%s> for %zu recipient(s), %zu bytes", queued.id,
-               options.sender.c_str(), options.recipients.size(), text.size());
+    LogMessage(5, kModule, "queued <%X> from <%s> for %zu recipient(s), %zu bytes", queued.id, sender.c_str(),
+               options.recipients.size(), text.size());
     if (std::memchr(text.data(), '\0', text.size()))
         LogMessage(2, kModule, "queued <%X> contains NUL bytes", queued.id);
     return EX_OK;

@@ -1,6 +1,7 @@
 #include "host/MessageInput.h"
 
 #include "delivery/QueuedHeaderSize.h"
+#include "suite/util/MailboxSyntax.h"
 
 #include <limits>
 
@@ -33,15 +34,15 @@ std::string MessageShapeProblem(std::string_view text)
 std::string AddressProblem(std::string_view address, bool isSender)
 {
     constexpr std::size_t kAddressField = 1024;
-    if (address.empty())
-        return isSender ? "" : "empty recipient address";
+    if (isSender && IsNullSender(address))
+        return "";
     if (address.size() >= kAddressField)
         return "address longer than 1023 characters";
-    for (unsigned char c : address) {
-        if (c < 0x20 || c == 0x7f)
-            return "address contains a control character";
-    }
+    if (std::string problem = util::MailboxProblem(address); !problem.empty())
+        return "not a mailbox (" + problem + ")";
     return "";
 }
+
+bool IsNullSender(std::string_view address) { return address.empty() || address == "<>"; }
 
 } // namespace locmail::host

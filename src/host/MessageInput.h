@@ -16,9 +16,11 @@ std::string ToCrlfLines(std::string_view text);
 // last line feed (the agent's header-end rule, delivery/QueuedHeaderSize.h).
 std::string MessageShapeProblem(std::string_view text);
 
-// Empty when ADDRESS can be queued, else why not. The agent keeps addresses in
-// 1024-character fields, so longer ones are refused here rather than cut later.
-// An empty sender is the null reverse path and is allowed; an empty recipient is not.
+// Empty when ADDRESS can be queued, else why not: a mailbox as SMTP carries it
+// (util/MailboxSyntax.h). The agent keeps addresses in 1024-character fields,
+// so longer ones are refused here rather than cut later. The sender may be
+// the null reverse path, empty or "<>" (IsNullSender), which is queued empty.
 std::string AddressProblem(std::string_view address, bool isSender);
+bool IsNullSender(std::string_view address);
 
 } // namespace locmail::host

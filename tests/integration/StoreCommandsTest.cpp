@@ -46,8 +46,8 @@ TEST(StoreCommands, UsersAndSharedMailboxesAreAddedListedAndRemovedKeepingTheirM
         {{"user", "add", "bob@example.org", "--no-receive"}, 0, {"may not receive mail"}},
         {{"shared", "add", "Support"}, 0, {"added shared mailbox Support, home " + inst.Dir() + "/store/shared/"}},
         {{"user", "add", "ALICE@example.org"}, EX_DATAERR, {"registered already"}},
-        {{"user", "add", "two words@example.org"}, EX_DATAERR, {"blank"}},
-        {{"user", "add", "support"}, EX_DATAERR, {}}, // one name, one account
+        {{"user", "add", "two words@example.org"}, EX_DATAERR, {"is not an address (its local part holds ' '"}},
+        {{"user", "add", "noat"}, EX_DATAERR, {"is not an address (has no '@')"}},
         {{"shared", "add", "Sales/Open"}, EX_DATAERR, {}},
         {{"user", "remove", "nobody@example.org"}, EX_NOUSER, {"not registered"}},
         {{"user", "remove", "support"}, EX_USAGE, {"locmail shared remove"}},

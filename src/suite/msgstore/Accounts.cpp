@@ -7,6 +7,7 @@
 #include "suite/msgstore/StoreHome.h"
 #include "suite/platform/Files.h"
 #include "suite/platform/UniqueFd.h"
+#include "suite/util/MailboxSyntax.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -106,11 +107,15 @@ std::string AccountAddressProblem(std::string_view address, bool shared)
         return "is empty";
     if (address.size() > kAddressMax)
         return "is longer than " + std::to_string(kAddressMax) + " characters";
-    // "-x" reads as an option in every command that prints or takes it back; ".", ".." and ".x" as paths.
-    if (address.front() == '-' || address.front() == '.')
-        return "starts with '" + std::string(1, address.front()) + "'";
-    if (address.front() == '@' || address.back() == '@')
-        return "has nothing before or after its '@'";
+    // A shared mailbox may be named by a local part alone: mail for NAME@ any local domain reaches it.
+    const bool localPartOnly = shared && address.find('@') == std::string_view::npos;
+    if (std::string problem = localPartOnly ? util::LocalPartProblem(address) : util::MailboxProblem(address);
+        !problem.empty())
+        return std::string(localPartOnly ? "is not the local part of an address (" : "is not an address (") + problem +
+               ")";
+    // ".", ".." and ".x" would read as paths where the address names a home.
+    if (address.front() == '.')
+        return "starts with '.'";
     for (unsigned char c : address) {
         if (c <= ' ' || c == 0x7F)
             return "holds a blank or a control character";

@@ -116,7 +116,7 @@ TEST_F(AccountsTest, BadAddressesAreRefusedBeforeAnythingIsMade)
         {"ctl\x01@x", false}, {"Support/Open", true},           {"Support\\Open", true},
         {".", false},         {"..", true},                      {"--help", false},
         {"-x@y", true},       {"@", false},                      {"@x", false},
-        {"bob@", false},
+        {"bob@", false},      {"noat", false},                   {"a@b_c", false},
     };
     for (const auto& c : cases) {
         auto out = Add(c.address, c.shared);
@@ -125,7 +125,7 @@ TEST_F(AccountsTest, BadAddressesAreRefusedBeforeAnythingIsMade)
     }
     EXPECT_TRUE(fs::is_empty(store + "/users"));
     EXPECT_TRUE(fs::is_empty(store + "/shared"));
-    EXPECT_EQ(Add(std::string(1023, 'a')).status, ms::AccountStatus::Done) << "1023 characters fit";
+    EXPECT_EQ(Add(std::string(1021, 'a') + "@x").status, ms::AccountStatus::Done) << "1023 characters fit";
     EXPECT_EQ(Add("a/b@x").status, ms::AccountStatus::Done) << "a user's address may hold '/'";
 }
 
