@@ -27,6 +27,7 @@
 #include "delivery/CLocalMail.h"
 #include "delivery/CLocalMailException.h"
 #include "host/Commands.h"
+#include "host/InstallationOwner.h"
 #include "host/MessageWatchdog.h"
 #include "host/Restart.h"
 #include "host/RetryDelay.h"
@@ -340,6 +341,8 @@ int RunDelivery(bool once)
 {
     Settings settings = ReadSettings();
     if (int status = CheckInstallation(settings); status != EX_OK)
+        return status;
+    if (int status = ActAsInstallationOwner(settings); status != EX_OK)
         return status;
     OpenLog(settings);
     RaiseFileLimit();

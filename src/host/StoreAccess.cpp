@@ -1,5 +1,6 @@
 #include "host/StoreAccess.h"
 
+#include "host/InstallationOwner.h"
 #include "suite/msgstore/StoreHome.h"
 #include "suite/platform/Files.h"
 
@@ -20,6 +21,8 @@ int OpenStore(StoreAccess& store)
         Complain(fault + "; set [MsgStore] HomeDir in " + s.configFile + ", then run `locmail init DIR`");
         return EX_CONFIG;
     }
+    if (int status = ActAsInstallationOwner(s); status != EX_OK)
+        return status;
     OpenLog(s);
     std::string error;
     store.users = msgstore::UsersDirectory::OpenExisting(s.storeHome, error);
