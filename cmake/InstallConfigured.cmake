@@ -26,7 +26,11 @@ locmail_full_dir(LOCMAIL_FULL_BINDIR "${LOCMAIL_BINDIR}")
 locmail_full_dir(unit_dir "${LOCMAIL_UNIT_DIR}")
 locmail_full_dir(doc_dir "${LOCMAIL_DOCDIR}")
 
-configure_file("${LOCMAIL_UNIT_TEMPLATE}" "${LOCMAIL_STAGING}/locmail.service" @ONLY)
-configure_file("${LOCMAIL_EXAMPLE_TEMPLATE}" "${LOCMAIL_STAGING}/qxmta.ini.example" @ONLY)
-file(INSTALL "${LOCMAIL_STAGING}/locmail.service" DESTINATION "${unit_dir}")
-file(INSTALL "${LOCMAIL_STAGING}/qxmta.ini.example" DESTINATION "${doc_dir}")
+# One staging folder per destination, so that installs to two prefixes at once
+# cannot swap their files.
+string(MD5 destination "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
+set(staging "${LOCMAIL_STAGING}/${destination}")
+configure_file("${LOCMAIL_UNIT_TEMPLATE}" "${staging}/locmail.service" @ONLY)
+configure_file("${LOCMAIL_EXAMPLE_TEMPLATE}" "${staging}/qxmta.ini.example" @ONLY)
+file(INSTALL "${staging}/locmail.service" DESTINATION "${unit_dir}")
+file(INSTALL "${staging}/qxmta.ini.example" DESTINATION "${doc_dir}")

@@ -1,5 +1,7 @@
 #include "host/InstallationOwner.h"
 
+#include "suite/platform/Files.h"
+
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -61,6 +63,10 @@ std::optional<Owner> FindInstallationOwner(const Settings& settings)
 
 int ActAsInstallationOwner(const Settings& settings)
 {
+    // Without its configuration file there is no installation to protect; the
+    // command says what is missing.
+    if (!FileExists(settings.configFile))
+        return EX_OK;
     auto owner = FindInstallationOwner(settings);
     const uid_t self = ::geteuid();
     if (!owner || owner->uid == self)

@@ -8,8 +8,8 @@
 // read the configuration and before it opens anything in the installation
 // (log, queue, store): as the owner it goes on; as root it takes the owner's
 // groups and user ids for good; as anyone else it refuses. An installation
-// with neither queue nor store has no owner yet: the command goes on and
-// reports what is missing itself.
+// with no configuration file, or neither queue nor store, has no owner yet:
+// the command goes on and reports what is missing itself.
 // Failure modes: ActAsInstallationOwner returns EX_NOPERM (someone else's
 // installation) or EX_OSERR (the switch failed) after one line on standard
 // error; OwnTree returns false after one.

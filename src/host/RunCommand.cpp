@@ -340,9 +340,9 @@ int CheckInstallation(const Settings& settings)
 int RunDelivery(bool once)
 {
     Settings settings = ReadSettings();
-    if (int status = CheckInstallation(settings); status != EX_OK)
-        return status;
     if (int status = ActAsInstallationOwner(settings); status != EX_OK)
+        return status;
+    if (int status = CheckInstallation(settings); status != EX_OK)
         return status;
     OpenLog(settings);
     RaiseFileLimit();

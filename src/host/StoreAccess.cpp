@@ -17,12 +17,12 @@ int OpenStore(StoreAccess& store)
                  "; run `locmail init DIR` and set LOCMAIL_CONFIG or --config");
         return EX_CONFIG;
     }
+    if (int status = ActAsInstallationOwner(s); status != EX_OK)
+        return status;
     if (std::string fault = msgstore::StoreHomeFault(s.storeHome); !fault.empty()) {
         Complain(fault + "; set [MsgStore] HomeDir in " + s.configFile + ", then run `locmail init DIR`");
         return EX_CONFIG;
     }
-    if (int status = ActAsInstallationOwner(s); status != EX_OK)
-        return status;
     OpenLog(s);
     std::string error;
     store.users = msgstore::UsersDirectory::OpenExisting(s.storeHome, error);
