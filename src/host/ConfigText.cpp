@@ -57,18 +57,18 @@ std::string ConfigText(const std::string& dir, const std::string& postmaster)
            "ReturnCodeForHam=1\n"
            "ReturnCodeForUndetermined=2\n"
            "ReturnCodeForError=3\n"
-           "; minutes a delivery waits for the home's bayesian.lock while a learner runs\n"
-           "TimeOut=15\n"
-           "; seconds the program may take for one message before it is killed\n"
-           "ProgramTimeOut=60\n"
+           "; minutes a delivery waits for the home's bayesian.lock while a learner runs\n" +
+           DefaultLine(config::kBayesTimeOut) +
+           "; seconds the program may take for one message before it is killed\n" +
+           DefaultLine(config::kBayesProgramTimeOut) +
            "AddSpamMessageCommand=| bogofilter -d %B -s\n"
            "AddHamMessageCommand=| bogofilter -d %B -n\n"
            "RemoveSpamMessageCommand=| bogofilter -d %B -S\n"
            "RemoveHamMessageCommand=| bogofilter -d %B -N\n"
-           "; for a learning side that moves trained messages (Move) or leaves them\n"
-           "; (Delete); `locmail learn` trains and leaves the messages where they are\n"
-           "ActionOnTrainedSpamMessage=Delete\n"
-           "ActionOnTrainedHamMessage=Move\n";
+           "; what `locmail learn` does with a message it trained: Move takes spam to\n"
+           "; the user's spam folder and ham to the inbox; Delete leaves it in place\n"
+           "ActionOnTrainedSpamMessage=" + config::kBayesTrainedSpamAction.fallback + "\n"
+           "ActionOnTrainedHamMessage=" + config::kBayesTrainedHamAction.fallback + "\n";
 }
 
 } // namespace locmail::host
