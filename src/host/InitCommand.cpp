@@ -69,14 +69,24 @@ int CheckNewOwner(const std::string& name, std::optional<Owner>& owner)
     return EX_OK;
 }
 
-// DIR and the configured parts, wherever they lie, given to OWNER.
-bool HandOver(const std::string& dir, const Settings& settings, const Owner& owner)
+// DIR and all below it given to OWNER. A part the configuration puts outside
+// DIR is left alone: walking a folder that may be shared (/var/log, say) and
+// giving it away would be worse than asking the operator to do it.
+int HandOver(const std::string& dir, const Settings& settings, const Owner& owner)
 {
-    for (const std::string& path : {dir, settings.queueDir, settings.storeHome, settings.logDir}) {
-        if (!path.empty() && (path == dir || !path.starts_with(dir + "/")) && !OwnTree(path, owner))
-            return false;
+    if (!OwnTree(dir, owner))
+        return EX_CANTCREAT;
+    int status = EX_OK;
+    for (const auto& [key, path] : {std::pair{"[Gateway] QueueDirectory", settings.queueDir},
+                                    std::pair{"[MsgStore] HomeDir", settings.storeHome},
+                                    std::pair{"[Log] Directory", settings.logDir}}) {
+        if (!path.empty() && !path.starts_with(dir + "/")) {
+            Complain(std::string(key) + " " + path + " lies outside " + dir + "; give it to " + owner.name +
+                     " yourself (chown -R " + owner.name + ": " + path + ")");
+            status = EX_CONFIG;
+        }
     }
-    return true;
+    return status;
 }
 
 } // namespace
@@ -124,8 +134,10 @@ int RunInit(const InitOptions& options)
     }
     if (int status = MakeParts(settings); status != EX_OK)
         return status;
-    if (owner && owner->uid != ::geteuid() && !HandOver(dir, settings, *owner))
-        return EX_CANTCREAT;
+    if (owner && owner->uid != ::geteuid()) {
+        if (int status = HandOver(dir, settings, *owner); status != EX_OK)
+            return status;
+    }
 
     std::cout << "installation ready in " << dir << (owner ? ", owned by " + owner->name : std::string()) << "\n"
               << "use it with: export LOCMAIL_CONFIG=" << config << '\n';
