@@ -13,40 +13,30 @@
 #include <sysexits.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <optional>
 
 namespace {
 
 using namespace testsupport;
-namespace fs = std::filesystem;
 
-const std::string kMessage = "From: alice@example.org\r\nTo: bob@example.org\r\nSubject: Owned\r\n\r\nHi\r\n";
-
-// Troff's complaints about a page; empty when it renders cleanly. man when
-// there is one (its warnings are the only lines naming troff), else groff.
+// Troff's complaints about a page (man's only lines naming troff), or groff's without man.
 std::string RenderWarnings(const std::string& page)
 {
     auto man = RunProgram({"man", "--warnings", "-E", "UTF-8", "-l", page});
-    if (man.exitCode == -1) {
-        auto groff = RunProgram({"groff", "-man", "-Tutf8", "-ww", "-z", page});
-        return groff.exitCode == 0 ? groff.output : "groff: " + groff.output;
-    }
-    if (man.exitCode != 0 || man.output.find("troff:") != std::string::npos || man.output.find("NAME") == std::string::npos)
-        return man.output;
-    return {};
+    if (man.exitCode == -1)
+        return RunProgram({"groff", "-man", "-Tutf8", "-ww", "-z", page}).output;
+    const bool clean = man.exitCode == 0 && man.output.find("NAME") != std::string::npos &&
+                       man.output.find("troff:") == std::string::npos;
+    return clean ? "" : man.output;
 }
 
 TEST(Install, PrefixGetsACommandThatRunsThereBothPagesTheUnitAndAnExample)
 {
     TempDir temp;
-    const std::string prefix = temp / "prefix";
+    const std::string prefix = temp / "prefix", locmail = prefix + "/bin/locmail";
     auto install = RunProgram({"cmake", "--install", LOCMAIL_BUILD_TREE, "--prefix", prefix});
     ASSERT_EQ(install.exitCode, 0) << install.output;
-
-    const std::string locmail = prefix + "/bin/locmail";
     auto version = RunProgram({locmail, "--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.output, "locmail " LOCMAIL_VERSION "\n");
@@ -55,19 +45,16 @@ TEST(Install, PrefixGetsACommandThatRunsThereBothPagesTheUnitAndAnExample)
     EXPECT_TRUE(locmail::FileExists(temp / "inst/store/users.db"));
     EXPECT_TRUE(locmail::FileExists(prefix + "/" LOCMAIL_LIBDIR "/liblocmail.so"));
 
-    const std::string stateDir = prefix + "/var/lib/locmail";
-    const std::string unit = prefix + "/lib/systemd/system/locmail.service";
+    const std::string stateDir = prefix + "/var/lib/locmail", unit = prefix + "/lib/systemd/system/locmail.service";
     const std::string unitText = ReadFile(unit);
     EXPECT_NE(unitText.find("ExecStart=" + locmail + " run\n"), std::string::npos) << unitText;
     EXPECT_NE(unitText.find("ReadWritePaths=" + stateDir + "\n"), std::string::npos) << unitText;
     const std::string example = ReadFile(prefix + "/share/doc/locmail/qxmta.ini.example");
     EXPECT_NE(example.find("QueueDirectory=" + stateDir + "/queue\n"), std::string::npos) << example;
-
     for (const char* page : {"/share/man/man8/locmail.8", "/share/man/man5/locmail.ini.5"})
         EXPECT_EQ(RenderWarnings(prefix + page), "") << page;
 
-    // The unit names its pages; they are looked up where they were installed.
-    ::setenv("MANPATH", (prefix + "/share/man").c_str(), 1);
+    ::setenv("MANPATH", (prefix + "/share/man").c_str(), 1); // the unit names its pages
     auto verify = RunProgram({"systemd-analyze", "verify", unit});
     ::unsetenv("MANPATH");
     if (verify.exitCode == -1)
@@ -75,48 +62,33 @@ TEST(Install, PrefixGetsACommandThatRunsThereBothPagesTheUnitAndAnExample)
     EXPECT_EQ(verify.exitCode, 0) << verify.output;
 }
 
-std::optional<passwd> User(const char* name)
+// Size and modification time of every path below DIR; FOREIGN gets those UID does not own.
+std::map<std::string, std::pair<off_t, long>> Survey(const std::string& dir, uid_t uid,
+                                                     std::vector<std::string>& foreign)
 {
-    const passwd* entry = ::getpwnam(name);
-    return entry ? std::optional<passwd>(*entry) : std::nullopt;
-}
-
-// Every path below DIR that UID does not own; with it, size and modification time of each.
-struct TreeState {
-    std::vector<std::string> foreign;
     std::map<std::string, std::pair<off_t, long>> files;
-};
-
-TreeState Survey(const std::string& dir, uid_t uid)
-{
-    TreeState state;
-    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
         struct stat st{};
-        if (::lstat(entry.path().c_str(), &st) != 0)
-            continue;
-        if (st.st_uid != uid)
-            state.foreign.push_back(entry.path().string());
-        state.files[entry.path().string()] = {st.st_size, st.st_mtim.tv_nsec + st.st_mtim.tv_sec * 1000000000L};
+        if (::lstat(entry.path().c_str(), &st) == 0 && st.st_uid != uid)
+            foreign.push_back(entry.path().string());
+        files[entry.path().string()] = {st.st_size, st.st_mtim.tv_nsec + st.st_mtim.tv_sec * 1000000000L};
     }
-    return state;
+    return files;
 }
 
-// ARGS run as USER (fork, then the user's ids, then exec); the exit code.
-int RunAs(const passwd& user, const std::vector<std::string>& args)
+// `locmail ARGS` run as USER (fork, the user's ids, exec); the exit code.
+int RunAs(const passwd& user, std::vector<std::string> args)
 {
-    ::unsetenv("LOCMAIL_CONFIG");
-    std::vector<std::string> all{LOCMAIL_BINARY};
-    all.insert(all.end(), args.begin(), args.end());
+    args.insert(args.begin(), LOCMAIL_BINARY);
     std::vector<char*> argv;
-    for (auto& arg : all)
+    for (auto& arg : args)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
     const pid_t pid = ::fork();
     if (pid == 0) {
         const int null = ::open("/dev/null", O_RDWR);
-        ::dup2(null, 0);
-        ::dup2(null, 1);
-        ::dup2(null, 2);
+        for (int fd : {0, 1, 2})
+            ::dup2(null, fd);
         if (::setgroups(0, nullptr) == 0 && ::setgid(user.pw_gid) == 0 && ::setuid(user.pw_uid) == 0)
             ::execv(argv[0], argv.data());
         ::_exit(127);
@@ -130,35 +102,37 @@ TEST(ServiceUser, RootActsAsTheOwnerAndAnyoneElseIsRefusedWithNothingChanged)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root: it hands an installation to another user and switches users";
-    auto owner = User("nobody");
-    auto other = User("daemon");
-    if (!owner || !other)
+    const passwd* owner = ::getpwnam("nobody");
+    const uid_t ownerUid = owner ? owner->pw_uid : 0;
+    const passwd* other = owner ? ::getpwnam("daemon") : nullptr; // the same static entry as OWNER
+    if (!other)
         GTEST_SKIP() << "needs the system users nobody and daemon";
+    const passwd otherUser = *other;
 
     Installation inst;
     // The owner has to reach its installation through the temporary folder.
-    ASSERT_EQ(::chmod(fs::path(inst.Dir()).parent_path().c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(std::filesystem::path(inst.Dir()).parent_path().c_str(), 0755), 0);
     auto handOver = RunLocmail({"init", inst.Dir(), "--owner", "nobody"});
     ASSERT_EQ(handOver.exitCode, 0) << handOver.output;
-
     MustRun(inst, {"user", "add", "bob@example.org"});
-    MustRun(inst, {"inject", "-f", "alice@example.org", "bob@example.org"}, kMessage);
+    MustRun(inst, {"inject", "-f", "alice@example.org", "bob@example.org"},
+            "From: alice@example.org\r\nSubject: Owned\r\n\r\nHi\r\n");
     MustRun(inst, {"run", "--once"});
     EXPECT_EQ(InboxSubjects(inst, "bob@example.org"), std::vector<std::string>{"Owned"});
-    const TreeState before = Survey(inst.Dir(), owner->pw_uid);
-    EXPECT_EQ(before.foreign, std::vector<std::string>{});
+    std::vector<std::string> foreign;
+    const auto before = Survey(inst.Dir(), ownerUid, foreign);
+    EXPECT_EQ(foreign, std::vector<std::string>{});
 
-    const std::vector<std::string> config{"--config", inst.Config()};
-    for (std::vector<std::string> args : {std::vector<std::string>{"user", "add", "carol@example.org"},
-                                          {"inject", "-f", "a@example.org", "bob@example.org"},
-                                          {"run", "--once"},
-                                          {"store", "ls", "bob@example.org"}}) {
-        args.insert(args.begin(), config.begin(), config.end());
-        EXPECT_EQ(RunAs(*other, args), EX_NOPERM) << args[2];
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"user", "add", "carol@example.org"},
+                                                 {"inject", "-f", "a@example.org", "bob@example.org"},
+                                                 {"run", "--once"},
+                                                 {"store", "ls", "bob@example.org"}}) {
+        std::vector<std::string> withConfig{"--config", inst.Config()};
+        withConfig.insert(withConfig.end(), args.begin(), args.end());
+        EXPECT_EQ(RunAs(otherUser, withConfig), EX_NOPERM) << args[0];
     }
-    EXPECT_EQ(RunAs(*other, {"init", inst.Dir() + "2", "--owner", "nobody"}), EX_NOPERM);
-    const TreeState after = Survey(inst.Dir(), owner->pw_uid);
-    EXPECT_EQ(after.files, before.files) << "a refused command changed the installation";
+    EXPECT_EQ(RunAs(otherUser, {"init", inst.Dir() + "2", "--owner", "nobody"}), EX_NOPERM);
+    EXPECT_EQ(Survey(inst.Dir(), ownerUid, foreign), before) << "a refused command changed the installation";
 }
 
 } // namespace
