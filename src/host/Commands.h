@@ -9,7 +9,12 @@
 
 namespace locmail::host {
 
-int RunInit(const std::string& dir);
+// OWNER empty: the caller, or the owner of an installation made before.
+struct InitOptions {
+    std::string dir;
+    std::string owner;
+};
+int RunInit(const InitOptions& options);
 
 struct InjectOptions {
     std::string sender;

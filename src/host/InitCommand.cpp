@@ -1,11 +1,14 @@
 // locmail init DIR: a working installation in DIR (configuration, queue, message
 // store with its templates and users directory, log).
 // Running it again keeps the configuration file and makes whatever is missing.
+// With --owner USER (root only, unless USER is the caller) everything it made or
+// kept is given to USER, who the commands then act as (InstallationOwner.h).
 #include "host/Commands.h"
+#include "host/ConfigText.h"
+#include "host/InstallationOwner.h"
 #include "host/Settings.h"
 #include "suite/mq/QueueLayout.h"
 #include "suite/msgstore/StoreHome.h"
-#include "suite/platform/ConfigKeys.h"
 #include "suite/platform/Files.h"
 #include "suite/vexclass/HostName.h"
 
@@ -16,70 +19,10 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 
 namespace locmail::host {
 namespace {
-
-// KEY = its default, from the one table of keys.
-std::string DefaultLine(const config::NumberKey& key)
-{
-    return std::string(key.name) + "=" + std::to_string(key.fallback) + "\n";
-}
-
-std::string ConfigText(const std::string& dir)
-{
-    return "; locmail configuration, written by `locmail init`.\n"
-           "[Gateway]\n"
-           "QueueDirectory=" + PathJoin(dir, "queue") + "\n"
-           "\n[MsgStore]\n"
-           "HomeDir=" + PathJoin(dir, "store") + "\n"
-           "\n[Log]\n"
-           "Directory=" + PathJoin(dir, "log") + "\n"
-           "; 1 errors, 2 warnings, 5 progress, 6 outcomes\n" +
-           DefaultLine(config::kLogLevel) +
-           "\n[Mail]\n"
-           "Postmaster=postmaster@" + LocalHostName() + "\n"
-           "\n[Options]\n"
-           "; Bounce, Postmaster or Delete\n"
-           "MailForInvalidLocalUser=" + config::kInvalidLocalUser.fallback + "\n"
-           "\n[Queue]\n"
-           "; a recipient whose mailbox cannot take mail now is tried again after\n"
-           "; RetryMinSeconds, then twice as long each time up to RetryMaxSeconds,\n"
-           "; and returned to its sender once the message is MaxLifetimeSeconds old\n" +
-           DefaultLine(config::kRetryMinSeconds) + DefaultLine(config::kRetryMaxSeconds) +
-           DefaultLine(config::kMaxLifetimeSeconds) +
-           "; a message whose delivery stopped the process (crash, kill, hang) this\n"
-           "; many times is held (`locmail queue ls`, `locmail queue release ID`); 0 never\n" +
-           DefaultLine(config::kHoldAfterCrashes) +
-           "; `locmail run` ends itself when one message takes longer than this, so\n"
-           "; that the hang counts against it and its supervisor starts it again; 0 never\n" +
-           DefaultLine(config::kMessageTimeoutSeconds) +
-           "\n[BayesianFilter]\n"
-           "; spam filtering with bogofilter, its word lists in each home's .bayesian\n"
-           "; folder: set Enable=YES, train with `locmail learn`, and let each user\n"
-           "; choose an action with BayesianFilterAction in the home's antispam.cfg\n"
-           "Type=EXE\n"
-           "Enable=NO\n"
-           "; %F sender, %R recipient, %B the user's data folder, %M message file,\n"
-           "; %O output file; a leading | gives the program the message on its input\n"
-           "CommandLine=| bogofilter -d %B\n"
-           "ReturnCodeForSpam=0\n"
-           "ReturnCodeForHam=1\n"
-           "ReturnCodeForUndetermined=2\n"
-           "ReturnCodeForError=3\n"
-           "; minutes a delivery waits for the home's bayesian.lock while a learner runs\n"
-           "TimeOut=15\n"
-           "; seconds the program may take for one message before it is killed\n"
-           "ProgramTimeOut=60\n"
-           "AddSpamMessageCommand=| bogofilter -d %B -s\n"
-           "AddHamMessageCommand=| bogofilter -d %B -n\n"
-           "RemoveSpamMessageCommand=| bogofilter -d %B -S\n"
-           "RemoveHamMessageCommand=| bogofilter -d %B -N\n"
-           "; for a learning side that moves trained messages (Move) or leaves them\n"
-           "; (Delete); `locmail learn` trains and leaves the messages where they are\n"
-           "ActionOnTrainedSpamMessage=Delete\n"
-           "ActionOnTrainedHamMessage=Move\n";
-}
 
 bool MakeTree(const std::string& path)
 {
@@ -92,25 +35,89 @@ bool MakeTree(const std::string& path)
     return true;
 }
 
+// The configured queue, store and log, made where they are missing.
+int MakeParts(const Settings& settings)
+{
+    if (!MakeTree(settings.logDir))
+        return EX_CANTCREAT;
+    std::string why;
+    if (!mq::CreateQueueDirectory(settings.queueDir, &why)) {
+        Complain("cannot create the queue in " + settings.queueDir + ": " + why);
+        return EX_CANTCREAT;
+    }
+    if (!settings.storeHome.empty() && !MakeTree(settings.storeHome))
+        return EX_CANTCREAT;
+    if (!msgstore::PrepareStoreHome(settings.storeHome, why)) {
+        Complain("cannot prepare the message store: " + why);
+        return EX_CANTCREAT;
+    }
+    return EX_OK;
+}
+
+// The user named by --owner, who only root may make an installation for.
+int CheckNewOwner(const std::string& name, std::optional<Owner>& owner)
+{
+    owner = FindUser(name);
+    if (!owner) {
+        Complain("there is no user '" + name + "' on this system; create it first (useradd --system " + name + ")");
+        return EX_NOUSER;
+    }
+    if (::geteuid() != 0 && owner->uid != ::geteuid()) {
+        Complain("only root can make an installation for " + name);
+        return EX_NOPERM;
+    }
+    return EX_OK;
+}
+
+// DIR and all below it given to OWNER. A part the configuration puts outside
+// DIR is left alone: walking a folder that may be shared (/var/log, say) and
+// giving it away would be worse than asking the operator to do it.
+int HandOver(const std::string& dir, const Settings& settings, const Owner& owner)
+{
+    if (!OwnTree(dir, owner))
+        return EX_CANTCREAT;
+    int status = EX_OK;
+    for (const auto& [key, path] : {std::pair{"[Gateway] QueueDirectory", settings.queueDir},
+                                    std::pair{"[MsgStore] HomeDir", settings.storeHome},
+                                    std::pair{"[Log] Directory", settings.logDir}}) {
+        if (!path.empty() && !path.starts_with(dir + "/")) {
+            Complain(std::string(key) + " " + path + " lies outside " + dir + "; give it to " + owner.name +
+                     " yourself (chown -R " + owner.name + ": " + path + ")");
+            status = EX_CONFIG;
+        }
+    }
+    return status;
+}
+
 } // namespace
 
-int RunInit(const std::string& dirArg)
+int RunInit(const InitOptions& options)
 {
     std::error_code ec;
-    std::string dir = std::filesystem::absolute(dirArg, ec).lexically_normal().string();
+    std::string dir = std::filesystem::absolute(options.dir, ec).lexically_normal().string();
     if (ec || dir.empty()) {
-        Complain("cannot resolve " + dirArg);
+        Complain("cannot resolve " + options.dir);
         return EX_USAGE;
     }
     if (!dir.empty() && dir.size() > 1 && dir.back() == '/')
         dir.pop_back();
+    std::optional<Owner> owner;
+    if (!options.owner.empty()) {
+        if (int status = CheckNewOwner(options.owner, owner); status != EX_OK)
+            return status;
+    }
+    std::string config = PathJoin(dir, "qxmta.ini");
+    // Without --owner, an installation made before keeps its owner for what is added now.
+    if (!owner && FileExists(config)) {
+        if (int status = ActAsInstallationOwner(ReadSettings(config)); status != EX_OK)
+            return status;
+    }
     if (!MakeTree(dir))
         return EX_CANTCREAT;
 
-    std::string config = PathJoin(dir, "qxmta.ini");
     if (FileExists(config)) {
         std::cout << "keeping " << config << '\n';
-    } else if (!WriteFileAtomic(config, ConfigText(dir))) {
+    } else if (!WriteFileAtomic(config, ConfigText(dir, "postmaster@" + LocalHostName()))) {
         Complain("cannot write " + config + ": " + std::strerror(errno));
         return EX_CANTCREAT;
     }
@@ -125,21 +132,14 @@ int RunInit(const std::string& dirArg)
             return EX_CONFIG;
         }
     }
-    if (!MakeTree(settings.logDir))
-        return EX_CANTCREAT;
-    std::string why;
-    if (!mq::CreateQueueDirectory(settings.queueDir, &why)) {
-        Complain("cannot create the queue in " + settings.queueDir + ": " + why);
-        return EX_CANTCREAT;
-    }
-    if (!settings.storeHome.empty() && !MakeTree(settings.storeHome))
-        return EX_CANTCREAT;
-    if (!msgstore::PrepareStoreHome(settings.storeHome, why)) {
-        Complain("cannot prepare the message store: " + why);
-        return EX_CANTCREAT;
+    if (int status = MakeParts(settings); status != EX_OK)
+        return status;
+    if (owner && owner->uid != ::geteuid()) {
+        if (int status = HandOver(dir, settings, *owner); status != EX_OK)
+            return status;
     }
 
-    std::cout << "installation ready in " << dir << "\n"
+    std::cout << "installation ready in " << dir << (owner ? ", owned by " + owner->name : std::string()) << "\n"
               << "use it with: export LOCMAIL_CONFIG=" << config << '\n';
     return EX_OK;
 }

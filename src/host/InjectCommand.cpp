@@ -1,6 +1,7 @@
 // locmail inject -f SENDER RCPT...: queues the message on standard input for the
 // local recipients, as the mail server hands mail to local delivery.
 #include "host/Commands.h"
+#include "host/InstallationOwner.h"
 #include "host/MessageInput.h"
 #include "host/Settings.h"
 #include "suite/log/LogMessage.h"
@@ -67,6 +68,8 @@ int RunInject(const InjectOptions& options)
                  "; run `locmail init DIR` and set LOCMAIL_CONFIG or --config");
         return EX_CONFIG;
     }
+    if (int status = ActAsInstallationOwner(settings); status != EX_OK)
+        return status;
     OpenLog(settings);
 
     std::string raw;

@@ -3,6 +3,7 @@
 // then the held messages with the reason. locmail queue release ID: puts a held
 // message back for delivery.
 #include "host/Commands.h"
+#include "host/InstallationOwner.h"
 #include "host/Settings.h"
 #include "suite/mq/EntryId.h"
 #include "suite/mq/HoldArea.h"
@@ -129,6 +130,8 @@ int RunQueueRelease(const std::string& idText)
         return EX_USAGE;
     }
     Settings settings = ReadSettings();
+    if (int status = ActAsInstallationOwner(settings); status != EX_OK)
+        return status;
     OpenLog(settings);
     mq::ReleaseResult result = mq::ReleaseHeldEntry(mq::QueuePaths(settings.queueDir), "Queue", *id);
     if (!result.ok) {

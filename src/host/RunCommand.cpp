@@ -27,6 +27,7 @@
 #include "delivery/CLocalMail.h"
 #include "delivery/CLocalMailException.h"
 #include "host/Commands.h"
+#include "host/InstallationOwner.h"
 #include "host/MessageWatchdog.h"
 #include "host/Restart.h"
 #include "host/RetryDelay.h"
@@ -339,6 +340,8 @@ int CheckInstallation(const Settings& settings)
 int RunDelivery(bool once)
 {
     Settings settings = ReadSettings();
+    if (int status = ActAsInstallationOwner(settings); status != EX_OK)
+        return status;
     if (int status = CheckInstallation(settings); status != EX_OK)
         return status;
     OpenLog(settings);

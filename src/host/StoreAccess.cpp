@@ -1,5 +1,6 @@
 #include "host/StoreAccess.h"
 
+#include "host/InstallationOwner.h"
 #include "suite/msgstore/StoreHome.h"
 #include "suite/platform/Files.h"
 
@@ -16,6 +17,8 @@ int OpenStore(StoreAccess& store)
                  "; run `locmail init DIR` and set LOCMAIL_CONFIG or --config");
         return EX_CONFIG;
     }
+    if (int status = ActAsInstallationOwner(s); status != EX_OK)
+        return status;
     if (std::string fault = msgstore::StoreHomeFault(s.storeHome); !fault.empty()) {
         Complain(fault + "; set [MsgStore] HomeDir in " + s.configFile + ", then run `locmail init DIR`");
         return EX_CONFIG;

@@ -2,7 +2,8 @@
 // home and its users directory, opened with errors that say what to do.
 //
 // Contract: OpenStore reads the settings, requires the configuration file and
-// [MsgStore] HomeDir, opens the log and the users directory, and returns
+// [MsgStore] HomeDir, acts as the installation's owner (InstallationOwner.h;
+// EX_NOPERM for anyone else), opens the log and the users directory, and returns
 // EX_OK, or the sysexits status after telling the operator what failed on
 // standard error (EX_CONFIG: no configuration, or no store that `locmail init`
 // made at [MsgStore] HomeDir; EX_UNAVAILABLE: the users

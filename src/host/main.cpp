@@ -17,7 +17,7 @@ using namespace locmail::host;
 
 // What the chosen subcommand was given; the parser writes into it, so it outlives the parse.
 struct Requests {
-    std::string dir;
+    InitOptions init;
     InjectOptions inject;
     std::string heldId;
     bool once = false;
@@ -44,8 +44,9 @@ std::string_view Subcommand(int argc, char** argv)
 void AddMessageCommands(CLI::App& app, Requests& r, int& exitCode)
 {
     auto* init = app.add_subcommand("init", "make a working installation in DIR");
-    init->add_option("DIR", r.dir, "installation directory")->required();
-    init->callback([&] { exitCode = RunInit(r.dir); });
+    init->add_option("DIR", r.init.dir, "installation directory")->required();
+    init->add_option("--owner", r.init.owner, "the user the installation belongs to and the service runs as");
+    init->callback([&] { exitCode = RunInit(r.init); });
 
     auto* inject = app.add_subcommand("inject", "queue the message on standard input for local delivery");
     inject->add_option("-f", r.inject.sender, "envelope sender (\"\" for the null reverse path)")->required();
@@ -164,6 +165,7 @@ int main(int argc, char** argv)
         HoldStopSignals();
     CLI::App app{"locmail: local mail delivery agent"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", "locmail " LOCMAIL_VERSION);
     std::string config;
     app.add_option("--config", config, "configuration file (when $LOCMAIL_CONFIG is not set)")
         ->each([](const std::string& path) { locmail::SetConfigOption(path); });
