@@ -124,7 +124,9 @@ int RunInit(const InitOptions& options)
 
     // The directories are the configured ones, so a kept file is honoured, but
     // never one that would put a queue or store at / or below the current folder.
-    Settings settings = ReadSettings(config);
+    Settings settings;
+    if (int status = LoadSettings(settings, config); status != EX_OK)
+        return status;
     for (const auto& [key, dir] : {std::pair{"[Gateway] QueueDirectory", settings.queueDir},
                                    std::pair{"[MsgStore] HomeDir", settings.storeHome}}) {
         if (!IsAbsoluteBelowRoot(dir)) {

@@ -62,12 +62,9 @@ int RunInject(const InjectOptions& options)
 {
     if (int status = CheckAddresses(options); status != EX_OK)
         return status;
-    Settings settings = ReadSettings();
-    if (!FileExists(settings.configFile)) {
-        Complain("no configuration file at " + settings.configFile +
-                 "; run `locmail init DIR` and set LOCMAIL_CONFIG or --config");
-        return EX_CONFIG;
-    }
+    Settings settings;
+    if (int status = LoadSettings(settings); status != EX_OK)
+        return status;
     if (int status = ActAsInstallationOwner(settings); status != EX_OK)
         return status;
     OpenLog(settings);

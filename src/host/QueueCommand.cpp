@@ -95,7 +95,9 @@ void ListHeld(const std::string& queueDir, std::time_t now)
 
 int RunQueueList()
 {
-    Settings settings = ReadSettings();
+    Settings settings;
+    if (int status = LoadSettings(settings); status != EX_OK)
+        return status;
     mq::QueueListing listing = mq::ListEntries(settings.queueDir);
     if (!listing.readable) {
         Complain("cannot read the queue in " + settings.queueDir + ": " + listing.fault);
@@ -129,7 +131,9 @@ int RunQueueRelease(const std::string& idText)
         Complain("'" + idText + "' is not a queue id (eight hex digits, as `locmail queue ls` shows them)");
         return EX_USAGE;
     }
-    Settings settings = ReadSettings();
+    Settings settings;
+    if (int status = LoadSettings(settings); status != EX_OK)
+        return status;
     if (int status = ActAsInstallationOwner(settings); status != EX_OK)
         return status;
     OpenLog(settings);

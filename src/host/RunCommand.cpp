@@ -310,11 +310,6 @@ void RaiseFileLimit()
 int CheckInstallation(const Settings& settings)
 {
     const std::string fix = "; check " + settings.configFile + " or run `locmail init DIR`";
-    if (!FileExists(settings.configFile)) {
-        Complain("no configuration file at " + settings.configFile +
-                 "; run `locmail init DIR` and set LOCMAIL_CONFIG or --config");
-        return EX_CONFIG;
-    }
     if (!IsAbsoluteBelowRoot(settings.queueDir)) {
         Complain("the queue directory '" + settings.queueDir +
                  "' ([Gateway] QueueDirectory) must be an absolute path below /" + fix);
@@ -339,7 +334,9 @@ int CheckInstallation(const Settings& settings)
 
 int RunDelivery(bool once)
 {
-    Settings settings = ReadSettings();
+    Settings settings;
+    if (int status = LoadSettings(settings); status != EX_OK)
+        return status;
     if (int status = ActAsInstallationOwner(settings); status != EX_OK)
         return status;
     if (int status = CheckInstallation(settings); status != EX_OK)

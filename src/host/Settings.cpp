@@ -1,9 +1,12 @@
 #include "host/Settings.h"
 
+#include "host/ConfigCheck.h"
 #include "suite/log/LogMessage.h"
 #include "suite/platform/Config.h"
 #include "suite/platform/ConfigKeys.h"
 #include "suite/platform/Files.h"
+
+#include <sysexits.h>
 
 #include <iostream>
 
@@ -18,9 +21,25 @@ Settings ReadSettings(const std::string& file)
     s.storeHome = config::ReadText(config::kStoreHome, from);
     s.logDir = config::ReadText(config::kLogDirectory, from);
     s.logLevel = static_cast<int>(config::ReadNumber(config::kLogLevel, from));
-    if (FileExists(s.configFile) && !IsRegularFile(s.configFile))
-        Complain(s.configFile + " is not a regular file; its settings are not read and the defaults apply");
     return s;
+}
+
+int LoadSettings(Settings& out, const std::string& file)
+{
+    out = ReadSettings(file);
+    if (!FileExists(out.configFile)) {
+        Complain("no configuration file at " + out.configFile +
+                 "; run `locmail init DIR` and set LOCMAIL_CONFIG or --config");
+        return EX_CONFIG;
+    }
+    const ConfigReport report = CheckConfigFile(out.configFile);
+    static bool warned = false;
+    for (const std::string& warning : warned ? std::vector<std::string>() : report.warnings)
+        Complain("warning: " + warning);
+    warned = true;
+    for (const std::string& error : report.errors)
+        Complain(error);
+    return report.errors.empty() ? EX_OK : EX_CONFIG;
 }
 
 bool OpenLog(const Settings& settings)

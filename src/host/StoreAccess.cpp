@@ -10,13 +10,9 @@ namespace locmail::host {
 
 int OpenStore(StoreAccess& store)
 {
-    store.settings = ReadSettings();
+    if (int status = LoadSettings(store.settings); status != EX_OK)
+        return status;
     const Settings& s = store.settings;
-    if (!FileExists(s.configFile)) {
-        Complain("no configuration file at " + s.configFile +
-                 "; run `locmail init DIR` and set LOCMAIL_CONFIG or --config");
-        return EX_CONFIG;
-    }
     if (int status = ActAsInstallationOwner(s); status != EX_OK)
         return status;
     if (std::string fault = msgstore::StoreHomeFault(s.storeHome); !fault.empty()) {

@@ -74,22 +74,22 @@ void ProfileData::Parse()
     if (rest.substr(0, 3) == "\xEF\xBB\xBF")
         rest.remove_prefix(3);
     std::size_t current = kNone;
-    while (!rest.empty()) {
+    for (std::size_t lineNumber = 1; !rest.empty(); ++lineNumber) {
         std::size_t end = rest.find('\n');
         std::string_view line = rest.substr(0, end);
         rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
-        ParseLine(Trim(line), current);
+        ParseLine(Trim(line), lineNumber, current);
     }
 }
 
-void ProfileData::ParseLine(std::string_view line, std::size_t& current)
+void ProfileData::ParseLine(std::string_view line, std::size_t lineNumber, std::size_t& current)
 {
     if (line.empty() || line.front() == ';' || line.front() == '#')
         return;
     if (line.front() == '[') {
         std::size_t close = line.find(']');
         if (close != std::string_view::npos)
-            current = OpenSection(UpToNul(Trim(line.substr(1, close - 1))));
+            current = OpenSection(UpToNul(Trim(line.substr(1, close - 1))), lineNumber);
         return;
     }
     if (current == kNone)
@@ -105,15 +105,15 @@ void ProfileData::ParseLine(std::string_view line, std::size_t& current)
         return;
     std::string_view value = UpToNul(Unquote(Trim(line.substr(eq + 1))));
     section.keys.emplace(key, section.entries.size());
-    section.entries.push_back({key, value});
+    section.entries.push_back({key, value, lineNumber});
 }
 
-std::size_t ProfileData::OpenSection(std::string_view name)
+std::size_t ProfileData::OpenSection(std::string_view name, std::size_t lineNumber)
 {
     auto found = sectionIndex_.find(name);
     if (found != sectionIndex_.end())
         return found->second;
-    sections_.push_back(Section{name, {}, {}});
+    sections_.push_back(Section{name, {}, {}, lineNumber});
     sectionIndex_.emplace(name, sections_.size() - 1);
     return sections_.size() - 1;
 }
@@ -135,6 +135,18 @@ std::vector<std::string_view> ProfileData::SectionNames() const
     for (const Section& s : sections_)
         names.push_back(s.name);
     return names;
+}
+
+std::size_t ProfileData::LineOf(std::string_view section, std::string_view key) const
+{
+    auto s = sectionIndex_.find(section);
+    if (s == sectionIndex_.end())
+        return 0;
+    const Section& sec = sections_[s->second];
+    if (key.empty())
+        return sec.line;
+    auto k = sec.keys.find(key);
+    return k == sec.keys.end() ? 0 : sec.entries[k->second].line;
 }
 
 std::vector<std::string_view> ProfileData::KeyNames(std::string_view section) const

@@ -41,6 +41,10 @@ public:
     // Key names of SECTION in file order, each once; empty when the section is missing.
     std::vector<std::string_view> KeyNames(std::string_view section) const;
 
+    // The line (from 1) where SECTION first opens, or where its KEY is given;
+    // 0 when it is not there.
+    std::size_t LineOf(std::string_view section, std::string_view key = {}) const;
+
 private:
     struct NoCaseHash {
         std::size_t operator()(std::string_view s) const noexcept;
@@ -53,17 +57,19 @@ private:
     struct Entry {
         std::string_view key;
         std::string_view value;
+        std::size_t line;
     };
     struct Section {
         std::string_view name;
         std::vector<Entry> entries;
         NoCaseIndex keys;
+        std::size_t line;
     };
 
     void Parse();
     // CURRENT is the index of the open section, or npos before the first one.
-    void ParseLine(std::string_view line, std::size_t& current);
-    std::size_t OpenSection(std::string_view name);
+    void ParseLine(std::string_view line, std::size_t lineNumber, std::size_t& current);
+    std::size_t OpenSection(std::string_view name, std::size_t lineNumber);
 
     std::string text_;
     std::vector<Section> sections_;
