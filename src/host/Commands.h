@@ -26,6 +26,7 @@ int RunQueueList();
 int RunQueueRelease(const std::string& id);
 
 int RunDelivery(bool once);
+int RunRelay(bool once);
 
 // A user, or (SHARED) a shared mailbox.
 struct AccountOptions {

@@ -45,6 +45,8 @@ const KnownKey kKnownKeys[] = {
     Known(config::kMaxLifetimeSeconds, Kind::Count),
     Known(config::kHoldAfterCrashes, Kind::Count),
     Known(config::kMessageTimeoutSeconds, Kind::Count),
+    Known(config::kRelayCommand, Kind::AbsolutePath),
+    Known(config::kRelayTimeOutSeconds, Kind::Count),
     Known(config::kBayesType, Kind::Choice, "EXE|DLL|"),
     Known(config::kBayesEnable, Kind::Choice, "YES|NO"),
     Known(config::kBayesCommandLine, Kind::Text),

@@ -44,6 +44,11 @@ std::string ConfigText(const std::string& dir, const std::string& postmaster)
            "; `locmail run` ends itself when one message takes longer than this, so\n"
            "; that the hang counts against it and its supervisor starts it again; 0 never\n" +
            DefaultLine(config::kMessageTimeoutSeconds) +
+           "\n[Relay]\n"
+           "; `locmail relay` hands returned mail to this program of the MTA, as\n"
+           "; PROGRAM -i -f SENDER -- RECIPIENT..., killed after TimeOutSeconds\n"
+           "Command=" + config::kRelayCommand.fallback + "\n" +
+           DefaultLine(config::kRelayTimeOutSeconds) +
            "\n[BayesianFilter]\n"
            "; spam filtering with bogofilter, its word lists in each home's .bayesian\n"
            "; folder: set Enable=YES, train with `locmail learn`, and let each user\n"

@@ -63,6 +63,10 @@ void AddMessageCommands(CLI::App& app, Requests& r, int& exitCode)
     auto* run = app.add_subcommand("run", "deliver the queued messages: until the queue is empty, or for ever");
     run->add_flag("--once", r.once, "stop when the queue is empty (EX_TEMPFAIL when the store is unavailable)");
     run->callback([&] { exitCode = RunDelivery(r.once); });
+
+    auto* relay = app.add_subcommand("relay", "hand the mail locmail sends (returned mail) to the system's MTA");
+    relay->add_flag("--once", r.once, "stop when nothing more is due");
+    relay->callback([&] { exitCode = RunRelay(r.once); });
 }
 
 void AddAccountCommands(CLI::App& app, Requests& r, int& exitCode, bool shared)
@@ -161,7 +165,7 @@ void AddLearnCommand(CLI::App& app, Requests& r, int& exitCode)
 int main(int argc, char** argv)
 {
     // Before anything else, so that no stop signal kills `run` while it starts up.
-    if (Subcommand(argc, argv) == "run")
+    if (Subcommand(argc, argv) == "run" || Subcommand(argc, argv) == "relay")
         HoldStopSignals();
     CLI::App app{"locmail: local mail delivery agent"};
     app.require_subcommand(1);

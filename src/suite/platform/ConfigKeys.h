@@ -43,6 +43,10 @@ inline constexpr NumberKey kMaxLifetimeSeconds{"Queue", "MaxLifetimeSeconds", 43
 inline constexpr NumberKey kHoldAfterCrashes{"Queue", "HoldAfterCrashes", 3};
 inline constexpr NumberKey kMessageTimeoutSeconds{"Queue", "MessageTimeoutSeconds", 600};
 
+// Handing mail that leaves the machine (returned mail, notices) to the system's MTA.
+inline constexpr TextKey kRelayCommand{"Relay", "Command", "/usr/sbin/sendmail"};
+inline constexpr NumberKey kRelayTimeOutSeconds{"Relay", "TimeOutSeconds", 300};
+
 // The Bayesian filter (docs/bayesian-filter.md); its texts are read into
 // buffers of 1024 bytes.
 inline constexpr const char* kBayesianSection = "BayesianFilter";
