@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <set>
+#include <tuple>
 
 namespace {
 
@@ -43,16 +44,12 @@ TEST_F(QueueTest, InjectedEntriesAreListedReadBackAndWalkedInIdOrder)
     uint32_t id = Inject(kBytes, "a@example.org", {{"b@example.org", "local"}, {"c d@example.org", "local"}});
     ASSERT_NE(id, 0u);
     auto listing = locmail::mq::ListEntries(queue_);
-    ASSERT_TRUE(listing.readable);
-    EXPECT_THAT(listing.notes, IsEmpty());
     ASSERT_EQ(listing.entries.size(), 1u);
     const auto& e = listing.entries[0];
-    EXPECT_EQ(e.id, id);
-    EXPECT_EQ(e.size, kBytes.size());
-    EXPECT_EQ(e.sender, "a@example.org");
+    EXPECT_EQ(std::make_tuple(e.id, e.size, e.sender, e.arrived),
+              std::make_tuple(id, kBytes.size(), std::string("a@example.org"), kStartSeconds));
     EXPECT_THAT(e.recipients, ElementsAre(locmail::mq::ListedRecipient{"b@example.org", "local"},
                                           locmail::mq::ListedRecipient{"c d@example.org", "local"}));
-    EXPECT_EQ(e.arrived, kStartSeconds);
     EXPECT_EQ(testsupport::ReadFile(GetMQPathName(id, ".msg")), kBytes);
     EXPECT_THAT(Names(Path("tmp")), IsEmpty());
     stEnvelope* env = GetMQEnvelope(id);
@@ -66,16 +63,7 @@ TEST_F(QueueTest, InjectedEntriesAreListedReadBackAndWalkedInIdOrder)
     for (int i = 0; i < 3; ++i)
         injected.push_back(InjectOne());
     ASSERT_NE(Inject(kBytes, "s@x", {{"r@y", "LocalOut"}}, {"LocalOut"}), 0u);
-    MQContext* ctx = OpenMQChannel("LOCAL");
-    std::vector<uint32_t> seen;
-    for (uint32_t got = GetFirstMessage(ctx, false); got != kNoMessage; got = GetNextMessage(ctx, false)) {
-        ASSERT_NE(got, kQueueUnreachable);
-        EXPECT_EQ(ctx->msgNumber, got);
-        seen.push_back(got);
-    }
-    EXPECT_EQ(seen, injected);
-    EXPECT_EQ(GetNextMessage(ctx, false), kNoMessage);
-    CloseMQChannel(ctx);
+    EXPECT_EQ(Walk("LOCAL"), injected);
     EXPECT_EQ(Walk("local"), injected) << "nothing was removed, so a new walk offers the same entries";
     EXPECT_EQ(QueuedEntryIds("Local"), injected);
     EXPECT_THAT(QueuedEntryIds("../entries"), IsEmpty());
@@ -151,6 +139,7 @@ TEST_F(QueueTest, RemovingTheLastChannelDeletesTheEntry)
                                          " was being removed by a stopped process; removal finished"));
 }
 
+// Every entry that is not committed, for any reason, leaves nothing in tmp/ or entries/.
 TEST_F(QueueTest, UnfinishedEntriesLeaveNothingBehind)
 {
     locmail::log::CaptureLog log;
@@ -176,33 +165,27 @@ TEST_F(QueueTest, UnfinishedEntriesLeaveNothingBehind)
     EXPECT_FALSE(CloseMQEntry(entry));
     CloseMQChannel(EntryWithText()); // a context closed as a channel is discarded too
 
+    // An address with a line break would start another envelope line.
+    const std::pair<std::string, std::string> breaks[] = { // sender, recipient
+        {"s@x", "a@x\r\nRCPT TO:<b@y>"}, {"s@x", "a@x\n"}, {"s@x", "\rb@y"}, {"s@x\r\n", "ok@x"}};
+    for (const auto& [sender, recipient] : breaks) {
+        entry = EntryWithText();
+        locmail::mq::EnvelopeBuilder broken;
+        broken.AddSender(sender, "local").AddRecipient("ok@x", "local").AddRecipient(recipient, "local");
+        EXPECT_FALSE(PutMQEnvelope(entry, broken.Envelope())) << sender << " " << recipient;
+        EXPECT_FALSE(PutMQEnvelope(entry, nullptr));
+        DiscardMQEntry(entry);
+    }
+
     EXPECT_THAT(Names(Path("tmp")), IsEmpty());
     EXPECT_THAT(Names(Path("entries")), IsEmpty());
     EXPECT_THAT(log.Lines(), ElementsAre("1 Queue: Queue entry " + noText + " not committed: the message text was not written",
                                          EndsWith(" not committed: no envelope was given"),
                                          EndsWith(": \"../escape\" is not a valid channel name"),
-                                         EndsWith(" not committed: it is on no channel")));
-}
-
-TEST_F(QueueTest, AddressesWithLineBreaksAreRefused)
-{
-    locmail::log::CaptureLog log;
-    const std::pair<std::string, std::string> cases[] = { // sender, recipient
-        {"s@x", "a@x\r\nRCPT TO:<b@y>"}, {"s@x", "a@x\n"}, {"s@x", "\rb@y"}, {"s@x\r\n", "ok@x"}};
-    for (const auto& [sender, recipient] : cases) {
-        MQContext* entry = EntryWithText();
-        locmail::mq::EnvelopeBuilder env;
-        env.AddSender(sender, "local").AddRecipient("ok@x", "local").AddRecipient(recipient, "local");
-        EXPECT_FALSE(PutMQEnvelope(entry, env.Envelope())) << sender << " " << recipient;
-        EXPECT_FALSE(PutMQEnvelope(entry, nullptr));
-        DiscardMQEntry(entry);
-    }
-    EXPECT_THAT(log.Lines(), ElementsAre(::testing::MatchesRegex("1 Queue: Queue entry [0-9A-F]{8}: envelope refused: "
-                                                                 "recipient 2 address contains a line break"),
+                                         EndsWith(" not committed: it is on no channel"),
+                                         EndsWith(": envelope refused: recipient 2 address contains a line break"),
                                          ::testing::_, ::testing::_,
-                                         EndsWith("envelope refused: sender 1 address contains a line break")));
-    EXPECT_THAT(Names(Path("tmp")), IsEmpty());
-    EXPECT_THAT(Names(Path("entries")), IsEmpty());
+                                         EndsWith(": envelope refused: sender 1 address contains a line break")));
 }
 
 TEST_F(QueueTest, IdsNeverCollideWhenTheSeqFileLosesItsUpdatesAndKeysNeverRepeat)
