@@ -4,14 +4,10 @@
 #include "filing/FileMessage.h"
 
 #include "suite/msgstore/AgentMessage.h"
-#include "suite/msgstore/StoreHomeFixture.h"
+#include "suite/msgstore/StoreFixture.h"
 #include "support/CaptureLog.h"
 #include "support/FilingProbe.h"
 #include "suite/msgstore/CMsgStore.h"
-#include "suite/msgstore/Filing.h"
-#include "suite/msgstore/MailboxOps.h"
-#include "suite/msgstore/MessageOps.h"
-
 
 #include <gtest/gtest.h>
 
@@ -34,11 +30,11 @@ using locmail::filing::FileMessage;
 const char* const kAnn = "ann@example.org";
 const std::string kText = "From: spammer@junk.example\r\nSubject: WIN\r\n\r\nBuy now\r\n";
 
-class FileMessageTest : public storetest::StoreHomeFixture {
+class FileMessageTest : public storetest::StoreFixture {
 protected:
     void SetUp() override
     {
-        StoreHomeFixture::SetUp();
+        StoreFixture::SetUp();
         home = AddAccount(kAnn);
         testsupport::WriteFile(tmp / "qxmta.ini", "[MsgStore]\nHomeDir=" + storeHome + "\n");
         setenv("LOCMAIL_CONFIG", (tmp / "qxmta.ini").c_str(), 1);
@@ -51,10 +47,9 @@ protected:
         return tmp / name;
     }
     std::string Dir(const std::string& folder) { return FolderDir(kAnn, folder); }
-    ms::FolderView View(const std::string& folder) { return StoreHomeFixture::View(kAnn, folder); }
-    std::string Stored(const std::string& folder, std::uint32_t uid) { return StoreHomeFixture::Stored(kAnn, folder, uid); }
+    ms::FolderView View(const std::string& folder) { return StoreFixture::View(kAnn, folder); }
+    std::string Stored(const std::string& folder, std::uint32_t uid) { return StoreFixture::Stored(kAnn, folder, uid); }
 
-    std::string home;
     locmail::log::CaptureLog log;
 };
 

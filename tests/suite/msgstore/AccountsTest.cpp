@@ -1,6 +1,6 @@
 // Home names, the store home and its templates, the users directory and the
 // life cycle of accounts.
-#include "StoreHomeFixture.h"
+#include "StoreFixture.h"
 
 #include "suite/msgstore/Accounts.h"
 #include "suite/msgstore/HomeName.h"
@@ -48,7 +48,7 @@ TEST(HomeName, IsReadableSafeAndTheSameInEveryCase)
     EXPECT_NE(ms::HomeDirectoryName("a_b@x"), ms::HomeDirectoryName("a/b@x")) << "the hash tells them apart";
 }
 
-class AccountsTest : public storetest::StoreHomeFixture {
+class AccountsTest : public storetest::StoreFixture {
 protected:
     ms::AccountOutcome Add(const std::string& address, bool shared = false, bool mayReceive = true)
     {

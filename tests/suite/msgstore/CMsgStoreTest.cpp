@@ -1,7 +1,7 @@
 // CMsgStore over a real store home: profiles, permissions, and filing through
 // AddUserMsg and AddSharedMsg with the codes the agent branches on.
 #include "AgentMessage.h"
-#include "StoreHomeFixture.h"
+#include "StoreFixture.h"
 
 #include "suite/db/SyncPoint.h"
 #include "suite/msgstore/CMsgStore.h"
@@ -45,11 +45,11 @@ int CodeOf(const std::function<void()>& call, std::string* text = nullptr)
     return 0;
 }
 
-class CMsgStoreTest : public storetest::StoreHomeFixture {
+class CMsgStoreTest : public storetest::StoreFixture {
 protected:
     void SetUp() override
     {
-        StoreHomeFixture::SetUp();
+        StoreFixture::SetUp();
         AddAccount("Alice@Example.org");
         AddAccount("bob@example.org", false, false);
         AddAccount("support@example.org", true);

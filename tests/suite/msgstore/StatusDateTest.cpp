@@ -6,35 +6,24 @@
 
 #include <cstdlib>
 #include <ctime>
-#include <optional>
 #include <string>
 #include <vector>
 
 namespace {
 
-// Sets TZ for one test and puts the old value back.
-class ZoneScope {
-public:
-    explicit ZoneScope(const char* zone)
+// Sets TZ for one case and puts the old value back.
+struct ZoneScope {
+    explicit ZoneScope(const char* zone) : saved(std::getenv("TZ") ? std::getenv("TZ") : "")
     {
-        if (const char* old = std::getenv("TZ"))
-            saved_ = old;
         ::setenv("TZ", zone, 1);
         ::tzset();
     }
     ~ZoneScope()
     {
-        if (saved_)
-            ::setenv("TZ", saved_->c_str(), 1);
-        else
-            ::unsetenv("TZ");
+        saved.empty() ? ::unsetenv("TZ") : ::setenv("TZ", saved.c_str(), 1);
         ::tzset();
     }
-    ZoneScope(const ZoneScope&) = delete;
-    ZoneScope& operator=(const ZoneScope&) = delete;
-
-private:
-    std::optional<std::string> saved_;
+    std::string saved;
 };
 
 std::time_t Utc(int year, int month, int day, int hour, int minute)
