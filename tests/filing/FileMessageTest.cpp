@@ -55,10 +55,7 @@ protected:
 
 TEST_F(FileMessageTest, MissingFolderIsMadeAndEachMessageRecordsItsHeaderSplit)
 {
-    struct Case {
-        std::string text;
-        std::uint32_t headerSize;
-    } cases[] = {
+    struct Case { std::string text; std::uint32_t headerSize; } cases[] = {
         {kText, 42},
         {"", 0},
         {std::string("Subject: a\r\n\0\r\n\r\nx", 18), 12}, // a NUL ends the search

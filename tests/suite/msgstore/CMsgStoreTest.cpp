@@ -97,11 +97,7 @@ TEST_F(CMsgStoreTest, FilingDescribesTheParsedMessageAndReusesItsDatabases)
 TEST_F(CMsgStoreTest, ProfilesAreFoundInAnyCaseWithTheirPermissions)
 {
     const std::string tooLong(1024, 'a'); // longer than an address field
-    struct Case {
-        const char* address;
-        int code;
-        bool shared, mayLogin, mayReceive;
-    } cases[] = {
+    struct Case { const char* address; int code; bool shared, mayLogin, mayReceive; } cases[] = {
         {"alice@example.org", 0, false, true, true},
         {"nobody@example.org", ms::kCodeUnknownRecipient, false, false, false},
         {"ALICE@EXAMPLE.ORG", 0, false, true, true},
@@ -141,11 +137,7 @@ TEST_F(CMsgStoreTest, EveryFailureThrowsItsCodeAndKeepsItAsLastError)
     Message m = Sample("fails");
     auto user = [&](const char* who, const char* to) { return [&, who, to] { m.FileFor(store, who, to); }; };
     auto shared = [&](const char* box, const char* to) { return [&, box, to] { m.FileShared(store, box, to); }; };
-    struct Case {
-        const char* name;
-        std::function<void()> call;
-        int code;
-    } cases[] = {
+    struct Case { const char* name; std::function<void()> call; int code; } cases[] = {
         {"unknown user", user("nobody@example.org", "inbox"), ms::kCodeUnknownRecipient},
         {"shared address as user", user("support@example.org", "inbox"), ms::kCodeUnknownRecipient},
         {"null user", user(nullptr, "inbox"), ms::kCodeBadAddress},
@@ -276,12 +268,7 @@ TEST_F(CMsgStoreTest, SharedMailboxesFileIntoTheirInboxAndRulesMayMakeFolders)
 TEST_F(CMsgStoreTest, MigrationMakesFoldersAndKeepsTheFlagsOnlyWhenAskedTo)
 {
     constexpr std::uint32_t kSeen = 1;
-    struct Case {
-        const char* folder;
-        bool ownFlags, makeFolder;
-        int code;
-        std::uint32_t storedFlags;
-    } cases[] = {
+    struct Case { const char* folder; bool ownFlags, makeFolder; int code; std::uint32_t storedFlags; } cases[] = {
         {"Archive\\2019", false, false, ms::kCodeNoSuchFolder, 0}, // ordinary delivery makes nothing
         {"Archive\\2019", false, true, 0, 0},                     // migration from a file
         {"Archive\\2019", true, true, 0, kSeen},                  // migration from memory

@@ -34,11 +34,7 @@ using FilingTest = StoreFixture;
 TEST(StoreCodeTest, EveryFailureGetsTheCodeOfItsScope)
 {
     using S = ms::FilingStatus;
-    struct Case {
-        S status;
-        int error;
-        int code;
-    } cases[] = {
+    struct Case { S status; int error; int code; } cases[] = {
         {S::NoSuchFolder, ENOENT, ms::kCodeNoSuchFolder},
         {S::NoSuchFolder, EIO, ms::kCodeStoreUnavailable}, // the record could not be read
         {S::BadFolderPath, EINVAL, ms::kCodeBadFolderName},
@@ -94,10 +90,7 @@ TEST_F(FilingTest, FirstMessageGetsUidOneAndKeepsTheFolderFlagsAndBirth)
 // (the key commits with the statistics), so the retry files the copy.
 TEST_F(FilingTest, FailedStepIsUndoneAndTheRetryFilesItUnderTheSameUid)
 {
-    struct Case {
-        ms::FilingStep step;
-        ms::FilingStatus want;
-    } cases[] = {
+    struct Case { ms::FilingStep step; ms::FilingStatus want; } cases[] = {
         {ms::FilingStep::AddMsgStat, ms::FilingStatus::RecordFailed},
         {ms::FilingStep::AddMsgEnv, ms::FilingStatus::RecordFailed},
         {ms::FilingStep::AddMsgBody, ms::FilingStatus::RecordFailed},
@@ -207,10 +200,7 @@ TEST_F(FilingTest, AReplayPutsBackWhatAPowerCutTookAndLeavesTheCountersAlone)
     msgenv env(&base, dir.c_str(), "msgenv");
     msgbody body(&base, dir.c_str(), "msgbody");
     const std::string file = FileOf("inbox", first.uid);
-    struct Case {
-        const char* name;
-        std::function<void()> damage;
-    } cases[] = {
+    struct Case { const char* name; std::function<void()> damage; } cases[] = {
         {"nothing lost", [] {}},
         {"message file gone", [&] { ::unlink(file.c_str()); }},
         {"message file torn", [&] { ASSERT_EQ(::truncate(file.c_str(), 20), 0); }},
@@ -293,11 +283,7 @@ TEST_F(FilingTest, RefusalsBeforeAnythingIsWritten)
     MakeFolder("nodir");
     diamondBase::CloseAll();
     std::filesystem::remove_all(FolderDir("nodir"));
-    struct Case {
-        std::string folder, home;
-        ms::FilingStatus want;
-        int code;
-    } cases[] = {
+    struct Case { std::string folder, home; ms::FilingStatus want; int code; } cases[] = {
         {"norecord", home, ms::FilingStatus::NoSuchFolder, ms::kCodeNoSuchFolder},
         {"never-made", home, ms::FilingStatus::NoSuchFolder, ms::kCodeNoSuchFolder},
         {"nodir", home, ms::FilingStatus::NoSuchFolder, ms::kCodeNoSuchFolder},

@@ -14,10 +14,7 @@ TEST_F(OpsTest, FolderRecordsAreUpdatedByMask)
     mailbox mbx(&base, home.c_str(), "mailbox");
     const mbxstat fresh{3, 10, 20, 30, 40, 1700000000, 0}, changed{0xFF, 11, 21, 31, 41, 5, 9};
     ASSERT_EQ(AddMbx(mbx, "Spam\\Old", fresh), ms::kOk);
-    struct Case {
-        int mask;
-        mbxstat want;
-    } cases[] = {
+    struct Case { int mask; mbxstat want; } cases[] = {
         {ms::kUpdateUidNext, {3, 10, 20, 30, 41, 1700000000, 0}},
         {ms::kUpdateFlags | ms::kUpdateUnseen, {0xFF, 10, 20, 31, 40, 1700000000, 0}},
         {ms::kUpdateAll, {0xFF, 11, 21, 31, 41, 1700000000, 0}}, // the birth never changes
