@@ -17,11 +17,7 @@ using locmail::mq::kQueueUnreachable;
 
 TEST_F(AgentTest, OpensTheLocalChannelOrThrows)
 {
-    struct Case {
-        bool initOk, openOk;
-        int wantCode;
-        Lines wantCalls, wantLog;
-    } cases[] = {
+    struct Case { bool initOk, openOk; int wantCode; Lines wantCalls, wantLog; } cases[] = {
         {true, true, 0, {"MQInit queue LocalMail", "Open local", "Close"},
          {"5 LocalMail: Initializing message queue....", "5 LocalMail: OK"}},
         {false, true, 4, {"MQInit queue LocalMail"}, {"5 LocalMail: Initializing message queue...."}},
@@ -45,11 +41,7 @@ TEST_F(AgentTest, OpensTheLocalChannelOrThrows)
 
 TEST_F(AgentTest, WalkEndsThrowsOrStopsBeforeProcessing)
 {
-    struct Case {
-        bool stopOnEntry;
-        std::vector<uint32_t> ids;
-        bool wantThrow;
-    } cases[] = {
+    struct Case { bool stopOnEntry; std::vector<uint32_t> ids; bool wantThrow; } cases[] = {
         {false, {}, false}, // empty channel
         {true, {7}, false}, // stop set on entry: the first id is still fetched
         {false, {kQueueUnreachable}, true},
@@ -71,10 +63,7 @@ TEST_F(AgentTest, WalkEndsThrowsOrStopsBeforeProcessing)
 
 TEST(HeaderSizeTest, EndsAfterTheFirstEmptyLine)
 {
-    struct Case {
-        std::string text;
-        uint32_t want;
-    } cases[] = {
+    struct Case { std::string text; uint32_t want; } cases[] = {
         {"0123456789\r\n\r\nbody", 14}, {"0123456789\n\nbody", 12},  {"ab\n\r\r\nbody\n\n", 6},
         {"ab\r\ncd\r\nno empty line", 0}, {"ab\r\n\r", 5}, {"ab\r\ncd\r\n", 8}, {"ab\r\n \r\n\r\n", 9},
         {"", 0},
