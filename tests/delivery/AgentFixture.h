@@ -2,7 +2,6 @@
 // directory, the scripted store, the composer's recorder, a qxmta.ini, the log.
 #pragma once
 
-#include "DeliveredCount.h"
 #include "Doubles.h"
 #include "delivery/CLocalMail.h"
 #include "delivery/DeliveredCounter.h"
@@ -12,12 +11,20 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <memory>
 
 using doubles::Lines;
+
+// The agent's process-wide message count, which it has no setter for, reached
+// by name (delivery/DeliveredCounter.cpp): only a statically linked test can.
+namespace locmail::delivery {
+extern std::atomic<int32_t> g_deliveredMessages;
+inline void SetDeliveredMessageCountForTests(int32_t count) { g_deliveredMessages.store(count); }
+} // namespace locmail::delivery
 
 inline constexpr const char* kText = "From: s@x\r\nTo: u@x\r\nSubject: hi\r\n\r\nbody\r\n";
 

@@ -12,8 +12,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <set>
 #include <tuple>
 

@@ -2,15 +2,9 @@
 // life cycle of accounts.
 #include "StoreFixture.h"
 
-#include "suite/msgstore/Accounts.h"
 #include "suite/msgstore/HomeName.h"
 #include "suite/msgstore/Relations.h"
-#include "suite/msgstore/Templates.h"
-#include "suite/platform/Files.h"
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
 #include <set>
 
 namespace {

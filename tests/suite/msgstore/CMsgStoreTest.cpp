@@ -4,13 +4,7 @@
 #include "StoreFixture.h"
 
 #include "suite/db/SyncPoint.h"
-#include "suite/msgstore/CMsgStore.h"
-#include "suite/msgstore/MessageOps.h"
 #include "suite/msgstore/StoreCodes.h"
-#include "suite/platform/Files.h"
-
-
-#include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
