@@ -73,31 +73,16 @@ TEST(HeaderSizeTest, EndsAfterTheFirstEmptyLine)
 TEST_F(AgentTest, UnusableMessagesAreKeptUncounted)
 {
     enum class Text { Given, Missing, Directory };
-    const std::string later = "; it stays queued for a later attempt";
-    struct Case {
-        const char* text;
-        Text file;
-        bool envelope, deferOk;
-        Lines wantLog, wantCalls;
-        int wantError;
-    } cases[] = {
-        {"Subject: x\r\nno empty line", Text::Given, true, true, {"1 LocalMail: Message header is invalid"},
+    struct Case { const char* text; Text file; bool envelope, deferOk; Lines wantCalls; int wantError; } cases[] = {
+        {"Subject: x\r\nno empty line", Text::Given, true, true,
          {"Hold 1 its header has no end (no empty line after the header lines)"}, 9},
-        {"", Text::Given, true, true, {"1 LocalMail: Message queue file not found or isempty"},
-         {"Hold 1 its text is empty"}, 10},
-        {"", Text::Missing, true, true,
-         {"1 LocalMail: Message queue file not found or isempty",
-          "2 LocalMail: Message queue <1> cannot be read now (No such file or directory)" + later},
-         {"DeferAll 1", "Remove 1"}, 10},
-        {"", Text::Directory, true, true,
-         {"1 LocalMail: Cannot read file (Is a directory): " + (dir / "1.msg"),
-          "2 LocalMail: Message queue <1> cannot be read now (Is a directory)" + later},
-         {"DeferAll 1", "Remove 1"}, 6},
-        {"", Text::Directory, true, false, {"1 LocalMail: Cannot read file (Is a directory): " + (dir / "1.msg")},
+        {"", Text::Given, true, true, {"Hold 1 its text is empty"}, 10},
+        {"", Text::Missing, true, true, {"DeferAll 1", "Remove 1"}, 10},
+        {"", Text::Directory, true, true, {"DeferAll 1", "Remove 1"}, 6},
+        {"", Text::Directory, true, false,
          {"DeferAll 1", "Hold 1 its text could not be read (Is a directory) for longer than the queue keeps a message"},
          6},
-        {kText, Text::Given, false, true, {"1 LocalMail: Message envelope invalid"},
-         {"Hold 1 its queue envelope cannot be read"}, 0},
+        {kText, Text::Given, false, true, {"Hold 1 its queue envelope cannot be read"}, 0},
     };
     for (const auto& c : cases) {
         ResetQueue();
@@ -110,9 +95,7 @@ TEST_F(AgentTest, UnusableMessagesAreKeptUncounted)
             doubles::TheQueue().envelopes.clear();
         doubles::TheQueue().deferOk = c.deferOk;
         Agent().SetLastError(0);
-        Lines wantLog{"5 LocalMail: Processing message queue <1>"};
-        wantLog.insert(wantLog.end(), c.wantLog.begin(), c.wantLog.end());
-        EXPECT_EQ(Run(), wantLog);
+        Run();
         Lines wantCalls{"First"};
         wantCalls.insert(wantCalls.end(), c.wantCalls.begin(), c.wantCalls.end());
         wantCalls.push_back("Next");

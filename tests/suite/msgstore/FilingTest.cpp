@@ -10,6 +10,7 @@
 #include "support/FilingProbe.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/wait.h>
@@ -301,6 +302,32 @@ TEST_F(FilingTest, RefusalsBeforeAnythingIsWritten)
     }
     EXPECT_FALSE(locmail::FileExists(FolderDir("norecord") + "/1"));
     EXPECT_TRUE(OtherProcessCanLock(home + "/mailbox.id0"));
+}
+
+// Envelopes and structures round-trip through every filing (FilingTest); here
+// the long ones, which go to the relation's heap, and a structure's link.
+TEST_F(FilingTest, LongTextsGoToTheHeapAndAStructureNeedsItsEnvelope)
+{
+    MakeFolder("inbox");
+    const std::string dir = FolderDir("inbox");
+    msgenv env(&base, dir.c_str(), "msgenv");
+    msgbody body(&base, dir.c_str(), "msgbody");
+    struct stat before, after;
+    ASSERT_EQ(::stat((dir + "/msgenv.str").c_str(), &before), 0);
+    const std::string longText = "(\"date\" \"" + std::string(ms::kInlineTextLimit + 1, 's') + "\" NIL)";
+    const idxkey key{2, 0};
+    ASSERT_EQ(AddMsgEnv(env, key, longText), ms::kOk);
+    ASSERT_EQ(::stat((dir + "/msgenv.str").c_str(), &after), 0);
+    EXPECT_GT(after.st_size, before.st_size + static_cast<off_t>(ms::kInlineTextLimit));
+    EXPECT_EQ(AddMsgBody(body, env, idxkey{1, 0}, idxkey{1, 0}, std::string_view("(\"TEXT\")")), ms::kNotFound);
+    ASSERT_EQ(AddMsgBody(body, env, key, key, std::string_view(longText)), ms::kOk);
+    std::string text;
+    ASSERT_EQ(ms::GetMsgEnv(env, key, text), ms::kOk);
+    EXPECT_EQ(text, longText);
+    idxkey envKey{};
+    ASSERT_EQ(ms::GetMsgBody(body, key, text, &envKey), ms::kOk);
+    EXPECT_EQ(text, longText);
+    EXPECT_EQ(envKey.uid, 2u);
 }
 
 TEST_F(FilingTest, ReaderSkipsARecordWhoseFileIsMissing)
