@@ -190,44 +190,26 @@ TEST_F(CMsgStoreTest, AFailingMailboxHoldsUpNobodyElse)
     const std::string mailboxDb = alice + "/mailbox.db";
     const std::string msgstatDb = alice + "/inbox696E626F78/msgstat.db";
     const std::string users = storeHome + "/users";
-    auto replaceWith = [](const std::string& relation, const std::function<void()>& make) {
-        return [relation, make] {
-            fs::rename(relation, relation + ".saved");
-            make();
-        };
+    using Change = std::pair<std::function<void()>, std::function<void()>>; // damage, repair
+    auto replaced = [](const std::string& path, const std::function<void()>& make) {
+        return Change{[=] { fs::rename(path, path + ".saved"), make(); },
+                      [=] { fs::remove_all(path), fs::rename(path + ".saved", path); }};
     };
-    auto restore = [](const std::string& relation) {
-        return [relation] {
-            fs::remove_all(relation);
-            fs::rename(relation + ".saved", relation);
-        };
+    auto garbage = [](const std::string& path) { return [=] { testsupport::WriteFile(path, std::string(4096, 'x')); }; };
+    auto mode = [](const std::string& path, mode_t repaired) {
+        return Change{[=] { ::chmod(path.c_str(), 0); }, [=] { ::chmod(path.c_str(), repaired); }};
     };
-    auto garbage = [](const std::string& relation) {
-        return [relation] { testsupport::WriteFile(relation, std::string(4096, 'x')); };
-    };
-    struct Case {
-        const char* name;
-        std::function<void()> damage, repair;
-        bool makeFolder;
-        int code;
-        bool failsAsRoot; // root reads and searches whatever the mode says
-    } cases[] = {
-        // Damage is the store not being readable: the copy waits for an operator, it is not returned.
-        {"corrupt mailbox", replaceWith(mailboxDb, garbage(mailboxDb)), restore(mailboxDb), false,
-         ms::kCodeMailboxUnavailable, true},
-        {"corrupt mailbox, folder made", replaceWith(mailboxDb, garbage(mailboxDb)), restore(mailboxDb), true,
-         ms::kCodeMailboxUnavailable, true},
-        {"corrupt msgstat", replaceWith(msgstatDb, garbage(msgstatDb)), restore(msgstatDb), false,
-         ms::kCodeMailboxUnavailable, true},
+    // Damage is the store not being readable: the copy waits for an operator, it is not returned.
+    // Root reads and searches whatever a mode says: the last two rows need another user.
+    struct Case { const char* name; Change change; bool makeFolder, failsAsRoot; } cases[] = {
+        {"corrupt mailbox", replaced(mailboxDb, garbage(mailboxDb)), false, true},
+        {"corrupt mailbox, folder made", replaced(mailboxDb, garbage(mailboxDb)), true, true},
+        {"corrupt msgstat", replaced(msgstatDb, garbage(msgstatDb)), false, true},
         {"home is a link (to a valid mailbox elsewhere)",
-         replaceWith(alice, [&] { fs::create_directory_symlink(alice + ".saved", alice); }), restore(alice), false,
-         ms::kCodeMailboxUnavailable, true},
-        {"directory for mailbox.db", replaceWith(mailboxDb, [&] { fs::create_directory(mailboxDb); }),
-         restore(mailboxDb), false, ms::kCodeMailboxUnavailable, true},
-        {"unreadable mailbox.db", [&] { ::chmod(mailboxDb.c_str(), 0); }, [&] { ::chmod(mailboxDb.c_str(), 0600); },
-         false, ms::kCodeMailboxUnavailable, false},
-        {"home cannot be looked at", [&] { ::chmod(users.c_str(), 0); }, [&] { ::chmod(users.c_str(), 0755); }, false,
-         ms::kCodeMailboxUnavailable, false},
+         replaced(alice, [=] { fs::create_directory_symlink(alice + ".saved", alice); }), false, true},
+        {"directory for mailbox.db", replaced(mailboxDb, [=] { fs::create_directory(mailboxDb); }), false, true},
+        {"unreadable mailbox.db", mode(mailboxDb, 0600), false, false},
+        {"home cannot be looked at", mode(users, 0755), false, false},
     };
     Message m = Sample("fails");
     for (const auto& c : cases) {
@@ -235,14 +217,15 @@ TEST_F(CMsgStoreTest, AFailingMailboxHoldsUpNobodyElse)
         if (!c.failsAsRoot && ::geteuid() == 0)
             continue; // GTEST_SKIP would skip the rows after it too
         diamondBase::CloseAll(); // folds the WAL in, so the file alone is the relation
-        c.damage();
+        c.change.first();
         std::string text;
-        EXPECT_EQ(CodeOf([&] { m.FileFor(store, "alice@example.org", "inbox", false, c.makeFolder); }, &text), c.code)
+        EXPECT_EQ(CodeOf([&] { m.FileFor(store, "alice@example.org", "inbox", false, c.makeFolder); }, &text),
+                  ms::kCodeMailboxUnavailable)
             << text;
         EXPECT_NE(text.find(alice), std::string::npos) << text;
         EXPECT_EQ(CodeOf([&] { m.FileShared(store, "support", ""); }, &text), 0) << text; // a home elsewhere
         diamondBase::CloseAll();
-        c.repair();
+        c.change.second();
     }
     m.FileFor(store, "alice@example.org");
     EXPECT_EQ(View("alice@example.org", "inbox").stat.uidNext, 2u) << "the repaired mailbox takes mail again";
