@@ -65,28 +65,6 @@ TEST(StoreCodeTest, EveryFailureGetsTheCodeOfItsScope)
     }
 }
 
-TEST_F(FilingTest, FirstMessageGetsUidOneAndKeepsTheFolderFlagsAndBirth)
-{
-    MakeFolder("my-spam", 0xFB);
-    const std::string text = Message("one");
-    ms::FilingResult r = File("my-spam", text);
-    ASSERT_TRUE(r.ok()) << r.detail;
-    EXPECT_EQ(r.uid, 1u);
-    EXPECT_EQ(testsupport::ReadFile(home + "/my-spam6D792D7370616D/1"), std::string(ms::kMessagePrefix) + text);
-    const mbxstat st = Stat("my-spam");
-    EXPECT_EQ(st.flags, 0x07) << "bits 3-7 cleared, bit 2 set, bits 0-1 kept";
-    EXPECT_EQ(st.createTime, 1700000000) << "never changed by a filing";
-
-    msgstat stat(&base, FolderDir("my-spam").c_str(), "msgstat");
-    _msgstat record{};
-    ASSERT_EQ(ms::GetMsgStat(stat, 1, record), ms::kOk);
-    EXPECT_EQ((std::vector<std::uint32_t>{record.size, record.headerSize, record.day}),
-              (std::vector<std::uint32_t>{std::uint32_t(text.size()), std::uint32_t(text.find("\r\n\r\n") + 2), 6}));
-    ASSERT_EQ(File("my-spam", Message("two")).uid, 2u);
-    EXPECT_EQ(CheckFolder("my-spam").size(), 2u);
-    EXPECT_TRUE(OtherProcessCanLock(home + "/mailbox.id0"));
-}
-
 // Under a delivery scope, as the agent files: a failure leaves no key behind
 // (the key commits with the statistics), so the retry files the copy.
 TEST_F(FilingTest, FailedStepIsUndoneAndTheRetryFilesItUnderTheSameUid)
@@ -142,18 +120,14 @@ TEST_F(FilingTest, FailedStepIsUndoneAndTheRetryFilesItUnderTheSameUid)
     }
 }
 
+// Each copy counts once and keeps the folder's birth; its flags keep bits 0-1 and set bit 2.
 TEST_F(FilingTest, OneCopyPerDeliveryKeyRecipientAndFolder)
 {
-    MakeFolder("inbox");
+    MakeFolder("inbox", 0xFB);
     MakeFolder("Work");
     const std::string text = Message("once");
-    struct Case {
-        const char* key; // nullptr: no scope
-        const char* recipient;
-        const char* folder;
-        bool replayed;
-        std::uint32_t uid;
-    } cases[] = {
+    // key nullptr: no scope
+    struct Case { const char *key, *recipient, *folder; bool replayed; std::uint32_t uid; } cases[] = {
         {"k1", "alice@example.org", "inbox", false, 1},
         {"k1", "alice@example.org", "inbox", true, 1},
         {"k1", "ALICE@Example.ORG", "inbox", true, 1}, // recipients compare without regard to case
@@ -183,6 +157,14 @@ TEST_F(FilingTest, OneCopyPerDeliveryKeyRecipientAndFolder)
     }
     EXPECT_EQ(CheckFolder("inbox").size(), 6u);
     EXPECT_EQ(CheckFolder("Work").size(), 1u);
+    EXPECT_EQ(testsupport::ReadFile(home + "/inbox696E626F78/1"), std::string(ms::kMessagePrefix) + text);
+    EXPECT_EQ(std::make_pair(int(Stat("inbox").flags), Stat("inbox").createTime), std::make_pair(0x07, 1700000000));
+    msgstat stat(&base, FolderDir("inbox").c_str(), "msgstat");
+    _msgstat record{};
+    ASSERT_EQ(ms::GetMsgStat(stat, 1, record), ms::kOk);
+    EXPECT_EQ((std::vector<std::uint32_t>{record.size, record.headerSize, record.day}),
+              (std::vector<std::uint32_t>{std::uint32_t(text.size()), std::uint32_t(text.find("\r\n\r\n") + 2), 6}));
+    EXPECT_TRUE(OtherProcessCanLock(home + "/mailbox.id0"));
 }
 
 // What a power cut may take of a committed copy (the folder relations and the
