@@ -90,11 +90,6 @@ protected:
         agent->DeliverMessage(stop);
         return log.LinesOf("LocalMail");
     }
-    // The lines between "Processing message queue <ID>" and "Processed N recipient".
-    static Lines Inner(const Lines& lines)
-    {
-        return lines.size() < 2 ? lines : Lines(lines.begin() + 1, lines.end() - 1);
-    }
 
     const Lines& QueueCalls() const { return doubles::TheQueue().calls; }
     const Lines& MimeCalls() const { return doubles::TheMime().calls; }

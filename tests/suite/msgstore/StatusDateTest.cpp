@@ -11,21 +11,6 @@
 
 namespace {
 
-// Sets TZ for one case and puts the old value back.
-struct ZoneScope {
-    explicit ZoneScope(const char* zone) : saved(std::getenv("TZ") ? std::getenv("TZ") : "")
-    {
-        ::setenv("TZ", zone, 1);
-        ::tzset();
-    }
-    ~ZoneScope()
-    {
-        saved.empty() ? ::unsetenv("TZ") : ::setenv("TZ", saved.c_str(), 1);
-        ::tzset();
-    }
-    std::string saved;
-};
-
 std::time_t Utc(int year, int month, int day, int hour, int minute)
 {
     std::tm t{};
@@ -54,7 +39,8 @@ TEST(StatusDate, ReceiptTimeIsTheLocalTimeAndZoneOfTheInstant)
         {"UTC0", Utc(2026, 4, 10, 8, 5), {10, 4, 56, 8, 5, 0, 0, 0}},
     };
     for (const auto& c : cases) {
-        ZoneScope zone(c.zone);
+        ::setenv("TZ", c.zone, 1);
+        ::tzset();
         _msgstat record;
         record.size = 77; // the stamp starts from a clean record
         locmail::msgstore::StampReceiptTime(record, c.now);
@@ -64,6 +50,8 @@ TEST(StatusDate, ReceiptTimeIsTheLocalTimeAndZoneOfTheInstant)
             << c.zone;
         EXPECT_EQ(record.size, 0u) << c.zone;
     }
+    ::unsetenv("TZ"); // the system zone again for the tests after this one
+    ::tzset();
 }
 
 } // namespace
