@@ -2,7 +2,6 @@
 // directory, the scripted store, the composer's recorder, a qxmta.ini, the log.
 #pragma once
 
-#include "DeliveredCount.h"
 #include "Doubles.h"
 #include "delivery/CLocalMail.h"
 #include "delivery/DeliveredCounter.h"
@@ -12,12 +11,20 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <memory>
 
 using doubles::Lines;
+
+// The agent's process-wide message count, which it has no setter for, reached
+// by name (delivery/DeliveredCounter.cpp): only a statically linked test can.
+namespace locmail::delivery {
+extern std::atomic<int32_t> g_deliveredMessages;
+inline void SetDeliveredMessageCountForTests(int32_t count) { g_deliveredMessages.store(count); }
+} // namespace locmail::delivery
 
 inline constexpr const char* kText = "From: s@x\r\nTo: u@x\r\nSubject: hi\r\n\r\nbody\r\n";
 
@@ -82,11 +89,6 @@ protected:
         stop = stopOnEntry;
         agent->DeliverMessage(stop);
         return log.LinesOf("LocalMail");
-    }
-    // The lines between "Processing message queue <ID>" and "Processed N recipient".
-    static Lines Inner(const Lines& lines)
-    {
-        return lines.size() < 2 ? lines : Lines(lines.begin() + 1, lines.end() - 1);
     }
 
     const Lines& QueueCalls() const { return doubles::TheQueue().calls; }

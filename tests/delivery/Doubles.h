@@ -47,10 +47,7 @@ inline Queue& TheQueue()
 }
 
 // Every CMimeMsg call as "Op arg|arg"; the operation named THROWON throws CMimeMsgException.
-struct Mime {
-    Lines calls;
-    std::string throwOn;
-};
+struct Mime { Lines calls; std::string throwOn; };
 inline Mime& TheMime()
 {
     static Mime mime;

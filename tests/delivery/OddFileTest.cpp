@@ -83,10 +83,7 @@ const Reader kReaders[] = {
 
 TEST(OddFile, EveryReaderRefusesAFifoADirectoryOrADeviceWithoutWaiting)
 {
-    struct Odd {
-        const char* what;
-        std::function<int(const std::string& path)> make;
-    } odds[] = {
+    struct Odd { const char* what; std::function<int(const std::string& path)> make; } odds[] = {
         {"FIFO", [](const std::string& path) { return ::mkfifo(path.c_str(), 0600); }},
         {"directory", [](const std::string& path) { return ::mkdir(path.c_str(), 0700); }},
         {"device", [](const std::string& path) { return ::symlink("/dev/null", path.c_str()); }},

@@ -4,27 +4,13 @@
 
 namespace {
 
+// The user's antispam.cfg is read for users only; a refused user's mail goes back.
 TEST_F(AgentTest, SharedMailboxesUsersAndRefusedUsers)
 {
-    struct Case {
-        std::string address;
-        Lines wantLog, wantStore;
-        std::size_t wantMails;
-        Lines wantSettings = {}; // the user's antispam.cfg is read for users only
-    } cases[] = {
-        {"box@x",
-         {"5 LocalMail: Delivering message to shared mailbox <box@x>", "5 LocalMail: Message delivered successfully"},
-         {"SetProfile box@x", "AddSharedMsg box@x ''"}, 0},
-        {"u@x",
-         {"5 LocalMail: Delivering message to user <u@x>", "5 LocalMail: Home directory for <u@x> is </home/u@x>",
-          "5 LocalMail: Bayesian Filter is not enabled", "5 LocalMail: Message delivered successfully"},
-         {"SetProfile u@x", "HomeDir", "HomeDir", "AddUserMsg u@x inbox"}, 0,
-         {"5 AntiSpam Config: Loading antispam configuration file: /home/u@x/antispam.cfg",
-          "5 AntiSpam Config: Done"}},
-        {"r@x",
-         {"5 LocalMail: Delivering message to user <r@x>",
-          "2 LocalMail: User not allowed to receive mail at this time, bouncing message to sender...."},
-         {"SetProfile r@x"}, 2},
+    struct Case { std::string address; Lines wantStore; std::size_t wantMails; bool readsSettings; } cases[] = {
+        {"box@x", {"SetProfile box@x", "AddSharedMsg box@x ''"}, 0, false},
+        {"u@x", {"SetProfile u@x", "HomeDir", "HomeDir", "AddUserMsg u@x inbox"}, 0, true},
+        {"r@x", {"SetProfile r@x"}, 2, false},
     };
     store.shared = {"box@x"};
     store.users = {"u@x", "r@x"};
@@ -33,10 +19,10 @@ TEST_F(AgentTest, SharedMailboxesUsersAndRefusedUsers)
         ResetQueue();
         store.calls.clear();
         Queue(1).AddSender("s@x", "smtp").AddRecipient(c.address, "local");
-        EXPECT_EQ(Inner(Run()), c.wantLog) << c.address;
+        Run();
         EXPECT_EQ(store.calls, c.wantStore) << c.address;
         EXPECT_EQ(MimeCalls().size(), c.wantMails) << c.address;
-        EXPECT_EQ(log.LinesOf("AntiSpam Config"), c.wantSettings) << c.address;
+        EXPECT_EQ(log.LinesOf("AntiSpam Config").empty(), !c.readsSettings) << c.address;
     }
 }
 

@@ -17,39 +17,27 @@ using locmail::mq::kQueueUnreachable;
 
 TEST_F(AgentTest, OpensTheLocalChannelOrThrows)
 {
-    struct Case {
-        bool initOk, openOk;
-        int wantCode;
-        Lines wantCalls, wantLog;
-    } cases[] = {
-        {true, true, 0, {"MQInit queue LocalMail", "Open local", "Close"},
-         {"5 LocalMail: Initializing message queue....", "5 LocalMail: OK"}},
-        {false, true, 4, {"MQInit queue LocalMail"}, {"5 LocalMail: Initializing message queue...."}},
-        {true, false, 5, {"MQInit queue LocalMail", "Open local"}, {"5 LocalMail: Initializing message queue...."}},
+    struct Case { bool initOk, openOk; int wantCode; Lines wantCalls; } cases[] = {
+        {true, true, 0, {"MQInit queue LocalMail", "Open local", "Close"}},
+        {false, true, 4, {"MQInit queue LocalMail"}},
+        {true, false, 5, {"MQInit queue LocalMail", "Open local"}},
     };
     for (const auto& c : cases) {
         ResetQueue(c.initOk, c.openOk);
-        log.Clear();
         int code = 0;
         try {
             CLocalMail built(store, "queue", "LocalMail");
-            EXPECT_EQ(std::string(built.GetSender()) + built.GetRecipient(), "");
         } catch (const CLocalMailException& e) {
             code = e.GetLastError();
         }
         EXPECT_EQ(code, c.wantCode);
         EXPECT_EQ(QueueCalls(), c.wantCalls);
-        EXPECT_EQ(log.LinesOf("LocalMail"), c.wantLog);
     }
 }
 
 TEST_F(AgentTest, WalkEndsThrowsOrStopsBeforeProcessing)
 {
-    struct Case {
-        bool stopOnEntry;
-        std::vector<uint32_t> ids;
-        bool wantThrow;
-    } cases[] = {
+    struct Case { bool stopOnEntry; std::vector<uint32_t> ids; bool wantThrow; } cases[] = {
         {false, {}, false}, // empty channel
         {true, {7}, false}, // stop set on entry: the first id is still fetched
         {false, {kQueueUnreachable}, true},
@@ -71,10 +59,7 @@ TEST_F(AgentTest, WalkEndsThrowsOrStopsBeforeProcessing)
 
 TEST(HeaderSizeTest, EndsAfterTheFirstEmptyLine)
 {
-    struct Case {
-        std::string text;
-        uint32_t want;
-    } cases[] = {
+    struct Case { std::string text; uint32_t want; } cases[] = {
         {"0123456789\r\n\r\nbody", 14}, {"0123456789\n\nbody", 12},  {"ab\n\r\r\nbody\n\n", 6},
         {"ab\r\ncd\r\nno empty line", 0}, {"ab\r\n\r", 5}, {"ab\r\ncd\r\n", 8}, {"ab\r\n \r\n\r\n", 9},
         {"", 0},
@@ -88,31 +73,16 @@ TEST(HeaderSizeTest, EndsAfterTheFirstEmptyLine)
 TEST_F(AgentTest, UnusableMessagesAreKeptUncounted)
 {
     enum class Text { Given, Missing, Directory };
-    const std::string later = "; it stays queued for a later attempt";
-    struct Case {
-        const char* text;
-        Text file;
-        bool envelope, deferOk;
-        Lines wantLog, wantCalls;
-        int wantError;
-    } cases[] = {
-        {"Subject: x\r\nno empty line", Text::Given, true, true, {"1 LocalMail: Message header is invalid"},
+    struct Case { const char* text; Text file; bool envelope, deferOk; Lines wantCalls; int wantError; } cases[] = {
+        {"Subject: x\r\nno empty line", Text::Given, true, true,
          {"Hold 1 its header has no end (no empty line after the header lines)"}, 9},
-        {"", Text::Given, true, true, {"1 LocalMail: Message queue file not found or isempty"},
-         {"Hold 1 its text is empty"}, 10},
-        {"", Text::Missing, true, true,
-         {"1 LocalMail: Message queue file not found or isempty",
-          "2 LocalMail: Message queue <1> cannot be read now (No such file or directory)" + later},
-         {"DeferAll 1", "Remove 1"}, 10},
-        {"", Text::Directory, true, true,
-         {"1 LocalMail: Cannot read file (Is a directory): " + (dir / "1.msg"),
-          "2 LocalMail: Message queue <1> cannot be read now (Is a directory)" + later},
-         {"DeferAll 1", "Remove 1"}, 6},
-        {"", Text::Directory, true, false, {"1 LocalMail: Cannot read file (Is a directory): " + (dir / "1.msg")},
+        {"", Text::Given, true, true, {"Hold 1 its text is empty"}, 10},
+        {"", Text::Missing, true, true, {"DeferAll 1", "Remove 1"}, 10},
+        {"", Text::Directory, true, true, {"DeferAll 1", "Remove 1"}, 6},
+        {"", Text::Directory, true, false,
          {"DeferAll 1", "Hold 1 its text could not be read (Is a directory) for longer than the queue keeps a message"},
          6},
-        {kText, Text::Given, false, true, {"1 LocalMail: Message envelope invalid"},
-         {"Hold 1 its queue envelope cannot be read"}, 0},
+        {kText, Text::Given, false, true, {"Hold 1 its queue envelope cannot be read"}, 0},
     };
     for (const auto& c : cases) {
         ResetQueue();
@@ -125,9 +95,7 @@ TEST_F(AgentTest, UnusableMessagesAreKeptUncounted)
             doubles::TheQueue().envelopes.clear();
         doubles::TheQueue().deferOk = c.deferOk;
         Agent().SetLastError(0);
-        Lines wantLog{"5 LocalMail: Processing message queue <1>"};
-        wantLog.insert(wantLog.end(), c.wantLog.begin(), c.wantLog.end());
-        EXPECT_EQ(Run(), wantLog);
+        Run();
         Lines wantCalls{"First"};
         wantCalls.insert(wantCalls.end(), c.wantCalls.begin(), c.wantCalls.end());
         wantCalls.push_back("Next");
@@ -139,16 +107,21 @@ TEST_F(AgentTest, UnusableMessagesAreKeptUncounted)
     EXPECT_EQ(DeliveredMessageCount(), 0);
 }
 
-TEST_F(AgentTest, OnlyLocalRecipientsAreDelivered)
+// Only local recipients are delivered; an envelope without a sender ends its recipient walk at once.
+TEST_F(AgentTest, OnlyLocalRecipientsAreDeliveredAndNoneWithoutASender)
 {
     store.users = {"a@x", "b@x"};
     Queue(1).AddSender("s@x", "smtp").AddRecipient("a@x", "LOCAL").AddRecipient("o@y", "smtp").AddRecipient(
         "b@x", "local");
-    EXPECT_EQ(Run().back(), "5 LocalMail: Processed 2 recipient");
-    EXPECT_EQ(store.calls, (Lines{"SetProfile a@x", "HomeDir", "HomeDir", "AddUserMsg a@x inbox", "SetProfile b@x", "HomeDir", "HomeDir",
-                                  "AddUserMsg b@x inbox"}));
-    EXPECT_EQ(QueueCalls(), (Lines{"First", "Free 1", "Remove 1", "Next"}));
-    EXPECT_EQ(DeliveredMessageCount(), 1);
+    Queue(2).AddRecipient("a@x", "local").AddRecipient("b@x", "local");
+    const Lines lines = Run();
+    EXPECT_EQ(Lines(lines.end() - 4, lines.end()),
+              (Lines{"5 LocalMail: Processed 2 recipient", "5 LocalMail: Processing message queue <2>",
+                     "1 LocalMail: Sender information invalid", "5 LocalMail: Processed 1 recipient"}));
+    EXPECT_EQ(store.calls, (Lines{"SetProfile a@x", "HomeDir", "HomeDir", "AddUserMsg a@x inbox", "SetProfile b@x",
+                                  "HomeDir", "HomeDir", "AddUserMsg b@x inbox"}));
+    EXPECT_EQ(QueueCalls(), (Lines{"First", "Free 1", "Remove 1", "Next", "Free 2", "Remove 2", "Next"}));
+    EXPECT_EQ(DeliveredMessageCount(), 2);
     EXPECT_FALSE(stop);
 }
 
@@ -208,16 +181,6 @@ TEST_F(AgentTest, AnUnavailableMailboxDefersOnlyItsRecipientUntilTheQueueGivesUp
             EXPECT_EQ(std::count(store.calls.begin(), store.calls.end(), "AddUserMsg A@x inbox"), 1);
         }
     }
-}
-
-TEST_F(AgentTest, SenderlessEnvelopeEndsTheRecipientWalk)
-{
-    Queue(1).AddRecipient("a@x", "local").AddRecipient("b@x", "local");
-    EXPECT_EQ(Run(), (Lines{"5 LocalMail: Processing message queue <1>", "1 LocalMail: Sender information invalid",
-                            "5 LocalMail: Processed 1 recipient"}));
-    EXPECT_EQ(store.calls, Lines{});
-    EXPECT_EQ(QueueCalls(), (Lines{"First", "Free 1", "Remove 1", "Next"}));
-    EXPECT_EQ(DeliveredMessageCount(), 1);
 }
 
 TEST_F(AgentTest, The2002ndMessageAndEveryLaterOneAskToStop)

@@ -1,33 +1,49 @@
+// CreateMbx level by level from the store's templates, and the agent's C
+// entry points of the folder-name rule (the rule's table: FolderPathTest).
 #include "filing/CreateMbx.h"
+#include "filing/EncodeMbxPath.h"
 
-#include "suite/msgstore/FolderPath.h"
-#include "suite/msgstore/MailboxOps.h"
-#include "suite/msgstore/Templates.h"
-#include "suite/platform/Files.h"
-
-#include "support/TempDir.h"
-
-#include <gtest/gtest.h>
+#include "suite/msgstore/StoreFixture.h"
 
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <ctime>
 #include <filesystem>
+#include <memory>
 
 namespace {
 
 namespace fs = std::filesystem;
 namespace ms = locmail::msgstore;
 
-class CreateMbxTest : public ::testing::Test {
+// Takes a malloc'ed string of the C entry points.
+std::string Taken(char* text)
+{
+    std::unique_ptr<char, decltype(&std::free)> owner(text, &std::free);
+    return text ? text : "<null>";
+}
+
+TEST(EncodeMbxPathTest, FolderNamesOnDiskAndHexBytesAsUnsigned)
+{
+    struct Case { const char* text; std::string path, hex; } cases[] = {
+        {"Spam\\Old", "Spam5370616D\\Old4F6C64", "5370616D5C4F6C64"},
+        {"\x01\x7F\x80\xFF", "\x01\x7F\x80\xFF" "017F80FF", "017F80FF"},
+        {nullptr, "<null>", "<null>"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Taken(EncodeMbxPath(c.text)), c.path) << (c.text ? c.text : "null");
+        EXPECT_EQ(Taken(HexEncode(c.text)), c.hex) << (c.text ? c.text : "null");
+    }
+}
+
+// A bare home beside a prepared store, whose HomeDir the settings name.
+class CreateMbxTest : public storetest::StoreFixture {
 protected:
     void SetUp() override
     {
-        fs::create_directories(store);
-        std::string error;
-        ASSERT_TRUE(ms::WriteStoreTemplates(store, error)) << error;
-        SetHomeDir(store);
+        StoreFixture::SetUp();
+        SetHomeDir(storeHome);
     }
     void TearDown() override { unsetenv("LOCMAIL_CONFIG"); }
 
@@ -58,12 +74,8 @@ protected:
         return names;
     }
 
-    testsupport::TempDir tmp;
-    std::string home = tmp / "users/bob";
-    std::string store = tmp / "store";
-    bool homeMade_ = fs::create_directories(home); // before the relation opens on it
-    diamondBase base;
-    mailbox mbx{&base, home.c_str(), "mailbox"};
+    const std::string& store = storeHome;
+    mailbox mbx{&base, (fs::create_directories(home), home.c_str()), "mailbox"}; // the home first
 
 private:
     int inis_ = 0;

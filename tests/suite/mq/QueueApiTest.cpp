@@ -12,9 +12,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <set>
+#include <tuple>
 
 namespace {
 
@@ -23,7 +22,6 @@ using locmail::mq::EntryName;
 using locmail::mq::kNoMessage;
 using locmail::mq::kQueueUnreachable;
 using ::testing::ElementsAre;
-using ::testing::EndsWith;
 using ::testing::IsEmpty;
 
 const std::string kBytes = "From: a@example.org\r\nSubject: hi\r\n\r\nbody\r\n\x01\xFF bytes\r\n";
@@ -43,16 +41,12 @@ TEST_F(QueueTest, InjectedEntriesAreListedReadBackAndWalkedInIdOrder)
     uint32_t id = Inject(kBytes, "a@example.org", {{"b@example.org", "local"}, {"c d@example.org", "local"}});
     ASSERT_NE(id, 0u);
     auto listing = locmail::mq::ListEntries(queue_);
-    ASSERT_TRUE(listing.readable);
-    EXPECT_THAT(listing.notes, IsEmpty());
     ASSERT_EQ(listing.entries.size(), 1u);
     const auto& e = listing.entries[0];
-    EXPECT_EQ(e.id, id);
-    EXPECT_EQ(e.size, kBytes.size());
-    EXPECT_EQ(e.sender, "a@example.org");
+    EXPECT_EQ(std::make_tuple(e.id, e.size, e.sender, e.arrived),
+              std::make_tuple(id, kBytes.size(), std::string("a@example.org"), kStartSeconds));
     EXPECT_THAT(e.recipients, ElementsAre(locmail::mq::ListedRecipient{"b@example.org", "local"},
                                           locmail::mq::ListedRecipient{"c d@example.org", "local"}));
-    EXPECT_EQ(e.arrived, kStartSeconds);
     EXPECT_EQ(testsupport::ReadFile(GetMQPathName(id, ".msg")), kBytes);
     EXPECT_THAT(Names(Path("tmp")), IsEmpty());
     stEnvelope* env = GetMQEnvelope(id);
@@ -66,16 +60,7 @@ TEST_F(QueueTest, InjectedEntriesAreListedReadBackAndWalkedInIdOrder)
     for (int i = 0; i < 3; ++i)
         injected.push_back(InjectOne());
     ASSERT_NE(Inject(kBytes, "s@x", {{"r@y", "LocalOut"}}, {"LocalOut"}), 0u);
-    MQContext* ctx = OpenMQChannel("LOCAL");
-    std::vector<uint32_t> seen;
-    for (uint32_t got = GetFirstMessage(ctx, false); got != kNoMessage; got = GetNextMessage(ctx, false)) {
-        ASSERT_NE(got, kQueueUnreachable);
-        EXPECT_EQ(ctx->msgNumber, got);
-        seen.push_back(got);
-    }
-    EXPECT_EQ(seen, injected);
-    EXPECT_EQ(GetNextMessage(ctx, false), kNoMessage);
-    CloseMQChannel(ctx);
+    EXPECT_EQ(Walk("LOCAL"), injected);
     EXPECT_EQ(Walk("local"), injected) << "nothing was removed, so a new walk offers the same entries";
     EXPECT_EQ(QueuedEntryIds("Local"), injected);
     EXPECT_THAT(QueuedEntryIds("../entries"), IsEmpty());
@@ -91,7 +76,6 @@ TEST_F(QueueTest, InjectedEntriesAreListedReadBackAndWalkedInIdOrder)
 
 TEST_F(QueueTest, AQueueDirectoryMissingOrNotConfiguredIsRefusedAndALostOneIsUnreachable)
 {
-    locmail::log::CaptureLog log;
     EXPECT_FALSE(MQInit((tmp_ / "nowhere").c_str(), "Mod"));
     const std::string config = tmp_ / "qxmta.ini";
     ::setenv("LOCMAIL_CONFIG", config.c_str(), 1);
@@ -102,11 +86,6 @@ TEST_F(QueueTest, AQueueDirectoryMissingOrNotConfiguredIsRefusedAndALostOneIsUnr
     testsupport::WriteFile(config, "[Gateway]\n  queuedirectory =  " + queue_ + "  \n");
     EXPECT_TRUE(MQInit("Queue", "Mod"));
     EXPECT_EQ(locmail::mq::QueueDirectory(), queue_);
-    EXPECT_THAT(log.Lines(),
-                ElementsAre("1 Mod: Cannot use the message queue: queue directory " + (tmp_ / "nowhere") +
-                                " does not exist",
-                            "1 Mod: Message queue directory not configured ([Gateway] QueueDirectory in qxmta.ini)",
-                            "1 Mod: Message queue directory \"relative/dir\" is not an absolute path"));
 
     ASSERT_NE(InjectOne(), 0u);
     MQContext* ctx = OpenMQChannel("local");
@@ -144,16 +123,13 @@ TEST_F(QueueTest, RemovingTheLastChannelDeletesTheEntry)
     const std::string name = Names(Path("channels/local")).at(0);
     std::filesystem::remove(Path("channels/local/" + name));
     std::filesystem::remove(Path("entries/" + name + ".msg"));
-    locmail::log::CaptureLog log;
     EXPECT_TRUE(Walk("local").empty());
     EXPECT_THAT(Names(Path("entries")), IsEmpty());
-    EXPECT_THAT(log.Lines(), ElementsAre("2 Queue: Queue entry " + name +
-                                         " was being removed by a stopped process; removal finished"));
 }
 
+// Every entry that is not committed, for any reason, leaves nothing in tmp/ or entries/.
 TEST_F(QueueTest, UnfinishedEntriesLeaveNothingBehind)
 {
-    locmail::log::CaptureLog log;
     locmail::mq::EnvelopeBuilder env;
     env.AddSender("s@x", "local");
     MQContext* entry = EntryWithText(); // discarded after every step but the commit
@@ -163,7 +139,6 @@ TEST_F(QueueTest, UnfinishedEntriesLeaveNothingBehind)
 
     // A commit without a text, an envelope or a channel fails and cleans up.
     entry = CreateMQEntry();
-    std::string noText = std::filesystem::path(GetMQPathName(entry, "")).filename().string();
     ASSERT_TRUE(PutMQEnvelope(entry, env.Envelope()) && InsertMQChannel(entry, "local", 255));
     EXPECT_FALSE(CloseMQEntry(entry));
     entry = EntryWithText();
@@ -176,31 +151,18 @@ TEST_F(QueueTest, UnfinishedEntriesLeaveNothingBehind)
     EXPECT_FALSE(CloseMQEntry(entry));
     CloseMQChannel(EntryWithText()); // a context closed as a channel is discarded too
 
-    EXPECT_THAT(Names(Path("tmp")), IsEmpty());
-    EXPECT_THAT(Names(Path("entries")), IsEmpty());
-    EXPECT_THAT(log.Lines(), ElementsAre("1 Queue: Queue entry " + noText + " not committed: the message text was not written",
-                                         EndsWith(" not committed: no envelope was given"),
-                                         EndsWith(": \"../escape\" is not a valid channel name"),
-                                         EndsWith(" not committed: it is on no channel")));
-}
-
-TEST_F(QueueTest, AddressesWithLineBreaksAreRefused)
-{
-    locmail::log::CaptureLog log;
-    const std::pair<std::string, std::string> cases[] = { // sender, recipient
+    // An address with a line break would start another envelope line.
+    const std::pair<std::string, std::string> breaks[] = { // sender, recipient
         {"s@x", "a@x\r\nRCPT TO:<b@y>"}, {"s@x", "a@x\n"}, {"s@x", "\rb@y"}, {"s@x\r\n", "ok@x"}};
-    for (const auto& [sender, recipient] : cases) {
-        MQContext* entry = EntryWithText();
-        locmail::mq::EnvelopeBuilder env;
-        env.AddSender(sender, "local").AddRecipient("ok@x", "local").AddRecipient(recipient, "local");
-        EXPECT_FALSE(PutMQEnvelope(entry, env.Envelope())) << sender << " " << recipient;
+    for (const auto& [sender, recipient] : breaks) {
+        entry = EntryWithText();
+        locmail::mq::EnvelopeBuilder broken;
+        broken.AddSender(sender, "local").AddRecipient("ok@x", "local").AddRecipient(recipient, "local");
+        EXPECT_FALSE(PutMQEnvelope(entry, broken.Envelope())) << sender << " " << recipient;
         EXPECT_FALSE(PutMQEnvelope(entry, nullptr));
         DiscardMQEntry(entry);
     }
-    EXPECT_THAT(log.Lines(), ElementsAre(::testing::MatchesRegex("1 Queue: Queue entry [0-9A-F]{8}: envelope refused: "
-                                                                 "recipient 2 address contains a line break"),
-                                         ::testing::_, ::testing::_,
-                                         EndsWith("envelope refused: sender 1 address contains a line break")));
+
     EXPECT_THAT(Names(Path("tmp")), IsEmpty());
     EXPECT_THAT(Names(Path("entries")), IsEmpty());
 }
@@ -254,7 +216,6 @@ TEST_F(QueueTest, MailUnderAnOutgoingKeyScopeIsQueuedOnceAndNumberedByCommit)
         env.AddSender("", "localout").AddRecipient("r@x", "localout");
         return InsertMQChannel(entry, "localout", 255) && PutMQEnvelope(entry, env.Envelope()) && CloseMQEntry(entry);
     };
-    locmail::log::CaptureLog log;
     uint32_t first = 0, third = 0;
     {
         OutgoingKeyScope scope(base);
@@ -265,7 +226,6 @@ TEST_F(QueueTest, MailUnderAnOutgoingKeyScopeIsQueuedOnceAndNumberedByCommit)
     }
     EXPECT_THAT(keys(), ElementsAre(base + ".1", base + ".3"));
     EXPECT_EQ(locmail::mq::CurrentOutgoingBase(), std::nullopt);
-    log.Clear();
     {
         OutgoingKeyScope replay(base);
         EXPECT_NE(Inject(kBytes, "", {{"r@x", "localout"}}, {"localout"}), 0u) << "CloseMQEntry reports success";
@@ -275,10 +235,6 @@ TEST_F(QueueTest, MailUnderAnOutgoingKeyScopeIsQueuedOnceAndNumberedByCommit)
     }
     EXPECT_THAT(keys(), ElementsAre(base + ".1", base + ".3", base + ".4"));
     EXPECT_THAT(Names(Path("tmp")), IsEmpty());
-    const auto lines = log.LinesOf("Queue");
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_THAT(lines[0], ::testing::MatchesRegex("5 Queue: Queue entry [0-9A-F]{8} dropped: its mail is queued already as " +
-                                                  EntryName(first) + " \\(key " + base + ".1\\)"));
 
     // A record counts only when the entry it names is committed with its key.
     const std::string records[] = {"", EntryName(first).substr(0, 5), "garbage\n", "0000BEEF\n", EntryName(third) + "\n"};
@@ -295,12 +251,9 @@ TEST_F(QueueTest, MailUnderAnOutgoingKeyScopeIsQueuedOnceAndNumberedByCommit)
     EXPECT_EQ(keys().size(), 3u + std::size(records));
 
     // A base that makes no key (it would name a file outside sent/) leaves the mail its random key.
-    log.Clear();
     OutgoingKeyScope bad("../" + base);
     EXPECT_TRUE(locmail::mq::IsDeliveryKey(OnDisk(queueOut()).key));
     EXPECT_EQ(locmail::mq::CurrentOutgoingBase(), std::nullopt);
-    EXPECT_THAT(log.LinesOf("Queue"), ElementsAre("1 Queue: \"../" + base +
-                                                  "\" cannot start outgoing mail keys; mail queued under it gets random keys"));
 }
 
 TEST_F(QueueTest, SentRecordsAreKeptForTheLifetimeAndADayThenPrunedHourly)

@@ -9,7 +9,6 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <functional>
 
 namespace {
@@ -28,6 +27,8 @@ void Replace(const std::string& path, const std::string& from, const std::string
     testsupport::WriteFile(path, text);
 }
 
+// A damaged entry is listed with a note, set aside beside what corrupt/ holds
+// already (never over it) with one line, and the walk goes on.
 TEST_F(QueueTest, DamagedEntriesAreSetAsideWithOneLineAndTheWalkGoesOn)
 {
     struct Damage { // corrupt: the extensions expected in corrupt/
@@ -55,20 +56,31 @@ TEST_F(QueueTest, DamagedEntriesAreSetAsideWithOneLineAndTheWalkGoesOn)
         fs::remove_all(Path("corrupt"));
         fs::create_directory(Path("corrupt"));
         uint32_t before = InjectOne(), bad = InjectOne(), after = InjectOne();
-        damage.apply(Path("entries/" + EntryName(bad)));
+        const std::string name = EntryName(bad);
+        testsupport::WriteFile(Path("corrupt/" + name + ".env"), "older");
+        damage.apply(Path("entries/" + name));
+
+        const auto listing = locmail::mq::ListEntries(queue_);
+        EXPECT_EQ(listing.entries.size(), 2u);
+        const bool listed = fs::is_regular_file(Path("entries/" + name + ".env"));
+        EXPECT_EQ(listing.notes, listed ? std::vector<std::string>{"entry " + name + " skipped: " + damage.fault}
+                                        : std::vector<std::string>{});
 
         locmail::log::CaptureLog log;
         EXPECT_THAT(Walk("local", true), ElementsAre(before, after));
         std::string outcome = damage.corrupt.empty() ? "markers dropped" : "moved to corrupt/";
-        EXPECT_THAT(log.Lines(), ElementsAre("1 Queue: Queue entry " + EntryName(bad) + " is damaged (" + damage.fault +
+        EXPECT_THAT(log.Lines(), ElementsAre("1 Queue: Queue entry " + name + " is damaged (" + damage.fault +
                                              "); " + outcome));
         std::vector<std::string> expected;
         for (const auto& ext : damage.corrupt)
-            expected.push_back(EntryName(bad) + ext);
+            expected.push_back(name + "-2" + ext);
+        expected.push_back(name + ".env");
         EXPECT_EQ(Names(Path("corrupt")), expected);
+        EXPECT_EQ(testsupport::ReadFile(Path("corrupt/" + name + ".env")), "older");
         EXPECT_THAT(Names(Path("entries")), IsEmpty());
         EXPECT_THAT(Names(Path("channels/local")), IsEmpty());
     }
+    EXPECT_FALSE(locmail::mq::ListEntries(tmp_ / "nowhere").readable);
 }
 
 // Out of descriptors (or memory, or a failing disk) is no damage: the entries
@@ -100,31 +112,6 @@ TEST_F(QueueTest, EntriesThatCannotBeReadNowStayQueued)
     EXPECT_THAT(seen, ElementsAre(first, second));
 }
 
-TEST_F(QueueTest, CorruptFolderNeverOverwrites)
-{
-    std::string name = EntryName(InjectOne());
-    testsupport::WriteFile(Path("corrupt/" + name + ".msg"), "older");
-    fs::resize_file(Path("entries/" + name + ".msg"), 3);
-    locmail::log::CaptureLog log;
-    EXPECT_TRUE(Walk().empty());
-    EXPECT_EQ(testsupport::ReadFile(Path("corrupt/" + name + ".msg")), "older");
-    EXPECT_EQ(testsupport::ReadFile(Path("corrupt/" + name + "-2.msg")), kText.substr(0, 3));
-    EXPECT_TRUE(fs::exists(Path("corrupt/" + name + "-2.env")));
-}
-
-TEST_F(QueueTest, ListingSkipsDamagedEntriesWithANote)
-{
-    uint32_t good = InjectOne(), bad = InjectOne();
-    Replace(Path("entries/" + EntryName(bad) + ".env"), "end\n", "");
-    auto listing = locmail::mq::ListEntries(queue_);
-    ASSERT_TRUE(listing.readable);
-    ASSERT_EQ(listing.entries.size(), 1u);
-    EXPECT_EQ(listing.entries[0].id, good);
-    EXPECT_THAT(listing.notes, ElementsAre("entry " + EntryName(bad) + " skipped: envelope: no end line (truncated)"));
-    EXPECT_EQ(Names(Path("entries")).size(), 4u) << "listing changes nothing";
-    EXPECT_FALSE(locmail::mq::ListEntries(tmp_ / "nowhere").readable);
-}
-
 // Names read from the queue's own files never lead outside it, and what is
 // not an entry is neither claimed nor reported again on every walk.
 TEST_F(QueueTest, NamesReadFromTheQueueStayInsideIt)
@@ -147,49 +134,34 @@ TEST_F(QueueTest, NamesReadFromTheQueueStayInsideIt)
 
 using locmail::mq::QueuePaths;
 
-// An entry held by the agent or for its crashes leaves every walk, survives a
-// hold cut short, and comes back whole (its count reset) when released.
+// An entry the agent holds for its shape leaves every walk, survives a hold cut
+// short, and comes back whole when released. Held for its crashes and counted
+// anew once released: tests/integration/RunTest.cpp.
 TEST_F(QueueTest, HeldEntriesLeaveTheWalkUntilReleased)
 {
-    const uint32_t shaped = InjectOne(), crashing = InjectOne();
+    const uint32_t shaped = InjectOne(), other = InjectOne();
     const QueuePaths paths(queue_);
     MQContext* ctx = OpenMQChannel("local");
     ASSERT_EQ(GetFirstMessage(ctx, false), shaped);
     EXPECT_TRUE(HoldMQEntry(ctx, "its header has no end"));
-    EXPECT_EQ(GetNextMessage(ctx, false), crashing);
+    EXPECT_EQ(GetNextMessage(ctx, false), other);
     CloseMQChannel(ctx);
     const std::string a = EntryName(shaped);
     EXPECT_THAT(Names(Path("hold")), ElementsAre(a + ".env", a + ".msg", a + ".why"));
 
-    // A process that dies with the entry in hand leaves its record; the next walk counts it.
-    fs::create_directory(Path("inflight"));
-    testsupport::WriteFile(Path("inflight/local.dead01"), EntryName(crashing) + "\n");
-    EXPECT_THAT(Walk(), ElementsAre(crashing));
-    EXPECT_EQ(OnDisk(crashing).crashes, 1u);
-    EXPECT_THAT(Names(Path("inflight")), IsEmpty());
-    QueueSettings("HoldAfterCrashes=1\n");
-    {
-        locmail::log::CaptureLog log;
-        fs::rename(Path("hold/" + a + ".msg"), Path("entries/" + a + ".msg")); // a hold cut short
-        EXPECT_THAT(Walk(), IsEmpty());
-        EXPECT_THAT(log.Lines(), ElementsAre("2 Queue: Queue entry " + a + " was being held by a stopped process; "
-                                             "move to hold/ finished",
-                                             "1 Queue: Queue entry " + EntryName(crashing) + " held (its delivery "
-                                             "stopped the process 1 time (crashed, killed or hung)); `locmail queue "
-                                             "release " + EntryName(crashing) + "` puts it back"));
-    }
+    locmail::log::CaptureLog log;
+    fs::rename(Path("hold/" + a + ".msg"), Path("entries/" + a + ".msg")); // a hold cut short
+    EXPECT_THAT(Walk(), ElementsAre(other));
+    EXPECT_THAT(log.Lines(), ElementsAre("2 Queue: Queue entry " + a + " was being held by a stopped process; "
+                                         "move to hold/ finished"));
     auto held = locmail::mq::ListHeld(paths);
-    ASSERT_EQ(held.entries.size(), 2u);
+    ASSERT_EQ(held.entries.size(), 1u);
     EXPECT_EQ(held.entries[0].reason, "its header has no end");
-    EXPECT_EQ(held.entries[1].envelope.crashes, 1u);
-
-    for (uint32_t id : {shaped, crashing})
-        EXPECT_TRUE(locmail::mq::ReleaseHeldEntry(paths, "Queue", id).ok);
+    EXPECT_TRUE(locmail::mq::ReleaseHeldEntry(paths, "Queue", shaped).ok);
     EXPECT_EQ(locmail::mq::ReleaseHeldEntry(paths, "Queue", shaped).fault,
               "entry " + a + " is not held (no " + Path("hold/" + a) + ".env/.msg)");
     EXPECT_THAT(Names(Path("hold")), IsEmpty());
-    EXPECT_EQ(OnDisk(crashing).crashes, 0u);
-    EXPECT_THAT(Walk(), ElementsAre(shaped, crashing));
+    EXPECT_THAT(Walk(), ElementsAre(shaped, other));
 }
 
 } // namespace

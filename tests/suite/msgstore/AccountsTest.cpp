@@ -1,16 +1,10 @@
 // Home names, the store home and its templates, the users directory and the
 // life cycle of accounts.
-#include "StoreHomeFixture.h"
+#include "StoreFixture.h"
 
-#include "suite/msgstore/Accounts.h"
 #include "suite/msgstore/HomeName.h"
 #include "suite/msgstore/Relations.h"
-#include "suite/msgstore/Templates.h"
-#include "suite/platform/Files.h"
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
 #include <set>
 
 namespace {
@@ -38,8 +32,7 @@ TEST(HomeName, IsReadableSafeAndTheSameInEveryCase)
     for (const auto& c : cases) {
         // The readable part as wanted, then '-' and eight hex digits.
         const std::string name = ms::HomeDirectoryName(c.address);
-        EXPECT_EQ(name.substr(0, c.readable.size() + 1), c.readable + "-") << name;
-        EXPECT_EQ(name.size(), c.readable.size() + 9) << name;
+        EXPECT_EQ(name.substr(0, name.size() - 8), c.readable + "-") << name;
         EXPECT_EQ(name.find_first_not_of("0123456789abcdef", c.readable.size() + 1), std::string::npos) << name;
         names.insert(name);
     }
@@ -48,7 +41,7 @@ TEST(HomeName, IsReadableSafeAndTheSameInEveryCase)
     EXPECT_NE(ms::HomeDirectoryName("a_b@x"), ms::HomeDirectoryName("a/b@x")) << "the hash tells them apart";
 }
 
-class AccountsTest : public storetest::StoreHomeFixture {
+class AccountsTest : public storetest::StoreFixture {
 protected:
     ms::AccountOutcome Add(const std::string& address, bool shared = false, bool mayReceive = true)
     {
@@ -65,22 +58,16 @@ protected:
 
 TEST_F(AccountsTest, StoreHomeIsPreparedOnceAndLeftAloneAfterwards)
 {
-    for (const char* name : ms::kTemplateFiles)
-        EXPECT_TRUE(locmail::FileExists(locmail::PathJoin(store, name))) << name;
-    EXPECT_TRUE(locmail::IsDirectory(store + "/users"));
-    EXPECT_TRUE(locmail::IsDirectory(store + "/shared"));
     ASSERT_TRUE(Add("alice@example.org").status == ms::AccountStatus::Done);
-
     const auto stamp = fs::last_write_time(store + "/msgbody.db");
     std::string error;
     ASSERT_TRUE(ms::PrepareStoreHome(store, error)) << error;
     EXPECT_EQ(fs::last_write_time(store + "/msgbody.db"), stamp) << "complete templates are not rewritten";
-    ms::Account a;
-    EXPECT_EQ(users->Find("alice@example.org", a), ms::DirectoryResult::Ok) << "accounts survive";
-
     fs::remove(store + "/msgenv.str");
     ASSERT_TRUE(ms::PrepareStoreHome(store, error)) << error;
     EXPECT_TRUE(locmail::FileExists(store + "/msgenv.str")) << "a missing template is made again";
+    ms::Account a;
+    EXPECT_EQ(users->Find("alice@example.org", a), ms::DirectoryResult::Ok) << "accounts survive";
     EXPECT_FALSE(ms::WriteStoreTemplates(tmp / "missing", error));
     EXPECT_NE(error.find("missing"), std::string::npos) << error;
 
@@ -90,28 +77,9 @@ TEST_F(AccountsTest, StoreHomeIsPreparedOnceAndLeftAloneAfterwards)
     EXPECT_EQ(fs::file_size(store + "/msgenv.db"), size) << "a template opens with no schema to install";
 }
 
-TEST_F(AccountsTest, AddMakesTheHomeAndRegistersItInAnyCase)
-{
-    auto out = Add("Alice@Example.org", false, false);
-    ASSERT_EQ(out.status, ms::AccountStatus::Done) << out.detail;
-    EXPECT_EQ(out.account.home, "users/" + ms::HomeDirectoryName("alice@example.org"));
-    EXPECT_EQ(out.homePath, store + "/" + out.account.home);
-    EXPECT_EQ(testsupport::ReadFile(out.homePath + "/.locmail-address"), "Alice@Example.org\n");
-    // The inbox it makes takes mail: every CMsgStoreTest files into one.
-    ms::Account found;
-    ASSERT_EQ(users->Find("ALICE@EXAMPLE.ORG", found), ms::DirectoryResult::Ok);
-    EXPECT_EQ(found.address + "|" + found.name + "|" + std::to_string(found.shared) + std::to_string(found.mayReceive),
-              "Alice@Example.org|Name of Alice@Example.org|00");
-    EXPECT_EQ(Add("ALICE@example.org").status, ms::AccountStatus::Exists);
-    EXPECT_EQ(users->Find("alice@example.net", found), ms::DirectoryResult::NotFound);
-}
-
 TEST_F(AccountsTest, BadAddressesAreRefusedBeforeAnythingIsMade)
 {
-    struct Case {
-        std::string address;
-        bool shared;
-    } cases[] = {
+    struct Case { std::string address; bool shared; } cases[] = {
         {"", false},          {std::string(1024, 'a'), false}, {"two words@x", false},
         {"ctl\x01@x", false}, {"Support/Open", true},           {"Support\\Open", true},
         {".", false},         {"..", true},                      {"--help", false},
@@ -143,10 +111,12 @@ TEST_F(AccountsTest, NameCollisionsGetAnotherHomeAndARemovedAccountGetsItsOwnBac
     const std::string taken = store + "/users/" + ms::HomeDirectoryName("carol@x");
     fs::create_directories(taken);
     testsupport::WriteFile(taken + "/.locmail-address", "mallory@x\n");
-    auto carol = Add("carol@x");
+    auto carol = Add("Carol@x");
     ASSERT_EQ(carol.status, ms::AccountStatus::Done) << carol.detail;
     EXPECT_EQ(carol.homePath, taken + "-2");
     EXPECT_FALSE(carol.reusedHome);
+    EXPECT_EQ(testsupport::ReadFile(carol.homePath + "/.locmail-address"), "Carol@x\n");
+    EXPECT_EQ(Add("CAROL@x").status, ms::AccountStatus::Exists);
 
     testsupport::WriteFile(carol.homePath + "/kept-mail", "x");
     auto removed = ms::RemoveAccount(*users, store, "CAROL@X", false, false);
@@ -156,7 +126,7 @@ TEST_F(AccountsTest, NameCollisionsGetAnotherHomeAndARemovedAccountGetsItsOwnBac
     ms::Account gone;
     EXPECT_EQ(users->Find("carol@x", gone), ms::DirectoryResult::NotFound);
 
-    auto again = Add("Carol@X");
+    auto again = Add("carol@X");
     ASSERT_EQ(again.status, ms::AccountStatus::Done) << again.detail;
     EXPECT_EQ(again.homePath, carol.homePath);
     EXPECT_TRUE(again.reusedHome);
@@ -176,11 +146,7 @@ TEST_F(AccountsTest, SharedMailboxesAreFoundByAUniqueLocalPartAndRemovedByTheirK
     ASSERT_EQ(Add("team@two.example", true).status, ms::AccountStatus::Done);
     ASSERT_EQ(Add("eve@example.org").status, ms::AccountStatus::Done);
 
-    struct Case {
-        const char* name;
-        ms::DirectoryResult want;
-        const char* address;
-    } cases[] = {
+    struct Case { const char* name; ms::DirectoryResult want; const char* address; } cases[] = {
         {"Support", ms::DirectoryResult::Ok, "support@example.org"},
         {"support@elsewhere.example", ms::DirectoryResult::Ok, "support@example.org"},
         {"sales@example.org", ms::DirectoryResult::Ok, "Sales"},
@@ -200,9 +166,7 @@ TEST_F(AccountsTest, SharedMailboxesAreFoundByAUniqueLocalPartAndRemovedByTheirK
     EXPECT_EQ(ms::RemoveAccount(*users, store, "nobody", false, false).status, ms::AccountStatus::NotFound);
     std::vector<ms::Account> all;
     ASSERT_EQ(users->List(all), ms::DirectoryResult::Ok);
-    ASSERT_EQ(all.size(), 5u) << "nothing was removed";
-    EXPECT_EQ(all[0].address + " " + all[0].home.substr(0, 6), "eve@example.org users/");
-    EXPECT_EQ(all[2].address + " " + all[2].home.substr(0, 7), "support@example.org shared/");
+    EXPECT_EQ(all.size(), 5u) << "nothing was removed";
 }
 
 } // namespace

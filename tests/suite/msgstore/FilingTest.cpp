@@ -10,6 +10,7 @@
 #include "support/FilingProbe.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/wait.h>
@@ -34,11 +35,7 @@ using FilingTest = StoreFixture;
 TEST(StoreCodeTest, EveryFailureGetsTheCodeOfItsScope)
 {
     using S = ms::FilingStatus;
-    struct Case {
-        S status;
-        int error;
-        int code;
-    } cases[] = {
+    struct Case { S status; int error; int code; } cases[] = {
         {S::NoSuchFolder, ENOENT, ms::kCodeNoSuchFolder},
         {S::NoSuchFolder, EIO, ms::kCodeStoreUnavailable}, // the record could not be read
         {S::BadFolderPath, EINVAL, ms::kCodeBadFolderName},
@@ -68,36 +65,11 @@ TEST(StoreCodeTest, EveryFailureGetsTheCodeOfItsScope)
     }
 }
 
-TEST_F(FilingTest, FirstMessageGetsUidOneAndKeepsTheFolderFlagsAndBirth)
-{
-    MakeFolder("my-spam", 0xFB);
-    const std::string text = Message("one");
-    ms::FilingResult r = File("my-spam", text);
-    ASSERT_TRUE(r.ok()) << r.detail;
-    EXPECT_EQ(r.uid, 1u);
-    EXPECT_EQ(testsupport::ReadFile(home + "/my-spam6D792D7370616D/1"), std::string(ms::kMessagePrefix) + text);
-    const mbxstat st = Stat("my-spam");
-    EXPECT_EQ(st.flags, 0x07) << "bits 3-7 cleared, bit 2 set, bits 0-1 kept";
-    EXPECT_EQ(st.createTime, 1700000000) << "never changed by a filing";
-
-    msgstat stat(&base, FolderDir("my-spam").c_str(), "msgstat");
-    _msgstat record{};
-    ASSERT_EQ(ms::GetMsgStat(stat, 1, record), ms::kOk);
-    EXPECT_EQ((std::vector<std::uint32_t>{record.size, record.headerSize, record.day}),
-              (std::vector<std::uint32_t>{std::uint32_t(text.size()), std::uint32_t(text.find("\r\n\r\n") + 2), 6}));
-    ASSERT_EQ(File("my-spam", Message("two")).uid, 2u);
-    EXPECT_EQ(CheckFolder("my-spam").size(), 2u);
-    EXPECT_TRUE(OtherProcessCanLock(home + "/mailbox.id0"));
-}
-
 // Under a delivery scope, as the agent files: a failure leaves no key behind
 // (the key commits with the statistics), so the retry files the copy.
 TEST_F(FilingTest, FailedStepIsUndoneAndTheRetryFilesItUnderTheSameUid)
 {
-    struct Case {
-        ms::FilingStep step;
-        ms::FilingStatus want;
-    } cases[] = {
+    struct Case { ms::FilingStep step; ms::FilingStatus want; } cases[] = {
         {ms::FilingStep::AddMsgStat, ms::FilingStatus::RecordFailed},
         {ms::FilingStep::AddMsgEnv, ms::FilingStatus::RecordFailed},
         {ms::FilingStep::AddMsgBody, ms::FilingStatus::RecordFailed},
@@ -148,18 +120,14 @@ TEST_F(FilingTest, FailedStepIsUndoneAndTheRetryFilesItUnderTheSameUid)
     }
 }
 
+// Each copy counts once and keeps the folder's birth; its flags keep bits 0-1 and set bit 2.
 TEST_F(FilingTest, OneCopyPerDeliveryKeyRecipientAndFolder)
 {
-    MakeFolder("inbox");
+    MakeFolder("inbox", 0xFB);
     MakeFolder("Work");
     const std::string text = Message("once");
-    struct Case {
-        const char* key; // nullptr: no scope
-        const char* recipient;
-        const char* folder;
-        bool replayed;
-        std::uint32_t uid;
-    } cases[] = {
+    // key nullptr: no scope
+    struct Case { const char *key, *recipient, *folder; bool replayed; std::uint32_t uid; } cases[] = {
         {"k1", "alice@example.org", "inbox", false, 1},
         {"k1", "alice@example.org", "inbox", true, 1},
         {"k1", "ALICE@Example.ORG", "inbox", true, 1}, // recipients compare without regard to case
@@ -189,6 +157,14 @@ TEST_F(FilingTest, OneCopyPerDeliveryKeyRecipientAndFolder)
     }
     EXPECT_EQ(CheckFolder("inbox").size(), 6u);
     EXPECT_EQ(CheckFolder("Work").size(), 1u);
+    EXPECT_EQ(testsupport::ReadFile(home + "/inbox696E626F78/1"), std::string(ms::kMessagePrefix) + text);
+    EXPECT_EQ(std::make_pair(int(Stat("inbox").flags), Stat("inbox").createTime), std::make_pair(0x07, 1700000000));
+    msgstat stat(&base, FolderDir("inbox").c_str(), "msgstat");
+    _msgstat record{};
+    ASSERT_EQ(ms::GetMsgStat(stat, 1, record), ms::kOk);
+    EXPECT_EQ((std::vector<std::uint32_t>{record.size, record.headerSize, record.day}),
+              (std::vector<std::uint32_t>{std::uint32_t(text.size()), std::uint32_t(text.find("\r\n\r\n") + 2), 6}));
+    EXPECT_TRUE(OtherProcessCanLock(home + "/mailbox.id0"));
 }
 
 // What a power cut may take of a committed copy (the folder relations and the
@@ -207,11 +183,7 @@ TEST_F(FilingTest, AReplayPutsBackWhatAPowerCutTookAndLeavesTheCountersAlone)
     msgenv env(&base, dir.c_str(), "msgenv");
     msgbody body(&base, dir.c_str(), "msgbody");
     const std::string file = FileOf("inbox", first.uid);
-    struct Case {
-        const char* name;
-        std::function<void()> damage;
-    } cases[] = {
-        {"nothing lost", [] {}},
+    struct Case { const char* name; std::function<void()> damage; } cases[] = {
         {"message file gone", [&] { ::unlink(file.c_str()); }},
         {"message file torn", [&] { ASSERT_EQ(::truncate(file.c_str(), 20), 0); }},
         {"message file of an older filing", [&] { testsupport::WriteFile(file, "\x11\0\0\0\r\nother"); }},
@@ -293,11 +265,7 @@ TEST_F(FilingTest, RefusalsBeforeAnythingIsWritten)
     MakeFolder("nodir");
     diamondBase::CloseAll();
     std::filesystem::remove_all(FolderDir("nodir"));
-    struct Case {
-        std::string folder, home;
-        ms::FilingStatus want;
-        int code;
-    } cases[] = {
+    struct Case { std::string folder, home; ms::FilingStatus want; int code; } cases[] = {
         {"norecord", home, ms::FilingStatus::NoSuchFolder, ms::kCodeNoSuchFolder},
         {"never-made", home, ms::FilingStatus::NoSuchFolder, ms::kCodeNoSuchFolder},
         {"nodir", home, ms::FilingStatus::NoSuchFolder, ms::kCodeNoSuchFolder},
@@ -316,6 +284,32 @@ TEST_F(FilingTest, RefusalsBeforeAnythingIsWritten)
     }
     EXPECT_FALSE(locmail::FileExists(FolderDir("norecord") + "/1"));
     EXPECT_TRUE(OtherProcessCanLock(home + "/mailbox.id0"));
+}
+
+// Envelopes and structures round-trip through every filing (FilingTest); here
+// the long ones, which go to the relation's heap, and a structure's link.
+TEST_F(FilingTest, LongTextsGoToTheHeapAndAStructureNeedsItsEnvelope)
+{
+    MakeFolder("inbox");
+    const std::string dir = FolderDir("inbox");
+    msgenv env(&base, dir.c_str(), "msgenv");
+    msgbody body(&base, dir.c_str(), "msgbody");
+    struct stat before, after;
+    ASSERT_EQ(::stat((dir + "/msgenv.str").c_str(), &before), 0);
+    const std::string longText = "(\"date\" \"" + std::string(ms::kInlineTextLimit + 1, 's') + "\" NIL)";
+    const idxkey key{2, 0};
+    ASSERT_EQ(AddMsgEnv(env, key, longText), ms::kOk);
+    ASSERT_EQ(::stat((dir + "/msgenv.str").c_str(), &after), 0);
+    EXPECT_GT(after.st_size, before.st_size + static_cast<off_t>(ms::kInlineTextLimit));
+    EXPECT_EQ(AddMsgBody(body, env, idxkey{1, 0}, idxkey{1, 0}, std::string_view("(\"TEXT\")")), ms::kNotFound);
+    ASSERT_EQ(AddMsgBody(body, env, key, key, std::string_view(longText)), ms::kOk);
+    std::string text;
+    ASSERT_EQ(ms::GetMsgEnv(env, key, text), ms::kOk);
+    EXPECT_EQ(text, longText);
+    idxkey envKey{};
+    ASSERT_EQ(ms::GetMsgBody(body, key, text, &envKey), ms::kOk);
+    EXPECT_EQ(text, longText);
+    EXPECT_EQ(envKey.uid, 2u);
 }
 
 TEST_F(FilingTest, ReaderSkipsARecordWhoseFileIsMissing)

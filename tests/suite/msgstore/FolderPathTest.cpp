@@ -8,9 +8,7 @@ namespace ms = locmail::msgstore;
 
 TEST(FolderPathTest, EncodesEachLevelAsItselfAndItsHex)
 {
-    struct Case {
-        std::string path, want;
-    } cases[] = {
+    struct Case { std::string path, want; } cases[] = {
         {"inbox", "inbox696E626F78"},
         {"Spam\\Old", "Spam5370616D\\Old4F6C64"},
         {"Spam\\\\Old\\", "Spam5370616D\\Old4F6C64"},

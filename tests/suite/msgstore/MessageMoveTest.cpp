@@ -18,7 +18,7 @@ class MessageMoveTest : public storetest::StoreFixture {
 protected:
     ms::MoveResult Move(std::uint32_t uid, const std::string& to)
     {
-        return ms::MoveMessage(base, templates, home, "inbox", uid, to);
+        return ms::MoveMessage(base, storeHome, home, "inbox", uid, to);
     }
 
     // uid -> text of the messages a reader sees (UIDs are not dense after a move).
@@ -88,7 +88,7 @@ TEST_F(MessageMoveTest, MoveKilledAfterItsCopyIsFinishedWithoutASecondCopy)
     if (pid == 0) {
         diamondBase own;
         testsupport::FilingProbe dying(ms::FilingStep::Unlock, true);
-        (void)ms::MoveMessage(own, templates, home, "inbox", 1, "Spam");
+        (void)ms::MoveMessage(own, storeHome, home, "inbox", 1, "Spam");
         _exit(0); // not reached: the probe kills the process
     }
     int status = 0;

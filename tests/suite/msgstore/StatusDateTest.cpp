@@ -6,36 +6,10 @@
 
 #include <cstdlib>
 #include <ctime>
-#include <optional>
 #include <string>
 #include <vector>
 
 namespace {
-
-// Sets TZ for one test and puts the old value back.
-class ZoneScope {
-public:
-    explicit ZoneScope(const char* zone)
-    {
-        if (const char* old = std::getenv("TZ"))
-            saved_ = old;
-        ::setenv("TZ", zone, 1);
-        ::tzset();
-    }
-    ~ZoneScope()
-    {
-        if (saved_)
-            ::setenv("TZ", saved_->c_str(), 1);
-        else
-            ::unsetenv("TZ");
-        ::tzset();
-    }
-    ZoneScope(const ZoneScope&) = delete;
-    ZoneScope& operator=(const ZoneScope&) = delete;
-
-private:
-    std::optional<std::string> saved_;
-};
 
 std::time_t Utc(int year, int month, int day, int hour, int minute)
 {
@@ -65,7 +39,8 @@ TEST(StatusDate, ReceiptTimeIsTheLocalTimeAndZoneOfTheInstant)
         {"UTC0", Utc(2026, 4, 10, 8, 5), {10, 4, 56, 8, 5, 0, 0, 0}},
     };
     for (const auto& c : cases) {
-        ZoneScope zone(c.zone);
+        ::setenv("TZ", c.zone, 1);
+        ::tzset();
         _msgstat record;
         record.size = 77; // the stamp starts from a clean record
         locmail::msgstore::StampReceiptTime(record, c.now);
@@ -75,6 +50,8 @@ TEST(StatusDate, ReceiptTimeIsTheLocalTimeAndZoneOfTheInstant)
             << c.zone;
         EXPECT_EQ(record.size, 0u) << c.zone;
     }
+    ::unsetenv("TZ"); // the system zone again for the tests after this one
+    ::tzset();
 }
 
 } // namespace

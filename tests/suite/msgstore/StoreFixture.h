@@ -1,14 +1,18 @@
-// A user home with folders made from freshly written templates, and helpers
-// to file messages and to check a folder the way readers see it.
+// A store as `locmail init` makes it, with accounts, for the tests that file
+// through CMsgStore or the agent (here and tests/filing); a bare home beside
+// it for the tests of the filing steps; and what a reader sees of a folder.
 #pragma once
 
+#include "suite/msgstore/Accounts.h"
 #include "suite/msgstore/Filing.h"
 #include "suite/msgstore/FolderPath.h"
 #include "suite/msgstore/FolderReader.h"
 #include "suite/msgstore/MailboxOps.h"
 #include "suite/msgstore/MessageFile.h"
 #include "suite/msgstore/MessageOps.h"
+#include "suite/msgstore/StoreHome.h"
 #include "suite/msgstore/Templates.h"
+#include "suite/msgstore/UsersDirectory.h"
 #include "suite/platform/Files.h"
 
 #include "support/TempDir.h"
@@ -18,6 +22,7 @@
 #include <filesystem>
 #include <list>
 #include <map>
+#include <memory>
 #include <string>
 
 // Field-wise: the records have padding, which memcmp would compare too.
@@ -48,20 +53,61 @@ protected:
     void SetUp() override
     {
         std::string error;
-        std::filesystem::create_directory(templates);
+        ASSERT_TRUE(ms::PrepareStoreHome(storeHome, error)) << error;
+        users = ms::UsersDirectory::Open(storeHome, error);
+        ASSERT_TRUE(users) << error;
         std::filesystem::create_directories(home);
-        ASSERT_TRUE(ms::WriteStoreTemplates(templates, error)) << error;
     }
 
+    // Registers ADDRESS; its home.
+    std::string AddAccount(const std::string& address, bool shared = false, bool mayReceive = true)
+    {
+        ms::Account account;
+        account.address = address;
+        account.shared = shared;
+        account.mayReceive = mayReceive;
+        const auto added = ms::AddAccount(*users, storeHome, account);
+        EXPECT_EQ(added.status, ms::AccountStatus::Done) << added.detail;
+        return added.homePath;
+    }
+
+    std::string HomeOf(const std::string& address)
+    {
+        ms::Account account;
+        EXPECT_EQ(users->Find(address, account), ms::DirectoryResult::Ok) << address;
+        return storeHome + "/" + account.home;
+    }
+
+    std::string FolderDir(const std::string& address, const std::string& folder)
+    {
+        return ms::FolderDirectory(HomeOf(address), folder).value_or("");
+    }
+
+    ms::FolderView View(const std::string& address, const std::string& folder)
+    {
+        ms::FolderView view;
+        EXPECT_EQ(ms::ReadFolder(base, HomeOf(address), folder, view), ms::kOk) << folder;
+        return view;
+    }
+
+    // The text of message UID of FOLDER.
+    std::string Stored(const std::string& address, const std::string& folder, std::uint32_t uid)
+    {
+        std::string text;
+        EXPECT_TRUE(ms::ReadMessageFile(ms::MessageFilePath(FolderDir(address, folder), uid), text))
+            << folder << " " << uid;
+        return text;
+    }
+
+    // The bare home: its folders are made by MakeFolder, what CreateMbx does for one level.
     std::string FolderDir(const std::string& folder) { return *ms::FolderDirectory(home, folder); }
 
-    // What CreateMbx does for one level, without the settings file.
     void MakeFolder(const std::string& folder, std::uint8_t flags = 0)
     {
         const std::string dir = FolderDir(folder);
         std::filesystem::create_directories(dir);
         for (const char* name : ms::kTemplateFiles)
-            ASSERT_TRUE(locmail::CopyFileOver(locmail::PathJoin(templates, name), locmail::PathJoin(dir, name)));
+            ASSERT_TRUE(locmail::CopyFileOver(locmail::PathJoin(storeHome, name), locmail::PathJoin(dir, name)));
         mailbox mbx(&base, home.c_str(), "mailbox");
         mbxstat record{};
         record.flags = flags;
@@ -126,8 +172,9 @@ protected:
     }
 
     testsupport::TempDir tmp;
-    std::string templates = tmp / "store";
-    std::string home = tmp / "users/alice";
+    std::string storeHome = tmp / "store";
+    std::string home = tmp / "bare/alice";
+    std::unique_ptr<ms::UsersDirectory> users;
     diamondBase base;
 
 private:
