@@ -93,6 +93,8 @@ public:
         FilingResult result;
         if (uncommitted != nullptr)
             result = RecordFailed("committing the folder's records", kDbError, *uncommitted);
+        else if (!ReachFilingStep(FilingStep::Commit))
+            result = FilingFailure(FilingStatus::StatsUpdateFailed, EIO, "committing failed");
         else if (!mbxTx.commit())
             result = CommitFailed("committing");
         if (!result.ok()) {

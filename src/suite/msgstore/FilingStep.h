@@ -19,6 +19,7 @@ enum class FilingStep {
     StatsUpdate,     // in the home's transaction, after the delivery key
     MessageFileCreate,
     MessageFileText, // after the six prefix bytes, before the text
+    Commit,          // of the home's transaction, after the folder's three
     Unlock,
 };
 

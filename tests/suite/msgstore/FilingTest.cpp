@@ -76,6 +76,7 @@ TEST_F(FilingTest, FailedStepIsUndoneAndTheRetryFilesItUnderTheSameUid)
         {ms::FilingStep::StatsUpdate, ms::FilingStatus::StatsUpdateFailed},
         {ms::FilingStep::MessageFileCreate, ms::FilingStatus::MessageFileFailed},
         {ms::FilingStep::MessageFileText, ms::FilingStatus::MessageFileFailed},
+        {ms::FilingStep::Commit, ms::FilingStatus::StatsUpdateFailed},
     };
     MakeFolder("inbox");
     ASSERT_TRUE(File("inbox", Message("kept")).ok());
@@ -333,7 +334,7 @@ TEST_F(FilingTest, KilledFilerAndItsRetryLeaveExactlyOneCopy)
     const ms::FilingStep steps[] = {
         ms::FilingStep::StatsRead,   ms::FilingStep::AddMsgStat,        ms::FilingStep::AddMsgEnv,
         ms::FilingStep::AddMsgBody,  ms::FilingStep::StatsUpdate,       ms::FilingStep::MessageFileCreate,
-        ms::FilingStep::MessageFileText, ms::FilingStep::Unlock,
+        ms::FilingStep::MessageFileText, ms::FilingStep::Commit, ms::FilingStep::Unlock,
     };
     MakeFolder("inbox");
     std::map<std::uint32_t, std::string> expected;
