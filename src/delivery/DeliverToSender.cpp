@@ -33,12 +33,9 @@ std::string Compose(const char* format, const char* text)
 const char* BounceReasonFormat(int lastError)
 {
     switch (lastError) {
-    case kStatusNoMailbox:
-        return "No existing mailbox for %s\r\n\r\n";
-    case kStatusMayNotReceive:
-        return "\r\n%s is unable to receive mail at this time\r\n\r\n";
-    default:
-        return "Mailbox error occurred while delivering message to %s\r\n\r\n";
+    case kStatusNoMailbox: return "No existing mailbox for %s\r\n\r\n";
+    case kStatusMayNotReceive: return "\r\n%s is unable to receive mail at this time\r\n\r\n";
+    default: return "Mailbox error occurred while delivering message to %s\r\n\r\n";
     }
 }
 
@@ -94,8 +91,9 @@ void CLocalMail::DeliverToSender(_envFrom* sender)
     ReturnedMailMark mark(*sender, reason == kStatusNoMailbox);
     try {
         CMimeMsg mail(GetModuleName(), kQuoteSeparator);
-        mail.Bounce(sender, text.c_str(), QueuePath(m_mqId, "").c_str());
-    } catch (const CMimeMsgException& error) {
+        mail.Bounce(sender, text.c_str(), QueuePath(m_mqId, "").c_str(), m_recipient);
+    }
+    catch (const CMimeMsgException& error) {
         PrintLog(1, error.GetLastErrorMsg());
     }
 }
@@ -113,7 +111,8 @@ void CLocalMail::DeliverToSender()
         mail.InitMsgBody(Compose(ReturnedMailFormat(reason), m_recipient).c_str());
         mail.InitAttachment(QueuePath(m_mqId, ".msg").c_str());
         mail.Send(postmaster.c_str(), "Unable to deliver mail");
-    } catch (const CMimeMsgException& error) {
+    }
+    catch (const CMimeMsgException& error) {
         PrintLog(1, error.GetLastErrorMsg());
     }
 }
@@ -124,7 +123,8 @@ void CLocalMail::DeliverToPostmaster()
         CMimeMsg mail(GetModuleName(), ',');
         const std::string notice = Compose(PostmasterNoticeFormat(m_msgStore.GetLastError()), m_recipient);
         mail.SendToPostmaster(notice.c_str(), QueuePath(m_mqId, "").c_str());
-    } catch (const CMimeMsgException& error) {
+    }
+    catch (const CMimeMsgException& error) {
         PrintLog(1, error.GetLastErrorMsg());
     }
 }

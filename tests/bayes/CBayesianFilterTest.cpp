@@ -3,9 +3,9 @@
 #include "bayes/CBayesianFilter.h"
 
 #include "antispam/CAntiSpamConfig.h"
-#include "support/CaptureLog.h"
 #include "suite/vexclass/HostName.h"
 #include "suite/vexclass/OutgoingMail.h"
+#include "support/CaptureLog.h"
 
 #include <gtest/gtest.h>
 
@@ -60,10 +60,11 @@ TEST_F(CBayesianFilterTest, SubjectTextAndBounceReasonComeFromTheRecipientsSetti
     const char* reasons[] = {"Please stop sending spam message to me.", "Go away."};
     for (std::size_t i = 0; i < mail.size(); ++i) {
         mimetest::ExpectReturnedMail(mail[i], "spammer@junk.example", reasons[i],
-                                     "Reporting-MTA: dns; " + locmail::LocalHostName() + "\r\nArrival-Date: " +
-                                         mimetest::kArrival +
+                                     "Reporting-MTA: dns; " + locmail::LocalHostName() +
+                                         "\r\nArrival-Date: " + mimetest::kArrival +
                                          "\r\n\r\nFinal-Recipient: rfc822; ann@local.example\r\n"
-                                         "Action: failed\r\nStatus: 5.7.1\r\n",
+                                         "Action: failed\r\nStatus: 5.7.1\r\nDiagnostic-Code: x-locmail; " +
+                                         reasons[i] + "\r\n",
                                      kSpam);
     }
 }

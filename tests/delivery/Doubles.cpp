@@ -128,10 +128,7 @@ MQContext* CreateMQEntry()
     return entry;
 }
 
-const char* GetMQPathName(MQContext* entry, const char* ext)
-{
-    return GetMQPathName(entry->msgNumber, ext);
-}
+const char* GetMQPathName(MQContext* entry, const char* ext) { return GetMQPathName(entry->msgNumber, ext); }
 
 bool InsertMQChannel(MQContext* entry, const char* channel, int priority)
 {
@@ -141,8 +138,8 @@ bool InsertMQChannel(MQContext* entry, const char* channel, int priority)
 // Sender and recipient records alike start with their address.
 bool PutMQEnvelope(MQContext* entry, const stEnvelope* envelope)
 {
-    return Step("Envelope", std::to_string(entry->msgNumber) + " " + Addresses(envelope->from) + "|" +
-                                Addresses(envelope->rcpt));
+    return Step("Envelope",
+                std::to_string(entry->msgNumber) + " " + Addresses(envelope->from) + "|" + Addresses(envelope->rcpt));
 }
 
 bool CloseMQEntry(MQContext* entry)
@@ -203,4 +200,10 @@ void CMimeMsg::SendToPostmaster(const char* body, const char* path)
 void CMimeMsg::Bounce(const _envFrom* from, const char* body, const char* path)
 {
     Record("Bounce", std::string(from->address) + "|" + std::to_string(from->flags) + "|" + body + "|" + path);
+}
+
+// The failed recipient goes into the report; what the agent tells apart is the rest.
+void CMimeMsg::Bounce(const _envFrom* from, const char* body, const char* path, const char*)
+{
+    Bounce(from, body, path);
 }

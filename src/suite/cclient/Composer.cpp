@@ -59,9 +59,11 @@ std::string ToCrlf(std::string_view text)
             out += "\r\n";
             if (i + 1 < text.size() && text[i + 1] == '\n')
                 ++i;
-        } else if (c == '\n') {
+        }
+        else if (c == '\n') {
             out += "\r\n";
-        } else {
+        }
+        else {
             out += c;
         }
     }
@@ -132,7 +134,7 @@ void FillFile(BODY& body, std::string_view content, const std::string& fileName)
 {
     body.type = TYPEAPPLICATION;
     body.subtype = cpystr("OCTET-STREAM");
-    body.encoding = ENCBINARY;   // c-client turns it into base64
+    body.encoding = ENCBINARY; // c-client turns it into base64
     SetContents(body, content);
     body.disposition.type = cpystr("attachment");
     AddParameter(&body.disposition.parameter, "filename", SafeFileName(fileName));
@@ -159,12 +161,14 @@ void FillPart(BODY& body, const DraftPart& part)
         else
             FillMessage(body, "RFC822", part.content);
         return;
-    case PartKind::DeliveryStatus:
-        FillMessage(body, "DELIVERY-STATUS", ToCrlf(part.content));
+    case PartKind::DeliveryStatus: FillMessage(body, "DELIVERY-STATUS", ToCrlf(part.content)); return;
+    case PartKind::Headers:
+        body.type = TYPETEXT;
+        body.subtype = cpystr("RFC822-HEADERS");
+        body.encoding = Has8Bit(part.content) ? ENC8BIT : ENC7BIT;
+        SetContents(body, ToCrlf(part.content));
         return;
-    case PartKind::File:
-        FillFile(body, part.content, part.fileName);
-        return;
+    case PartKind::File: FillFile(body, part.content, part.fileName); return;
     }
 }
 
@@ -178,7 +182,8 @@ BodyPtr BuildBody(const Draft& draft)
     body->type = TYPEMULTIPART;
     if (draft.reportType.empty()) {
         body->subtype = cpystr("MIXED");
-    } else {
+    }
+    else {
         body->subtype = cpystr("REPORT");
         AddParameter(&body->parameter, "report-type", OneLine(draft.reportType));
     }
@@ -210,7 +215,8 @@ EnvelopePtr BuildEnvelope(const Draft& draft)
         char now[MAILTMPLEN];
         rfc822_date(now);
         env->date = reinterpret_cast<unsigned char*>(cpystr(now));
-    } else {
+    }
+    else {
         env->date = reinterpret_cast<unsigned char*>(cpystr(OneLine(draft.date).c_str()));
     }
     if (!draft.subject.empty())

@@ -19,7 +19,8 @@
 //    reportType as its report-type. A File part is application/octet-stream in
 //    base64 with its file name; a Message part is message/rfc822 carrying the
 //    bytes unchanged (7bit or 8bit); a DeliveryStatus part is
-//    message/delivery-status. A Message holding NUL bytes cannot travel as
+//    message/delivery-status; a Headers part is text/rfc822-headers (the header
+//    of a message returned without its body). A Message holding NUL bytes cannot travel as
 //    message/rfc822, so it is attached as a File ("message.eml") instead.
 //  - MailboxOf gives "box@host" of one address, for queue envelopes.
 // Failure modes: a syntactically bad or empty address, no recipient, or
@@ -39,12 +40,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-enum class PartKind { File, Message, DeliveryStatus };
+enum class PartKind { File, Message, DeliveryStatus, Headers };
 
 struct DraftPart {
     PartKind kind = PartKind::File;
     std::string content;
-    std::string fileName;   // File parts: the Content-Disposition file name
+    std::string fileName; // File parts: the Content-Disposition file name
 };
 
 struct Draft {
@@ -58,7 +59,7 @@ struct Draft {
     std::string reportType;
     std::string boundary;
     std::string defaultHost = "localhost";
-    std::string inReplyTo;  // In-Reply-To and References, when set
+    std::string inReplyTo; // In-Reply-To and References, when set
     std::string references;
     std::vector<std::string> extraFields; // whole header lines without CRLF, after c-client's fields
 };

@@ -35,7 +35,10 @@ inline constexpr TextKey kQueueDirectory{"Gateway", "QueueDirectory", "/var/spoo
 inline constexpr TextKey kStoreHome{"MsgStore", "HomeDir", ""}; // no store until one is configured
 inline constexpr TextKey kLogDirectory{"Log", "Directory", "/var/log/locmail"};
 inline constexpr NumberKey kLogLevel{"Log", "Level", 6};
+inline constexpr TextKey kHostName{"Gateway", "HostName", ""};  // empty: the machine's name (gethostname)
 inline constexpr TextKey kPostmaster{"Mail", "Postmaster", ""}; // empty: postmaster@ + the host name
+// Returned mail carries the original whole up to this size, else its header only.
+inline constexpr NumberKey kReturnedMessageMaxBytes{"Mail", "ReturnedMessageMaxBytes", 50000};
 inline constexpr TextKey kInvalidLocalUser{"Options", "MailForInvalidLocalUser", "Bounce"};
 inline constexpr NumberKey kRetryMinSeconds{"Queue", "RetryMinSeconds", 60};
 inline constexpr NumberKey kRetryMaxSeconds{"Queue", "RetryMaxSeconds", 3600};

@@ -1,7 +1,7 @@
 #include "suite/vexclass/CMimeMsg.h"
 
-#include "suite/vexclass/Composing.h"
 #include "suite/vexclass/CVEXIniSetting.h"
+#include "suite/vexclass/Composing.h"
 #include "suite/vexclass/HostName.h"
 #include "suite/vexclass/MailQueue.h"
 #include "suite/vexclass/ReturnedMail.h"
@@ -148,4 +148,9 @@ void CMimeMsg::SendToPostmaster(const char* body, const char* attachmentPath)
 void CMimeMsg::Bounce(const _envFrom* from, const char* body, const char* queueFilePath)
 {
     locmail::mime::SendReturnedMail(*this, from, body, queueFilePath, m_state->stamps);
+}
+
+void CMimeMsg::Bounce(const _envFrom* from, const char* body, const char* queueFilePath, const char* failedRecipient)
+{
+    locmail::mime::SendReturnedMail(*this, from, body, queueFilePath, m_state->stamps, failedRecipient);
 }

@@ -49,13 +49,14 @@ public:
     // the null reverse path so that nothing answers it.
     void MarkAutoReply(const char* messageId, const char* references);
     // One message composed from the arguments; RESERVED is null.
-    void Send(const char* sender, const char* recipient, const char* subject, const char* body,
-              const char* reserved);
+    void Send(const char* sender, const char* recipient, const char* subject, const char* body, const char* reserved);
     // A notice with BODY to the postmaster ([Mail] Postmaster), the file at ATTACHMENTPATH attached.
     void SendToPostmaster(const char* body, const char* attachmentPath);
     // Returned mail to the envelope sender FROM, explaining BODY, with the queued
     // message at QUEUEFILEPATH attached.
     void Bounce(const _envFrom* from, const char* body, const char* queueFilePath);
+    // The same for the one recipient whose delivery failed (its report's Final-Recipient).
+    void Bounce(const _envFrom* from, const char* body, const char* queueFilePath, const char* failedRecipient);
 
 private:
     struct State;

@@ -3,6 +3,7 @@
 #include "suite/mq/EntryId.h"
 #include "suite/mq/Envelope.h"
 #include "suite/mq/MQapi.h"
+#include "suite/platform/ConfigKeys.h"
 #include "suite/platform/Files.h"
 #include "suite/vexclass/CMimeMsgException.h"
 #include "suite/vexclass/Composing.h"
@@ -52,8 +53,11 @@ bool Mentions(const std::string& text, const std::string& address)
     return !address.empty() && ::strcasestr(text.c_str(), address.c_str()) != nullptr;
 }
 
-std::vector<std::string> FinalRecipients(const std::string& queuePath, const std::string& reason)
+std::vector<std::string> FinalRecipients(const std::string& queuePath, const std::string& reason,
+                                         const char* failedRecipient)
 {
+    if (failedRecipient != nullptr && *failedRecipient != '\0')
+        return {failedRecipient};
     std::vector<std::string> all = EntryRecipients(queuePath);
     std::vector<std::string> named;
     for (const std::string& rcpt : all)
@@ -79,9 +83,26 @@ std::string ArrivalDate(const std::string& messagePath)
     return out.str();
 }
 
-std::string ExplanationText(const std::string& host, const std::string& reason)
+// The reason's first line, for the report's Diagnostic-Code.
+std::string FirstReasonLine(const std::string& reason)
 {
-    std::string text = "This is the mail system at " + host + ".\r\n\r\n"
+    const auto first = reason.find_first_not_of("\r\n");
+    if (first == std::string::npos)
+        return {};
+    return reason.substr(first, reason.find_first_of("\r\n", first) - first);
+}
+
+// The header of TEXT, up to and including the line that ends it.
+std::string HeaderOf(const std::string& text)
+{
+    const auto end = text.find("\r\n\r\n");
+    return end == std::string::npos ? text : text.substr(0, end + 2);
+}
+
+std::string ExplanationText(const std::string& host, const std::string& reason, bool wholeOriginal)
+{
+    std::string text = "This is the mail system at " + host +
+                       ".\r\n\r\n"
                        "Your message could not be delivered for the following reason:\r\n\r\n";
     // The reason texts come framed in blank lines of their own; one frame is enough.
     auto first = reason.find_first_not_of("\r\n");
@@ -89,7 +110,9 @@ std::string ExplanationText(const std::string& host, const std::string& reason)
         text += "No reason was given.";
     else
         text += reason.substr(first, reason.find_last_not_of("\r\n") - first + 1);
-    text += "\r\n\r\nThe delivery report and your original message are attached.\r\n";
+    text += wholeOriginal ? "\r\n\r\nThe delivery report and your original message are attached.\r\n"
+                          : "\r\n\r\nThe delivery report and the header of your original message are attached\r\n"
+                            "(the message was too large to be returned whole).\r\n";
     return text;
 }
 
@@ -124,17 +147,18 @@ std::string FormatDeliveryStatus(const DeliveryReport& report)
         text += "\r\nFinal-Recipient: rfc822; " + rcpt + "\r\n";
         text += "Action: failed\r\n";
         text += "Status: " + report.status + "\r\n";
+        if (!report.diagnostic.empty())
+            text += "Diagnostic-Code: x-locmail; " + report.diagnostic + "\r\n";
     }
     return text;
 }
 
 bool SendReturnedMail(const CLogging& logger, const _envFrom* from, const char* reason, const char* queuePath,
-                      const Stamps& given)
+                      const Stamps& given, const char* failedRecipient)
 {
     std::string path = queuePath ? queuePath : "";
     if (from == nullptr || from->address == nullptr || from->address[0] == '\0') {
-        logger.PrintLogMessage(5, "Returned mail for %s not sent: the message has the null reverse path",
-                               path.c_str());
+        logger.PrintLogMessage(5, "Returned mail for %s not sent: the message has the null reverse path", path.c_str());
         return false;
     }
     Stamps stamps = ResolveStamps(given);
@@ -142,8 +166,10 @@ bool SendReturnedMail(const CLogging& logger, const _envFrom* from, const char* 
     std::string why = reason ? reason : "";
     std::string recipient = Mailbox(from->address, stamps.hostName);
 
-    DeliveryReport report{stamps.hostName, ArrivalDate(messagePath), FinalRecipients(path, why),
-                          ReturnedMailStatus(*from)};
+    DeliveryReport report{stamps.hostName, ArrivalDate(messagePath), FinalRecipients(path, why, failedRecipient),
+                          ReturnedMailStatus(*from), FirstReasonLine(why)};
+    const std::string original = ReadQueuedMessage(messagePath);
+    const bool whole = original.size() <= config::ReadNumber(config::kReturnedMessageMaxBytes);
     cclient::Draft draft;
     draft.from = MailerDaemon(stamps.hostName);
     draft.to = {from->address};
@@ -153,9 +179,13 @@ bool SendReturnedMail(const CLogging& logger, const _envFrom* from, const char* 
     draft.boundary = stamps.boundary;
     draft.defaultHost = stamps.hostName;
     draft.reportType = "delivery-status";
-    draft.text = ExplanationText(stamps.hostName, why);
+    draft.extraFields = {"Auto-Submitted: auto-replied"};
+    draft.text = ExplanationText(stamps.hostName, why, whole);
     draft.parts.push_back({cclient::PartKind::DeliveryStatus, FormatDeliveryStatus(report), {}});
-    draft.parts.push_back({cclient::PartKind::Message, ReadQueuedMessage(messagePath), "message.eml"});
+    if (whole)
+        draft.parts.push_back({cclient::PartKind::Message, original, "message.eml"});
+    else
+        draft.parts.push_back({cclient::PartKind::Headers, HeaderOf(original), {}});
 
     uint32_t id = QueueMail(Compose(draft), "", {recipient});
     logger.PrintLogMessage(5, "Returned mail for <%s> queued as %08X (status %s)", recipient.c_str(), id,

@@ -2,10 +2,10 @@
 // 0x80, the reason as a text chain, 0, 0.
 #include "suite/util/BounceMimeMessage.h"
 
-#include "support/CaptureLog.h"
 #include "suite/mq/Envelope.h"
 #include "suite/vexclass/HostName.h"
 #include "suite/vexclass/OutgoingMail.h"
+#include "support/CaptureLog.h"
 
 #include <gtest/gtest.h>
 
@@ -40,12 +40,12 @@ TEST_F(BounceMimeMessageTest, RefusedMessageGoesBackAsARefusalReport)
     ASSERT_EQ(Bounce(path, "spammer@junk.example", {"Please stop sending ", "spam message to me."}), 0);
     auto mail = Outgoing();
     ASSERT_EQ(mail.size(), 1u);
-    mimetest::ExpectReturnedMail(mail[0], "spammer@junk.example", "Please stop sending spam message to me.",
-                                 "Reporting-MTA: dns; " + locmail::LocalHostName() + "\r\nArrival-Date: " +
-                                     mimetest::kArrival +
-                                     "\r\n\r\nFinal-Recipient: rfc822; user@local.example\r\nAction: failed\r\n"
-                                     "Status: 5.7.1\r\n",
-                                 kSpam);
+    mimetest::ExpectReturnedMail(
+        mail[0], "spammer@junk.example", "Please stop sending spam message to me.",
+        "Reporting-MTA: dns; " + locmail::LocalHostName() + "\r\nArrival-Date: " + mimetest::kArrival +
+            "\r\n\r\nFinal-Recipient: rfc822; user@local.example\r\nAction: failed\r\n"
+            "Status: 5.7.1\r\nDiagnostic-Code: x-locmail; Please stop sending spam message to me.\r\n",
+        kSpam);
 }
 
 TEST_F(BounceMimeMessageTest, NullSenderAndFailuresSendNothing)

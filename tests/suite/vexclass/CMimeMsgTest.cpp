@@ -3,10 +3,10 @@
 #include "suite/vexclass/CVEXIniSetting.h"
 #include "suite/vexclass/HostName.h"
 
-#include "support/CaptureLog.h"
 #include "suite/mq/Envelope.h"
 #include "suite/mq/QueueState.h"
 #include "suite/vexclass/OutgoingMail.h"
+#include "support/CaptureLog.h"
 
 #include <gtest/gtest.h>
 
@@ -31,7 +31,11 @@ class CMimeMsgTest : public mimetest::MailTest {};
 TEST_F(CMimeMsgTest, BounceReturnsTheOriginalInADeliveryStatusNotification)
 {
     // The first line of reason is what the text part must show.
-    struct Case { uint32_t flags; std::string reason, status; std::vector<std::string> finalRecipients; };
+    struct Case {
+        uint32_t flags;
+        std::string reason, status;
+        std::vector<std::string> finalRecipients;
+    };
     const std::vector<Case> cases = {
         {0x80, "No existing mailbox for nobody@local.example\r\n\r\n", "5.1.1", {"nobody@local.example"}},
         {0, "\r\nMailbox error for FINE@local.example\r\n\r\n", "5.2.0", {"fine@local.example"}},
@@ -47,11 +51,14 @@ TEST_F(CMimeMsgTest, BounceReturnsTheOriginalInADeliveryStatusNotification)
 
         auto mail = Outgoing(true);
         ASSERT_EQ(mail.size(), 1u);
-        std::string status = "Reporting-MTA: dns; mail.example\r\nArrival-Date: " + std::string(mimetest::kArrival) + "\r\n";
-        for (const auto& rcpt : c.finalRecipients)
-            status += "\r\nFinal-Recipient: rfc822; " + rcpt + "\r\nAction: failed\r\nStatus: " + c.status + "\r\n";
+        std::string status =
+            "Reporting-MTA: dns; mail.example\r\nArrival-Date: " + std::string(mimetest::kArrival) + "\r\n";
         auto first = c.reason.find_first_not_of("\r\n");
-        std::string reason = c.reason.empty() ? "No reason was given." : c.reason.substr(first, c.reason.find('\r', first) - first);
+        std::string reason =
+            c.reason.empty() ? "No reason was given." : c.reason.substr(first, c.reason.find('\r', first) - first);
+        for (const auto& rcpt : c.finalRecipients)
+            status += "\r\nFinal-Recipient: rfc822; " + rcpt + "\r\nAction: failed\r\nStatus: " + c.status + "\r\n" +
+                      (c.reason.empty() ? "" : "Diagnostic-Code: x-locmail; " + reason + "\r\n");
         mimetest::ExpectReturnedMail(mail[0], kSender, reason, status, kOriginal);
         if (c.flags == 0x80) {
             std::string golden = std::string(LOCMAIL_TEST_DATA) + "/mime/dsn-unknown-mailbox.eml";
@@ -60,6 +67,25 @@ TEST_F(CMimeMsgTest, BounceReturnsTheOriginalInADeliveryStatusNotification)
             EXPECT_EQ(mail[0].text, testsupport::ReadFile(golden)) << "golden file " << golden;
         }
     }
+}
+
+TEST_F(CMimeMsgTest, ReportNamesTheFailedRecipientAndALargeOriginalGoesBackAsItsHeader)
+{
+    testsupport::WriteFile(config_, "[Mail]\nPostmaster = pm@mail.example\nReturnedMessageMaxBytes = 40\n"
+                                    "[Gateway]\nHostName = mx.example\n");
+    std::string path = QueueOriginal(kOriginal, kSender, {"nobody@local.example", "fine@local.example"});
+    _envFrom from = Record(kSender, 0);
+    CMimeMsg("LocalMail", kQuote)
+        .Bounce(&from, "Mailbox error for fine@local.example", path.c_str(), "nobody@local.example");
+    auto mail = Outgoing(true);
+    ASSERT_EQ(mail.size(), 1u);
+    EXPECT_EQ(mail[0].Part(1),
+              "Reporting-MTA: dns; mx.example\r\nArrival-Date: " + std::string(mimetest::kArrival) +
+                  "\r\n\r\nFinal-Recipient: rfc822; nobody@local.example\r\nAction: failed\r\n"
+                  "Status: 5.2.0\r\nDiagnostic-Code: x-locmail; Mailbox error for fine@local.example\r\n");
+    EXPECT_EQ(mail[0].PartType(2), "TEXT/RFC822-HEADERS");
+    EXPECT_EQ(mail[0].Part(2), kOriginal.substr(0, kOriginal.find("\r\n\r\n") + 2));
+    EXPECT_NE(mail[0].text.find("\r\nAuto-Submitted: auto-replied\r\n"), std::string::npos);
 }
 
 TEST_F(CMimeMsgTest, BounceToTheNullReversePathIsDroppedWithALogLine)
@@ -99,19 +125,35 @@ TEST_F(CMimeMsgTest, MailGoesToItsRecipientsFromItsSender)
         };
     };
     const std::vector<Case> cases = {
-        {"comma list with blanks and empty items", ',', toList(" a@x.example,b@y.example ,, , c ", nullptr),
-         "pm@mail.example", {"a@x.example", "b@y.example", "c@host.example"}, false},
-        {"quote list with the queued message attached", kQuote,
-         toList("alice@remote.example\"pm@mail.example", attachment.c_str()), "pm@mail.example",
-         {"alice@remote.example", "pm@mail.example"}, true},
-        {"postmaster notice", ',', [&](CMimeMsg& m) { m.SendToPostmaster("Body\r\n", queued.c_str()); }, "",
-         {"pm@mail.example"}, true, "MAILER-DAEMON@mail.example"},
-        {"automatic reply", ',',
+        {"comma list with blanks and empty items",
+         ',',
+         toList(" a@x.example,b@y.example ,, , c ", nullptr),
+         "pm@mail.example",
+         {"a@x.example", "b@y.example", "c@host.example"},
+         false},
+        {"quote list with the queued message attached",
+         kQuote,
+         toList("alice@remote.example\"pm@mail.example", attachment.c_str()),
+         "pm@mail.example",
+         {"alice@remote.example", "pm@mail.example"},
+         true},
+        {"postmaster notice",
+         ',',
+         [&](CMimeMsg& m) { m.SendToPostmaster("Body\r\n", queued.c_str()); },
+         "",
+         {"pm@mail.example"},
+         true,
+         "MAILER-DAEMON@mail.example"},
+        {"automatic reply",
+         ',',
          [](CMimeMsg& m) {
              m.MarkAutoReply("<o@host.example>", "<r@host.example>");
              m.Send("user@local.example", "alice@remote.example", "Away", "Body\r\n", nullptr);
          },
-         "", {"alice@remote.example"}, false, "user@local.example",
+         "",
+         {"alice@remote.example"},
+         false,
+         "user@local.example",
          {"\r\nIn-Reply-To: <o@host.example>\r\n", "\r\nReferences: <r@host.example> <o@host.example>\r\n",
           "\r\nAuto-Submitted: auto-replied\r\n\r\nBody\r\n"}},
     };
@@ -162,7 +204,8 @@ TEST_F(CMimeMsgTest, FailuresThrowAndQueueNothing)
         try {
             cases[i].first(msg);
             ADD_FAILURE() << "case " << i << ": nothing thrown";
-        } catch (const CMimeMsgException& e) {
+        }
+        catch (const CMimeMsgException& e) {
             EXPECT_EQ(e.GetLastError(), cases[i].second) << "case " << i << ": " << e.GetLastErrorMsg();
         }
     }
