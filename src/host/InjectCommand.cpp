@@ -62,21 +62,21 @@ int RunInject(const InjectOptions& options)
 {
     if (int status = CheckAddresses(options); status != EX_OK)
         return status;
+    // The mail server calling us bounces the message on anything but 75, so every fault
+    // of this installation (settings, owner, queue, disk) asks it to try again later.
     Settings settings;
-    if (int status = LoadSettings(settings); status != EX_OK)
-        return status;
-    if (int status = ActAsInstallationOwner(settings); status != EX_OK)
-        return status;
+    if (LoadSettings(settings) != EX_OK || ActAsInstallationOwner(settings) != EX_OK)
+        return EX_TEMPFAIL;
     OpenLog(settings);
 
     std::string raw;
     if (!ReadAllFrom(STDIN_FILENO, raw)) {
         Complain(std::string("cannot read the message from standard input: ") + std::strerror(errno));
-        return EX_IOERR;
+        return EX_TEMPFAIL;
     }
     if (raw.empty()) {
-        Complain("no message on standard input");
-        return EX_NOINPUT;
+        Complain("no message on standard input; nothing was queued");
+        return EX_DATAERR;
     }
     std::string text = ToCrlfLines(raw);
     if (auto problem = MessageShapeProblem(text); !problem.empty()) {

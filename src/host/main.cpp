@@ -187,7 +187,10 @@ int main(int argc, char** argv)
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         int status = app.exit(e);
-        return status == 0 ? EX_OK : EX_USAGE;
+        if (status == 0)
+            return EX_OK;
+        // A mail server turns 64 into a bounce; a slip in its call of inject is the operator's to fix.
+        return Subcommand(argc, argv) == "inject" ? EX_TEMPFAIL : EX_USAGE;
     }
     return exitCode;
 }
