@@ -3,7 +3,7 @@
 // or announcing its idle waits through a FIFO.
 #pragma once
 
-#include "integration/LocmailCommand.h"
+#include "integration/RunSupport.h"
 #include "suite/platform/Process.h"
 #include "suite/platform/UniqueFd.h"
 
@@ -13,13 +13,13 @@
 namespace testsupport {
 
 struct ShimOptions {
-    unsigned long killAt = 0; // 0: no kill point
-    int signal = 9;           // what the kill point sends: SIGKILL, or SIGTERM for a stop request
-    int inImage = 0;          // the kill point counts in this image only: 1 is the run after its first restart
+    unsigned long killAt = 0;  // 0: no kill point
+    int signal = 9;            // what the kill point sends: SIGKILL, or SIGTERM for a stop request
+    int inImage = 0;           // the kill point counts in this image only: 1 is the run after its first restart
     std::string killOnWriteTo; // instead: killed right after the first write to a path containing this
     bool killOnIdle = false;
-    std::string trace;        // trace file, "" for none
-    std::string idleFifo;     // FIFO for idle announcements, "" for none
+    std::string trace;    // trace file, "" for none
+    std::string idleFifo; // FIFO for idle announcements, "" for none
 };
 
 // `locmail --config CONFIG ARGS...` with the shim watching the installation's directory.

@@ -3,12 +3,64 @@
 #include "suite/mq/EntryId.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <sstream>
 #include <stdexcept>
 
 namespace testsupport {
+namespace {
+
+// locmail [--config CONFIG] ARGS...: the environment would win over --config, and each test names its own installation.
+std::vector<std::string> LocmailArgv(const std::vector<std::string>& args, const std::string& config = "")
+{
+    ::unsetenv("LOCMAIL_CONFIG");
+    std::vector<std::string> argv{LOCMAIL_BINARY};
+    if (!config.empty())
+        argv.insert(argv.end(), {"--config", config});
+    argv.insert(argv.end(), args.begin(), args.end());
+    return argv;
+}
+
+} // namespace
+
+CommandResult RunProgram(const std::vector<std::string>& argv, const std::string& input)
+{
+    auto process = locmail::Process::Start(argv);
+    if (!process.Started())
+        return {-1, argv.at(0) + ": " + process.StartErrorText()};
+    CommandResult result;
+    process.Communicate(input, result.output);
+    result.exitCode = process.Wait();
+    return result;
+}
+
+CommandResult RunLocmail(const std::vector<std::string>& args, const std::string& input)
+{
+    return RunProgram(LocmailArgv(args), input);
+}
+
+Installation::Installation(Medium medium)
+    : temp_(medium == Medium::Memory && ::access("/dev/shm", W_OK | X_OK) == 0 ? std::make_unique<TempDir>("/dev/shm")
+                                                                               : std::make_unique<TempDir>()),
+      dir_((temp_->path() / "inst").string())
+{
+    auto init = RunLocmail({"init", dir_});
+    if (init.exitCode != 0)
+        throw std::runtime_error("locmail init failed: " + init.output);
+}
+
+CommandResult Installation::Run(const std::vector<std::string>& args, const std::string& input) const
+{
+    return RunProgram(LocmailArgv(args, Config()), input);
+}
+
+locmail::Process Installation::Start(const std::vector<std::string>& args) const
+{
+    return locmail::Process::Start(LocmailArgv(args, Config()));
+}
 
 void MustRun(const Installation& inst, const std::vector<std::string>& args, const std::string& input)
 {
@@ -27,8 +79,7 @@ void SetConfig(const Installation& inst, const std::string& key, const std::stri
     WriteFile(inst.Config(), text);
 }
 
-void SetConfig(const Installation& inst, const std::string& section, const std::string& key,
-               const std::string& value)
+void SetConfig(const Installation& inst, const std::string& section, const std::string& key, const std::string& value)
 {
     std::string text = ReadFile(inst.Config());
     if (text.find("\n" + key + "=") != std::string::npos)

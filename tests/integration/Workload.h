@@ -3,7 +3,7 @@
 // rather than through the code under test.
 #pragma once
 
-#include "integration/LocmailCommand.h"
+#include "integration/RunSupport.h"
 
 #include <cstdint>
 #include <map>
@@ -19,10 +19,10 @@ struct WorkMessage {
 };
 
 struct Workload {
-    std::vector<std::string> mailboxes;        // users, then the shared mailbox, as registered
-    std::map<std::string, std::string> homes;  // registered address -> home directory
-    std::vector<WorkMessage> messages;         // index = X-Work-Id
-    std::vector<std::string> unknown;          // every unknown recipient, each in one message only
+    std::vector<std::string> mailboxes;       // users, then the shared mailbox, as registered
+    std::map<std::string, std::string> homes; // registered address -> home directory
+    std::vector<WorkMessage> messages;        // index = X-Work-Id
+    std::vector<std::string> unknown;         // every unknown recipient, each in one message only
 };
 
 // USERS users and one shared mailbox, and MESSAGES messages from a PRNG seeded
@@ -39,8 +39,8 @@ struct InboxCensus {
     // (mailbox, X-Work-Id) -> copies filed, and copies whose text differs from the injected one.
     std::map<std::pair<std::string, long>, int> copies;
     long differing = 0;
-    long foreign = 0;                 // visible messages without a known X-Work-Id
-    std::vector<std::string> faults;  // counters, uidNext, records and files that disagree
+    long foreign = 0;                // visible messages without a known X-Work-Id
+    std::vector<std::string> faults; // counters, uidNext, records and files that disagree
 };
 InboxCensus TakeInboxCensus(const Workload& work);
 

@@ -25,10 +25,9 @@
  *                               unlink PATH
  *                               rename FROM TO REPLACED   (1: TO existed)
  * The counter starts again in every process image (`locmail run` restarts
- * itself with exec); the shim numbers the images in FAULTSHIM_EXECS. Besides the real call the wrappers use only raw system
- * calls and stack buffers: no malloc, no stdio, nothing that re-enters a
- * wrapper, so they stay async-signal-safe (a signal handler's write to its
- * wake-up pipe passes through here too). */
+ * itself with exec); the shim numbers the images in FAULTSHIM_EXECS. Besides the real call the wrappers use only raw
+ * system calls and stack buffers: no malloc, no stdio, nothing that re-enters a wrapper, so they stay async-signal-safe
+ * (a signal handler's write to its wake-up pipe passes through here too). */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -49,10 +48,12 @@
 enum { kPathMax = 4096, kLineMax = 2 * kPathMax + 64 };
 
 /* The libc functions below the wrappers, resolved once. */
+/* clang-format off */
 #define WRAPPED(X)                                                                                  \
     X(write) X(pwrite) X(pwrite64) X(writev) X(pwritev) X(pwritev64) X(pwritev2) X(ftruncate)       \
     X(ftruncate64) X(fsync) X(fdatasync) X(syncfs) X(sync) X(unlink) X(unlinkat) X(remove) X(rename) \
     X(renameat) X(renameat2) X(poll) X(ppoll) X(epoll_wait) X(epoll_pwait) X(execv) X(execve)
+/* clang-format on */
 #define DECLARE_REAL(name) static __typeof__(name)* real_##name;
 WRAPPED(DECLARE_REAL)
 
@@ -65,7 +66,7 @@ static struct {
     unsigned long image; /* how many execs led to this process image */
     int killOnIdle;
     const char* idleFifo;
-    int traceFd; /* -1: no trace */
+    int traceFd;             /* -1: no trace */
     const char* killOnWrite; /* NULL: none */
 } g_config = {0, NULL, 0, 0, SIGKILL, 0, 0, NULL, -1, NULL};
 
@@ -197,10 +198,7 @@ static void Trace(const char* first, const char* second, const char* third, cons
     syscall(SYS_write, g_config.traceFd, buffer, line.size); /* O_APPEND: one line, one write */
 }
 
-static void Signal(int sig)
-{
-    syscall(SYS_kill, syscall(SYS_getpid), sig);
-}
+static void Signal(int sig) { syscall(SYS_kill, syscall(SYS_getpid), sig); }
 
 /* After each counted call: the kill point, when this was it. */
 static void Counted(void)
@@ -236,7 +234,8 @@ static void AfterFdSync(int fd, const char* kind)
         if (syscall(SYS_fstat, fd, &st) == 0)
             AddNumber(&device, (unsigned long long)st.st_dev);
         Trace("sync", kind, deviceBuffer, path);
-    } else {
+    }
+    else {
         Trace("sync", kind, path, NULL);
     }
     Counted();
@@ -281,97 +280,46 @@ static void Idle(int waits)
 
 /* BODY makes the real call into `result`; AFTER runs once it returned, unless
  * a wrapper is already on this thread's stack (libc calling itself). */
-#define WRAP(body, after)   \
-    do {                    \
-        Configure();        \
-        if (t_inside) {     \
-            body;           \
-            return result;  \
-        }                   \
-        t_inside = 1;       \
-        body;               \
-        int saved = errno;  \
-        after;              \
-        errno = saved;      \
-        t_inside = 0;       \
-        return result;      \
+#define WRAP(body, after)                                                                                              \
+    do {                                                                                                               \
+        Configure();                                                                                                   \
+        if (t_inside) {                                                                                                \
+            body;                                                                                                      \
+            return result;                                                                                             \
+        }                                                                                                              \
+        t_inside = 1;                                                                                                  \
+        body;                                                                                                          \
+        int saved = errno;                                                                                             \
+        after;                                                                                                         \
+        errno = saved;                                                                                                 \
+        t_inside = 0;                                                                                                  \
+        return result;                                                                                                 \
     } while (0)
 
-/* ---- writes ---- */
+/* ---- writes and syncs: AFTER gets the descriptor ---- */
 
-EXPORT ssize_t write(int fd, const void* buf, size_t n)
-{
-    ssize_t result;
-    WRAP(result = real_write(fd, buf, n), AfterFdWrite(fd));
-}
+#define FD_CALL(type, name, after, params, args)                                                                       \
+    EXPORT type name params                                                                                            \
+    {                                                                                                                  \
+        type result;                                                                                                   \
+        WRAP(result = real_##name args, after);                                                                        \
+    }
+#define FD_WRITE(type, name, params, args) FD_CALL(type, name, AfterFdWrite(fd), params, args)
+#define FD_SYNC(name) FD_CALL(int, name, AfterFdSync(fd, #name), (int fd), (fd))
 
-EXPORT ssize_t pwrite(int fd, const void* buf, size_t n, off_t offset)
-{
-    ssize_t result;
-    WRAP(result = real_pwrite(fd, buf, n, offset), AfterFdWrite(fd));
-}
-
-EXPORT ssize_t pwrite64(int fd, const void* buf, size_t n, off64_t offset)
-{
-    ssize_t result;
-    WRAP(result = real_pwrite64(fd, buf, n, offset), AfterFdWrite(fd));
-}
-
-EXPORT ssize_t writev(int fd, const struct iovec* iov, int count)
-{
-    ssize_t result;
-    WRAP(result = real_writev(fd, iov, count), AfterFdWrite(fd));
-}
-
-EXPORT ssize_t pwritev(int fd, const struct iovec* iov, int count, off_t offset)
-{
-    ssize_t result;
-    WRAP(result = real_pwritev(fd, iov, count, offset), AfterFdWrite(fd));
-}
-
-EXPORT ssize_t pwritev64(int fd, const struct iovec* iov, int count, off64_t offset)
-{
-    ssize_t result;
-    WRAP(result = real_pwritev64(fd, iov, count, offset), AfterFdWrite(fd));
-}
-
-EXPORT ssize_t pwritev2(int fd, const struct iovec* iov, int count, off_t offset, int flags)
-{
-    ssize_t result;
-    WRAP(result = real_pwritev2(fd, iov, count, offset, flags), AfterFdWrite(fd));
-}
-
-EXPORT int ftruncate(int fd, off_t length)
-{
-    int result;
-    WRAP(result = real_ftruncate(fd, length), AfterFdWrite(fd));
-}
-
-EXPORT int ftruncate64(int fd, off64_t length)
-{
-    int result;
-    WRAP(result = real_ftruncate64(fd, length), AfterFdWrite(fd));
-}
-
-/* ---- syncs ---- */
-
-EXPORT int fsync(int fd)
-{
-    int result;
-    WRAP(result = real_fsync(fd), AfterFdSync(fd, "fsync"));
-}
-
-EXPORT int fdatasync(int fd)
-{
-    int result;
-    WRAP(result = real_fdatasync(fd), AfterFdSync(fd, "fdatasync"));
-}
-
-EXPORT int syncfs(int fd)
-{
-    int result;
-    WRAP(result = real_syncfs(fd), AfterFdSync(fd, "syncfs"));
-}
+FD_WRITE(ssize_t, write, (int fd, const void* buf, size_t n), (fd, buf, n))
+FD_WRITE(ssize_t, pwrite, (int fd, const void* buf, size_t n, off_t offset), (fd, buf, n, offset))
+FD_WRITE(ssize_t, pwrite64, (int fd, const void* buf, size_t n, off64_t offset), (fd, buf, n, offset))
+FD_WRITE(ssize_t, writev, (int fd, const struct iovec* iov, int count), (fd, iov, count))
+FD_WRITE(ssize_t, pwritev, (int fd, const struct iovec* iov, int count, off_t offset), (fd, iov, count, offset))
+FD_WRITE(ssize_t, pwritev64, (int fd, const struct iovec* iov, int count, off64_t offset), (fd, iov, count, offset))
+FD_WRITE(ssize_t, pwritev2, (int fd, const struct iovec* iov, int count, off_t offset, int flags),
+         (fd, iov, count, offset, flags))
+FD_WRITE(int, ftruncate, (int fd, off_t length), (fd, length))
+FD_WRITE(int, ftruncate64, (int fd, off64_t length), (fd, length))
+FD_SYNC(fsync)
+FD_SYNC(fdatasync)
+FD_SYNC(syncfs)
 
 EXPORT void sync(void)
 {
@@ -383,83 +331,47 @@ EXPORT void sync(void)
 
 /* ---- names ---- */
 
-EXPORT int unlink(const char* path)
-{
-    char full[kPathMax];
-    int result;
-    WRAP((AtPath(AT_FDCWD, path, full), result = real_unlink(path)), AfterUnlink(full));
-}
+#define UNLINK(name, params, dir, args)                                                                                \
+    EXPORT int name params                                                                                             \
+    {                                                                                                                  \
+        char full[kPathMax];                                                                                           \
+        int result;                                                                                                    \
+        WRAP((AtPath(dir, path, full), result = real_##name args), AfterUnlink(full));                                 \
+    }
+UNLINK(unlink, (const char* path), AT_FDCWD, (path))
+UNLINK(unlinkat, (int dirfd, const char* path, int flags), dirfd, (dirfd, path, flags))
+UNLINK(remove, (const char* path), AT_FDCWD, (path))
 
-EXPORT int unlinkat(int dirfd, const char* path, int flags)
-{
-    char full[kPathMax];
-    int result;
-    WRAP((AtPath(dirfd, path, full), result = real_unlinkat(dirfd, path, flags)), AfterUnlink(full));
-}
-
-EXPORT int remove(const char* path)
-{
-    char full[kPathMax];
-    int result;
-    WRAP((AtPath(AT_FDCWD, path, full), result = real_remove(path)), AfterUnlink(full));
-}
-
-EXPORT int rename(const char* from, const char* to)
-{
-    char fullFrom[kPathMax], fullTo[kPathMax];
-    int result, replaced;
-    WRAP((AtPath(AT_FDCWD, from, fullFrom), AtPath(AT_FDCWD, to, fullTo), replaced = Exists(fullTo),
-          result = real_rename(from, to)),
-         AfterRename(fullFrom, fullTo, replaced));
-}
-
-EXPORT int renameat(int fromDir, const char* from, int toDir, const char* to)
-{
-    char fullFrom[kPathMax], fullTo[kPathMax];
-    int result, replaced;
-    WRAP((AtPath(fromDir, from, fullFrom), AtPath(toDir, to, fullTo), replaced = Exists(fullTo),
-          result = real_renameat(fromDir, from, toDir, to)),
-         AfterRename(fullFrom, fullTo, replaced));
-}
-
-EXPORT int renameat2(int fromDir, const char* from, int toDir, const char* to, unsigned flags)
-{
-    char fullFrom[kPathMax], fullTo[kPathMax];
-    int result, replaced;
-    WRAP((AtPath(fromDir, from, fullFrom), AtPath(toDir, to, fullTo), replaced = Exists(fullTo),
-          result = real_renameat2(fromDir, from, toDir, to, flags)),
-         AfterRename(fullFrom, fullTo, replaced));
-}
+#define RENAME(name, params, fromDir, toDir, args)                                                                     \
+    EXPORT int name params                                                                                             \
+    {                                                                                                                  \
+        char fullFrom[kPathMax], fullTo[kPathMax];                                                                     \
+        int result, replaced;                                                                                          \
+        WRAP((AtPath(fromDir, from, fullFrom), AtPath(toDir, to, fullTo), replaced = Exists(fullTo),                   \
+              result = real_##name args),                                                                              \
+             AfterRename(fullFrom, fullTo, replaced));                                                                 \
+    }
+RENAME(rename, (const char* from, const char* to), AT_FDCWD, AT_FDCWD, (from, to))
+RENAME(renameat, (int fromDir, const char* from, int toDir, const char* to), fromDir, toDir, (fromDir, from, toDir, to))
+RENAME(renameat2, (int fromDir, const char* from, int toDir, const char* to, unsigned flags), fromDir, toDir,
+       (fromDir, from, toDir, to, flags))
 
 /* ---- idle waits ---- */
 
-EXPORT int poll(struct pollfd* fds, nfds_t n, int timeoutMs)
-{
-    Configure();
-    Idle(timeoutMs != 0);
-    return real_poll(fds, n, timeoutMs);
-}
-
-EXPORT int ppoll(struct pollfd* fds, nfds_t n, const struct timespec* timeout, const sigset_t* mask)
-{
-    Configure();
-    Idle(timeout == NULL || timeout->tv_sec != 0 || timeout->tv_nsec != 0);
-    return real_ppoll(fds, n, timeout, mask);
-}
-
-EXPORT int epoll_wait(int epfd, struct epoll_event* events, int max, int timeoutMs)
-{
-    Configure();
-    Idle(timeoutMs != 0);
-    return real_epoll_wait(epfd, events, max, timeoutMs);
-}
-
-EXPORT int epoll_pwait(int epfd, struct epoll_event* events, int max, int timeoutMs, const sigset_t* mask)
-{
-    Configure();
-    Idle(timeoutMs != 0);
-    return real_epoll_pwait(epfd, events, max, timeoutMs, mask);
-}
+#define IDLE_WAIT(type, name, params, waits, args)                                                                     \
+    EXPORT type name params                                                                                            \
+    {                                                                                                                  \
+        Configure();                                                                                                   \
+        Idle(waits);                                                                                                   \
+        return real_##name args;                                                                                       \
+    }
+IDLE_WAIT(int, poll, (struct pollfd * fds, nfds_t n, int timeoutMs), timeoutMs != 0, (fds, n, timeoutMs))
+IDLE_WAIT(int, ppoll, (struct pollfd * fds, nfds_t n, const struct timespec* timeout, const sigset_t* mask),
+          timeout == NULL || timeout->tv_sec != 0 || timeout->tv_nsec != 0, (fds, n, timeout, mask))
+IDLE_WAIT(int, epoll_wait, (int epfd, struct epoll_event* events, int max, int timeoutMs), timeoutMs != 0,
+          (epfd, events, max, timeoutMs))
+IDLE_WAIT(int, epoll_pwait, (int epfd, struct epoll_event* events, int max, int timeoutMs, const sigset_t* mask),
+          timeoutMs != 0, (epfd, events, max, timeoutMs, mask))
 
 /* ---- restarts: the next image learns its number ---- */
 

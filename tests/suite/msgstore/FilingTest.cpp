@@ -6,13 +6,10 @@
 
 #include "suite/db/SqliteErrno.h"
 #include "suite/db/SqliteOwners.h"
-#include "suite/platform/UniqueFd.h"
 #include "support/FilingProbe.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <signal.h>
-#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -216,23 +213,6 @@ TEST_F(FilingTest, AReplayPutsBackWhatAPowerCutTookAndLeavesTheCountersAlone)
         ASSERT_EQ(ms::GetMsgBody(body, key, structure), ms::kOk);
         EXPECT_EQ(std::make_pair(envelope, structure), std::make_pair(original.envelope, original.bodyStructure));
     }
-}
-
-TEST_F(FilingTest, AMailboxLockHeldElsewhereFailsTheFilingAfterItsBound)
-{
-    MakeFolder("inbox");
-    // A reader's lock on another open file description, as another process holds it.
-    locmail::UniqueFd reader(::open((home + "/mailbox.id0").c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644));
-    ASSERT_TRUE(reader);
-    ASSERT_EQ(::flock(reader.get(), LOCK_SH), 0);
-    ms::FilingRequest req = Request("inbox", Message("waits"));
-    req.lockWaitMs = 50;
-    ms::FilingResult r = ms::FileIntoFolder(base, req);
-    EXPECT_EQ(r.status, ms::FilingStatus::LockFailed);
-    EXPECT_EQ(r.error, ETIMEDOUT);
-    EXPECT_EQ(ms::StoreExceptionCode(r), ms::kCodeMailboxUnavailable) << "defers this recipient only";
-    ASSERT_EQ(::flock(reader.get(), LOCK_UN), 0);
-    EXPECT_EQ(ms::FileIntoFolder(base, req).uid, 1u);
 }
 
 TEST_F(FilingTest, AMailboxOfTheFirstFormatIsUpgradedAndKeepsItsFolders)
