@@ -9,7 +9,7 @@ set(LOCMAIL_STATE_DIR "" CACHE STRING
     "the installation the systemd unit uses (empty: LOCALSTATEDIR/lib/locmail of the install prefix)")
 set(LOCMAIL_SYSTEMD_UNIT_DIR lib/systemd/system CACHE STRING "where the systemd unit goes, below the prefix")
 
-install(TARGETS locmail RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS locmail locmail-inject RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS locmail_agent LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/docs/man/locmail.8 DESTINATION ${CMAKE_INSTALL_MANDIR}/man8)
 install(FILES ${PROJECT_SOURCE_DIR}/docs/man/locmail.ini.5 DESTINATION ${CMAKE_INSTALL_MANDIR}/man5)

@@ -60,7 +60,7 @@ TEST(InjectCommand, QueuesOneEntryOnLocalWithEveryRecipientAndTheTextByteForByte
     EXPECT_NE(shown.output.find("caf\xC3\xA9@example.org (local), \\xFF@x (local)"), std::string::npos) << shown.output;
 }
 
-TEST(InjectCommand, RefusesBadInputWithTheRightStatusAndQueuesNothing)
+TEST(InjectCommand, BothFormsRefuseBadInputWithTheRightStatusAndQueueOnlyGoodMail)
 {
     Installation inst;
     struct Case {
@@ -81,8 +81,19 @@ TEST(InjectCommand, RefusesBadInputWithTheRightStatusAndQueuesNothing)
         auto run = inst.Run(c.args, c.input);
         EXPECT_EQ(run.exitCode, c.status) << c.args.back() << ": " << run.output;
         EXPECT_FALSE(run.output.empty()) << "a refusal says why";
+        // The small program a mail server starts per message answers alike.
+        std::vector<std::string> lean{LOCMAIL_INJECT_BINARY, "--config", inst.Config()};
+        lean.insert(lean.end(), c.args.begin() + 1, c.args.end());
+        auto leanRun = RunProgram(lean, c.input);
+        EXPECT_EQ(leanRun.exitCode, c.status) << "locmail-inject " << c.args.back() << ": " << leanRun.output;
     }
     EXPECT_TRUE(locmail::mq::ListEntries(inst.QueueDir()).entries.empty());
+    auto queued =
+        RunProgram({LOCMAIL_INJECT_BINARY, "--config", inst.Config(), "-f", "a@x", "bob@example.org"}, kMessage);
+    ASSERT_EQ(queued.exitCode, EX_OK) << queued.output;
+    const auto entries = OnChannel(inst, "local");
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(EntryText(inst, entries[0].id), kMessage);
 }
 
 // A part removed, or a queue or store setting that points at what `locmail init` did not make: every
