@@ -36,13 +36,14 @@ struct AccountOptions {
     bool purge = false;
 };
 int RunAccountAdd(const AccountOptions& options, bool shared);
-int RunAccountList(bool shared);
+int RunAccountList(bool shared, bool json);
 int RunAccountRemove(const AccountOptions& options, bool shared);
 
 struct StoreOptions {
     std::string address;
     std::string folder;
     std::uint32_t uid = 0;
+    bool json = false;
 };
 int RunStoreList(const StoreOptions& options);
 int RunStoreShow(const StoreOptions& options);

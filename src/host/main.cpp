@@ -21,6 +21,7 @@ struct Requests {
     InjectOptions inject;
     std::string heldId;
     bool once = false;
+    bool json = false;
     AccountOptions accountAdd[2], accountRemove[2];
     StoreOptions storeList, storeShow;
     RulesOptions rules;
@@ -86,9 +87,9 @@ void AddAccountCommands(CLI::App& app, Requests& r, int& exitCode, bool shared)
     }
     addCmd->callback([&add, shared, &exitCode] { exitCode = RunAccountAdd(add, shared); });
 
-    group->add_subcommand("list", "list the " + kind + "s")->callback([shared, &exitCode] {
-        exitCode = RunAccountList(shared);
-    });
+    auto* list = group->add_subcommand("list", "list the " + kind + "s");
+    list->add_flag("--json", r.json, "print a JSON array of objects");
+    list->callback([shared, &r, &exitCode] { exitCode = RunAccountList(shared, r.json); });
 
     AccountOptions& remove = r.accountRemove[shared];
     auto* removeCmd = group->add_subcommand("remove", "remove a " + kind + " (its mail stays on disk)");
@@ -105,6 +106,7 @@ void AddStoreCommands(CLI::App& app, Requests& r, int& exitCode)
     auto* ls = store->add_subcommand("ls", "the folders of a mailbox, or the messages of one folder");
     ls->add_option("ADDRESS", r.storeList.address, "user or shared mailbox")->required();
     ls->add_option("FOLDER", r.storeList.folder, "folder path, levels separated by '/' or '\\'");
+    ls->add_flag("--json", r.storeList.json, "print a JSON array of objects");
     ls->callback([&] { exitCode = RunStoreList(r.storeList); });
 
     auto* show = store->add_subcommand("show", "one message exactly as it was filed");

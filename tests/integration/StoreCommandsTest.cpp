@@ -1,6 +1,7 @@
 // The store commands end to end: user, shared and store on real installations.
 #include "filing/FileMessage.h"
 #include "integration/RunSupport.h"
+#include "suite/cclient/FlagParser.h"
 #include "suite/msgstore/AgentMessage.h"
 #include "suite/msgstore/HomeName.h"
 #include "suite/platform/Files.h"
@@ -39,29 +40,37 @@ TEST(StoreCommands, UsersAndSharedMailboxesAreAddedListedAndRemovedKeepingTheirM
     const std::string users = inst.Dir() + "/store/users/";
     const std::string alice = users + locmail::msgstore::HomeDirectoryName("alice@example.org");
     const std::string bob = users + locmail::msgstore::HomeDirectoryName("bob@example.org");
-    RunSteps(inst, {
-        {{"user", "add", "Alice@Example.org", "--name", "Alice Smith"},
-         0,
-         {"added user Alice@Example.org, home " + alice}},
-        {{"user", "add", "bob@example.org", "--no-receive"}, 0, {"may not receive mail"}},
-        {{"shared", "add", "Support"}, 0, {"added shared mailbox Support, home " + inst.Dir() + "/store/shared/"}},
-        {{"user", "add", "ALICE@example.org"}, EX_DATAERR, {"registered already"}},
-        {{"user", "add", "two words@example.org"}, EX_DATAERR, {"is not an address (its local part holds ' '"}},
-        {{"user", "add", "noat"}, EX_DATAERR, {"is not an address (has no '@')"}},
-        {{"shared", "add", "Sales/Open"}, EX_DATAERR, {}},
-        {{"user", "remove", "nobody@example.org"}, EX_NOUSER, {"not registered"}},
-        {{"user", "remove", "support"}, EX_USAGE, {"locmail shared remove"}},
-        {{"user", "add"}, EX_USAGE, {"ADDRESS"}},
-        {{"user", "list"},
-         0,
-         {"Alice@Example.org                yes     Alice Smith", "bob@example.org                  no", "2 user(s)"}},
-        {{"shared", "list"}, 0, {"Support", "1 shared mailbox(es)"}},
-        // Mail for support@<any domain> reaches it; its folders are listed like a user's.
-        {{"store", "ls", "support@example.org"}, 0, {"1 folder(s) of Support"}},
-        {{"user", "remove", "alice@example.org"}, 0, {"its mail stays in " + alice}},
-        {{"user", "remove", "BOB@example.org", "--purge"}, 0, {"deleted " + bob}},
-        {{"user", "list"}, 0, {"0 user(s)"}},
-    });
+    RunSteps(
+        inst,
+        {
+            {{"user", "add", "Alice@Example.org", "--name", "Alice Smith"},
+             0,
+             {"added user Alice@Example.org, home " + alice}},
+            {{"user", "add", "bob@example.org", "--no-receive"}, 0, {"may not receive mail"}},
+            {{"shared", "add", "Support"}, 0, {"added shared mailbox Support, home " + inst.Dir() + "/store/shared/"}},
+            {{"user", "add", "ALICE@example.org"}, EX_DATAERR, {"registered already"}},
+            {{"user", "add", "two words@example.org"}, EX_DATAERR, {"is not an address (its local part holds ' '"}},
+            {{"user", "add", "noat"}, EX_DATAERR, {"is not an address (has no '@')"}},
+            {{"shared", "add", "Sales/Open"}, EX_DATAERR, {}},
+            {{"user", "remove", "nobody@example.org"}, EX_NOUSER, {"not registered"}},
+            {{"user", "remove", "support"}, EX_USAGE, {"locmail shared remove"}},
+            {{"user", "add"}, EX_USAGE, {"ADDRESS"}},
+            {{"user", "list"},
+             0,
+             {"Alice@Example.org                yes     Alice Smith", "bob@example.org                  no",
+              "2 user(s)"}},
+            {{"shared", "list"}, 0, {"Support", "1 shared mailbox(es)"}},
+            {{"user", "list", "--json"},
+             0,
+             {R"({"address":"Alice@Example.org","receive":true,"name":"Alice Smith","home":"users/alice@example.org-)",
+              R"({"address":"bob@example.org","receive":false,"name":"","home":")"}},
+            {{"shared", "list", "--json"}, 0, {R"({"name":"Support","home":"shared/support-)"}},
+            // Mail for support@<any domain> reaches it; its folders are listed like a user's.
+            {{"store", "ls", "support@example.org"}, 0, {"1 folder(s) of Support"}},
+            {{"user", "remove", "alice@example.org"}, 0, {"its mail stays in " + alice}},
+            {{"user", "remove", "BOB@example.org", "--purge"}, 0, {"deleted " + bob}},
+            {{"user", "list"}, 0, {"0 user(s)"}},
+        });
     EXPECT_TRUE(locmail::IsDirectory(alice));
     EXPECT_FALSE(fs::exists(bob));
 }
@@ -77,7 +86,8 @@ TEST(StoreCommands, StoreLsAndShowGiveBackExactlyWhatWasFiled)
     CMsgStore store((inst.Dir() + "/store").c_str());
     storetest::AgentMessage(lunch).FileFor(store, "alice@example.org");
     storetest::AgentMessage(binary).FileFor(store, "ALICE@example.org");
-    storetest::AgentMessage(lunch).FileFor(store, "alice@example.org", "Archive\\2019", false, true);
+    storetest::AgentMessage(lunch, locmail::cclient::kSeen | locmail::cclient::kAnswered | locmail::cclient::kOld)
+        .FileFor(store, "alice@example.org", "Archive\\2019", true, true);
     // The agent's spam filing names its folder with a leading separator; the store's commands name it plainly.
     testsupport::WriteFile(inst.Dir() + "/spam.msg", binary);
     setenv("LOCMAIL_CONFIG", inst.Config().c_str(), 1);
@@ -88,22 +98,30 @@ TEST(StoreCommands, StoreLsAndShowGiveBackExactlyWhatWasFiled)
     unsetenv("LOCMAIL_CONFIG");
 
     const std::string alice = "alice@example.org";
-    RunSteps(inst, {
-        {{"store", "ls", alice},
-         0,
-         {"inbox                                   2        2", "Archive\\2019                            1        1",
-          "Junk                                    1        1", "4 folder(s) of alice@example.org"}},
-        {{"store", "ls", alice, "\\Junk"}, 0, {"1 message(s) in Junk of alice@example.org"}},
-        {{"store", "ls", "Alice@Example.org", "inbox"},
-         0,
-         {"     1  2026-12-06 09:05        " + std::to_string(lunch.size()) + "  carol@example.net" +
-              std::string(16, ' ') + "Lunch",
-          "dave@example.net                 Bytes X folded", "2 message(s) in inbox of alice@example.org"}},
-        {{"store", "show", alice, "inbox", "3"}, EX_NOINPUT, {"no message 3"}},
-        {{"store", "show", alice, "inbox", "0"}, EX_USAGE, {"UID"}},
-        {{"store", "ls", alice, "Projects"}, EX_NOINPUT, {"no folder 'Projects'"}},
-        {{"store", "ls", "nobody@example.org"}, EX_NOUSER, {"locmail user list"}},
-    });
+    RunSteps(inst,
+             {
+                 {{"store", "ls", alice},
+                  0,
+                  {"inbox                                   2        2",
+                   "Archive\\2019                            1        1",
+                   "Junk                                    1        1", "4 folder(s) of alice@example.org"}},
+                 {{"store", "ls", alice, "\\Junk"}, 0, {"1 message(s) in Junk of alice@example.org"}},
+                 {{"store", "ls", "Alice@Example.org", "inbox"},
+                  0,
+                  {"     1  2026-12-06 09:05        " + std::to_string(lunch.size()) + "  -" + std::string(20, ' ') +
+                       "carol@example.net" + std::string(16, ' ') + "Lunch",
+                   "dave@example.net                 Bytes X folded", "2 message(s) in inbox of alice@example.org"}},
+                 {{"store", "ls", alice, "Archive/2019"}, 0, {"  \\Seen \\Answered      carol@example.net"}},
+                 {{"store", "ls", alice, "Archive/2019", "--json"},
+                  0,
+                  {R"({"uid":1,"readable":true,"date":"2026-12-06T09:05:00+00:00","size":)",
+                   R"("flags":["\\Seen","\\Answered"],"from":"carol@example.net","subject":"Lunch"})"}},
+                 {{"store", "ls", alice, "--json"}, 0, {R"({"folder":"Archive\\2019","messages":1,"unseen":1})"}},
+                 {{"store", "show", alice, "inbox", "3"}, EX_NOINPUT, {"no message 3"}},
+                 {{"store", "show", alice, "inbox", "0"}, EX_USAGE, {"UID"}},
+                 {{"store", "ls", alice, "Projects"}, EX_NOINPUT, {"no folder 'Projects'"}},
+                 {{"store", "ls", "nobody@example.org"}, EX_NOUSER, {"locmail user list"}},
+             });
 
     const std::pair<std::vector<std::string>, std::string> shown[] = {
         {{"store", "show", alice, "inbox", "1"}, lunch},
