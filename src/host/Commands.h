@@ -22,8 +22,12 @@ struct InjectOptions {
 };
 int RunInject(const InjectOptions& options);
 
-int RunQueueList();
+int RunQueueList(bool json);
+int RunQueueShow(const std::string& id);
 int RunQueueRelease(const std::string& id);
+int RunQueueRemove(const std::string& id);
+int RunQueueHold(const std::string& id);
+int RunQueueFlush();
 
 int RunDelivery(bool once);
 int RunRelay(bool once);

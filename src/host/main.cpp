@@ -19,7 +19,7 @@ using namespace locmail::host;
 struct Requests {
     InitOptions init;
     InjectOptions inject;
-    std::string heldId;
+    std::string queueId;
     bool once = false;
     bool json = false;
     AccountOptions accountAdd[2], accountRemove[2];
@@ -56,10 +56,24 @@ void AddMessageCommands(CLI::App& app, Requests& r, int& exitCode)
 
     auto* queue = app.add_subcommand("queue", "look at the message queue");
     queue->require_subcommand(1);
-    queue->add_subcommand("ls", "list the queued messages")->callback([&] { exitCode = RunQueueList(); });
+    auto* ls = queue->add_subcommand("ls", "list the queued and the held messages");
+    ls->add_flag("--json", r.json, "print a JSON array of objects");
+    ls->callback([&] { exitCode = RunQueueList(r.json); });
+    auto* show = queue->add_subcommand("show", "one queued or held message: envelope, header and log lines");
+    show->add_option("ID", r.queueId, "the message's id, as `queue ls` shows it")->required();
+    show->callback([&] { exitCode = RunQueueShow(r.queueId); });
+    auto* remove = queue->add_subcommand("rm", "remove a queued or held message (refused while a run has it)");
+    remove->add_option("ID", r.queueId, "the message's id")->required();
+    remove->callback([&] { exitCode = RunQueueRemove(r.queueId); });
+    auto* hold = queue->add_subcommand("hold", "keep a queued message out of delivery until released");
+    hold->add_option("ID", r.queueId, "the message's id")->required();
+    hold->callback([&] { exitCode = RunQueueHold(r.queueId); });
     auto* release = queue->add_subcommand("release", "put a held message back for delivery");
-    release->add_option("ID", r.heldId, "the held message's id, as `queue ls` shows it")->required();
-    release->callback([&] { exitCode = RunQueueRelease(r.heldId); });
+    release->add_option("ID", r.queueId, "the held message's id, as `queue ls` shows it")->required();
+    release->callback([&] { exitCode = RunQueueRelease(r.queueId); });
+    queue->add_subcommand("flush", "make every deferred recipient due now")->callback([&] {
+        exitCode = RunQueueFlush();
+    });
 
     auto* run = app.add_subcommand("run", "deliver the queued messages: until the queue is empty, or for ever");
     run->add_flag("--once", r.once, "stop when the queue is empty (EX_TEMPFAIL when the store is unavailable)");
