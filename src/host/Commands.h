@@ -52,6 +52,16 @@ struct StoreOptions {
 int RunStoreList(const StoreOptions& options);
 int RunStoreShow(const StoreOptions& options);
 
+// Exactly one of MAILDIR and MBOX; no FOLDERS: every folder, the inbox first.
+struct ExportOptions {
+    std::string address;
+    std::vector<std::string> folders;
+    std::string maildir;
+    std::string mbox;
+    bool force = false;
+};
+int RunStoreExport(const ExportOptions& options);
+
 struct RulesOptions {
     std::string address;
     std::string file;

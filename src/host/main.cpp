@@ -24,6 +24,7 @@ struct Requests {
     bool json = false;
     AccountOptions accountAdd[2], accountRemove[2];
     StoreOptions storeList, storeShow;
+    ExportOptions storeExport;
     RulesOptions rules;
     ExplainOptions explain;
     LearnOptions learn;
@@ -130,6 +131,15 @@ void AddStoreCommands(CLI::App& app, Requests& r, int& exitCode)
         ->required()
         ->check(CLI::Range(1u, 4294967294u));
     show->callback([&] { exitCode = RunStoreShow(r.storeShow); });
+
+    auto* exp = store->add_subcommand("export", "a mailbox's messages as filed, as a Maildir++ tree or an mbox file");
+    exp->add_option("ADDRESS", r.storeExport.address, "user or shared mailbox")->required();
+    exp->add_option("FOLDER", r.storeExport.folders, "folder paths (default: every folder, the inbox first)");
+    auto* maildir = exp->add_option("--maildir", r.storeExport.maildir, "write a Maildir++ tree at DIR");
+    auto* mbox = exp->add_option("--mbox", r.storeExport.mbox, "write one mbox file (mboxrd) at FILE");
+    maildir->excludes(mbox);
+    exp->add_flag("--force", r.storeExport.force, "replace what is at the target");
+    exp->callback([&] { exitCode = RunStoreExport(r.storeExport); });
 }
 
 void AddRulesCommands(CLI::App& app, Requests& r, int& exitCode)

@@ -10,7 +10,12 @@
 
 #include <sysexits.h>
 
+#include <sys/stat.h>
+
+#include <ctime>
 #include <filesystem>
+#include <map>
+#include <sstream>
 
 namespace {
 
@@ -133,6 +138,89 @@ TEST(StoreCommands, StoreLsAndShowGiveBackExactlyWhatWasFiled)
         EXPECT_EQ(run.exitCode, 0) << args[3];
         EXPECT_EQ(run.output, text) << args[3];
     }
+}
+
+// The messages of an mboxrd file, unquoted and with CRLF line ends again.
+std::vector<std::string> ReadMbox(const std::string& text)
+{
+    std::vector<std::string> messages;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (line.starts_with("From ")) {
+            messages.emplace_back();
+            continue;
+        }
+        if (std::size_t quotes = line.find_first_not_of('>'); quotes > 0 && line.find("From ", quotes) == quotes)
+            line.erase(0, 1);
+        messages.back() += line + "\r\n";
+    }
+    for (auto& message : messages)
+        message.resize(message.size() - 2); // the empty line before the next one
+    return messages;
+}
+
+TEST(StoreCommands, ExportWritesMaildirAndMboxThatReadBackToExactlyWhatWasFiled)
+{
+    Installation inst;
+    MustRun(inst, {"user", "add", "alice@example.org"});
+    const std::string lunch = "From: Carol <carol@example.net>\r\nSubject: Lunch\r\n\r\nNoon?\r\n";
+    const std::string quoted = "Subject: Quote\r\n\r\nFrom me\r\n>From you\r\nFrom\r\n";
+    CMsgStore store((inst.Dir() + "/store").c_str());
+    storetest::AgentMessage(lunch).FileFor(store, "alice@example.org");
+    storetest::AgentMessage(quoted).FileFor(store, "alice@example.org");
+    using namespace locmail::cclient;
+    storetest::AgentMessage(lunch, kSeen | kAnswered | kFlagged)
+        .FileFor(store, "alice@example.org", "Old\\2019", true, true);
+    auto shown = [&](const std::string& folder, const std::string& uid) {
+        return inst.Run({"store", "show", "alice@example.org", folder, uid}).output;
+    };
+    const std::string maildir = inst.Dir() + "/md", mbox = inst.Dir() + "/all.mbox";
+    RunSteps(
+        inst,
+        {
+            {{"store", "export", "alice@example.org", "--maildir", maildir},
+             0,
+             {"exported 3 message(s) from 3 folder(s)"}},
+            {{"store", "export", "alice@example.org", "inbox", "--maildir", maildir}, EX_CANTCREAT, {"give --force"}},
+            {{"store", "export", "alice@example.org", "--mbox", mbox}, 0, {"exported 3 message(s)"}},
+            {{"store", "export", "alice@example.org", "Nothing", "--mbox", inst.Dir() + "/x"},
+             EX_NOINPUT,
+             {"no folder"}},
+            {{"store", "export", "nobody@example.org", "--mbox", inst.Dir() + "/x"}, EX_NOUSER, {}},
+            {{"store", "export", "alice@example.org"}, EX_USAGE, {"--maildir"}},
+        });
+    EXPECT_FALSE(fs::exists(inst.Dir() + "/x"));
+
+    std::tm filed{}; // AgentMessage's receipt time, 2026-12-06 09:05 in UTC
+    filed.tm_year = 126;
+    filed.tm_mon = 11;
+    filed.tm_mday = 6;
+    filed.tm_hour = 9;
+    filed.tm_min = 5;
+    const std::map<std::string, std::pair<std::string, std::string>> expected = {
+        {"/cur", {"inbox", ":2,"}}, {"/.Old/cur", {"Old", ":2,"}}, {"/.Old.2019/cur", {"Old/2019", ":2,FRS"}}};
+    std::size_t files = 0;
+    for (const auto& [dir, folderAndInfo] : expected) {
+        for (const auto& entry : fs::directory_iterator(maildir + dir)) {
+            const std::string name = entry.path().filename();
+            const std::string uid =
+                name.substr(name.find(".U") + 2, name.find('F', name.find(".U")) - name.find(".U") - 2);
+            EXPECT_TRUE(name.ends_with(folderAndInfo.second)) << name;
+            EXPECT_EQ(testsupport::ReadFile(entry.path()), shown(folderAndInfo.first, uid)) << name;
+            struct stat st {};
+            ASSERT_EQ(::stat(entry.path().c_str(), &st), 0);
+            EXPECT_EQ(st.st_mtime, ::timegm(&filed)) << name;
+            ++files;
+        }
+    }
+    EXPECT_EQ(files, 3u);
+    EXPECT_TRUE(fs::exists(maildir + "/.Old.2019/maildirfolder"));
+
+    std::string seen = shown("Old/2019", "1");
+    seen.insert(seen.find("\r\n\r\n") + 2, "Status: RO\r\nX-Status: AF\r\n");
+    EXPECT_EQ(ReadMbox(testsupport::ReadFile(mbox)),
+              (std::vector<std::string>{shown("inbox", "1"), shown("inbox", "2"), seen}));
+    EXPECT_NE(testsupport::ReadFile(mbox).find("\n>From me\n>>From you\nFrom\n"), std::string::npos);
 }
 
 } // namespace
