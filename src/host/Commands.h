@@ -22,8 +22,12 @@ struct InjectOptions {
 };
 int RunInject(const InjectOptions& options);
 
-int RunQueueList();
+int RunQueueList(bool json);
+int RunQueueShow(const std::string& id);
 int RunQueueRelease(const std::string& id);
+int RunQueueRemove(const std::string& id);
+int RunQueueHold(const std::string& id);
+int RunQueueFlush();
 
 int RunDelivery(bool once);
 int RunRelay(bool once);
@@ -36,16 +40,27 @@ struct AccountOptions {
     bool purge = false;
 };
 int RunAccountAdd(const AccountOptions& options, bool shared);
-int RunAccountList(bool shared);
+int RunAccountList(bool shared, bool json);
 int RunAccountRemove(const AccountOptions& options, bool shared);
 
 struct StoreOptions {
     std::string address;
     std::string folder;
     std::uint32_t uid = 0;
+    bool json = false;
 };
 int RunStoreList(const StoreOptions& options);
 int RunStoreShow(const StoreOptions& options);
+
+// Exactly one of MAILDIR and MBOX; no FOLDERS: every folder, the inbox first.
+struct ExportOptions {
+    std::string address;
+    std::vector<std::string> folders;
+    std::string maildir;
+    std::string mbox;
+    bool force = false;
+};
+int RunStoreExport(const ExportOptions& options);
 
 struct RulesOptions {
     std::string address;

@@ -12,6 +12,7 @@
 #pragma once
 
 #include "host/Settings.h"
+#include "suite/msgstore/FolderReader.h"
 #include "suite/msgstore/UsersDirectory.h"
 
 #include <memory>
@@ -28,5 +29,16 @@ int OpenStore(StoreAccess& store);
 
 // EX_OK with ACCOUNT and its absolute HOME, or a status after a complaint.
 int FindMailbox(StoreAccess& store, const std::string& address, msgstore::Account& account, std::string& home);
+
+// OpenStore and FindMailbox in one.
+int OpenMailbox(const std::string& address, msgstore::Account& account, std::string& home);
+
+// A folder path from the command line ('/' or '\' between levels) as the store names it.
+std::string FolderArgument(const std::string& text);
+
+// EX_OK with the visible messages of FOLDER, or a status after a complaint
+// (EX_USAGE: not a folder name; EX_NOINPUT: no such folder).
+int ReadFolderOf(diamondBase& base, const msgstore::Account& account, const std::string& home,
+                 const std::string& folder, msgstore::FolderView& view);
 
 } // namespace locmail::host

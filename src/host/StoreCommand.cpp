@@ -2,8 +2,10 @@
 // a mailbox's folders with their message counts, a folder's messages, and one
 // message exactly as it was filed.
 #include "host/Commands.h"
+#include "host/JsonOutput.h"
 #include "host/StoreAccess.h"
 #include "suite/cclient/Accessors.h"
+#include "suite/cclient/FlagNames.h"
 #include "suite/cclient/MessageParser.h"
 #include "suite/msgstore/FolderMaker.h"
 #include "suite/msgstore/FolderPath.h"
@@ -31,14 +33,6 @@ namespace ms = msgstore;
 
 // Headers longer than this are listed from their first part only.
 constexpr std::size_t kHeaderReadLimit = 256 * 1024;
-
-// Folder paths on the command line may use '/' between levels, as the rules do.
-std::string FolderArgument(const std::string& text)
-{
-    std::string folder = text;
-    std::replace(folder.begin(), folder.end(), '/', '\\');
-    return ms::NormalizeFolderPath(folder);
-}
 
 // One line of a listing: no line breaks or control characters from a header.
 std::string Printable(std::string_view text)
@@ -70,7 +64,16 @@ std::string ReadStoredHeader(const std::string& path, std::uint32_t headerSize)
     return data.substr(ms::kMessagePrefix.size());
 }
 
-int ListFolders(const ms::Account& account, const std::string& home)
+// "\Seen \Answered", or "-" for a message without flags.
+std::string FlagsOf(const _msgstat& st)
+{
+    std::string out;
+    for (std::string_view name : cclient::SystemFlagNames(st.systemFlags))
+        out.append(out.empty() ? "" : " ").append(name);
+    return out.empty() ? "-" : out;
+}
+
+int ListFolders(const ms::Account& account, const std::string& home, bool json)
 {
     diamondBase base;
     mailbox mbx(&base, home.c_str(), "mailbox");
@@ -81,6 +84,17 @@ int ListFolders(const ms::Account& account, const std::string& home)
                  (mbx.isOpen() ? "error " + std::to_string(rc) : std::string(mbx.lastError())));
         return EX_UNAVAILABLE;
     }
+    if (json) {
+        std::vector<std::string> items;
+        for (const auto& [folder, stat] : folders)
+            items.push_back(JsonObject()
+                                .Text("folder", folder)
+                                .Number("messages", stat.totalMsgs)
+                                .Number("unseen", stat.unseenMsgs)
+                                .Done());
+        PrintJsonArray(items);
+        return EX_OK;
+    }
     std::printf("%-32s %8s %8s\n", "FOLDER", "MESSAGES", "UNSEEN");
     for (const auto& [folder, stat] : folders)
         std::printf("%-32s %8u %8u\n", Printable(folder).c_str(), stat.totalMsgs, stat.unseenMsgs);
@@ -88,37 +102,69 @@ int ListFolders(const ms::Account& account, const std::string& home)
     return EX_OK;
 }
 
-// EX_OK with the visible messages of FOLDER, or a status after a complaint.
-int ReadFolderOf(diamondBase& base, const ms::Account& account, const std::string& home, const std::string& folder,
-                 ms::FolderView& view)
+// What a listing shows of one message; read is false when its status record is unreadable.
+struct ListedMessage {
+    std::uint32_t uid = 0;
+    bool read = false;
+    _msgstat stat{};
+    std::string from;
+    std::string subject;
+};
+
+ListedMessage DescribeMessage(msgstat& stats, const std::string& dir, std::uint32_t uid)
 {
-    if (folder.empty() || !ms::FolderDirectory(home, folder)) {
-        Complain("'" + folder + "' is not a folder name");
-        return EX_USAGE;
-    }
-    mbxstat stat{};
-    {
-        mailbox mbx(&base, home.c_str(), "mailbox");
-        int rc = mbx.isOpen() ? GetMbxStat(mbx, folder.c_str(), stat) : ms::kNotOpen;
-        if (rc == ms::kNotFound) {
-            Complain("no folder '" + folder + "' in the mailbox of '" + account.address + "'; see `locmail store ls " +
-                     account.address + "`");
-            return EX_NOINPUT;
-        }
-        if (rc != ms::kOk) {
-            Complain("cannot read the folders of '" + account.address + "' in " + home);
-            return EX_UNAVAILABLE;
-        }
-    }
-    if (int rc = ms::ReadFolder(base, home, folder, view); rc != ms::kOk) {
-        Complain("cannot read the folder '" + folder + "' of '" + account.address + "' (error " + std::to_string(rc) +
-                 ")");
-        return EX_UNAVAILABLE;
-    }
-    return EX_OK;
+    ListedMessage message;
+    message.uid = uid;
+    if (ms::GetMsgStat(stats, uid, message.stat) != ms::kOk)
+        return message;
+    message.read = true;
+    const std::string header = ReadStoredHeader(ms::MessageFilePath(dir, uid), message.stat.headerSize);
+    auto parsed = cclient::ParseMessage(header.data(), header.size(), "", 0);
+    message.from = cclient::EnvelopeFromAddress(parsed.envelope.get());
+    const char* subject = cclient::EnvelopeSubject(parsed.envelope.get());
+    message.subject = subject ? subject : "";
+    return message;
 }
 
-int ListMessages(const ms::Account& account, const std::string& home, const std::string& folder)
+// The internal date with its zone, as RFC 3339 writes it: "2026-12-06T09:05:00+01:00".
+std::string IsoDateOf(const _msgstat& st)
+{
+    char text[40];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", 1970 + st.year, st.month, st.day,
+                  st.hours, st.minutes, st.seconds, st.zoneWest ? '-' : '+', st.zoneHours, st.zoneMinutes);
+    return text;
+}
+
+std::string MessageJson(const ListedMessage& message)
+{
+    JsonObject object;
+    object.Number("uid", message.uid);
+    if (!message.read)
+        return object.Bool("readable", false).Done();
+    std::vector<std::string> flags;
+    for (std::string_view name : cclient::SystemFlagNames(message.stat.systemFlags))
+        flags.emplace_back(name);
+    return object.Bool("readable", true)
+        .Text("date", IsoDateOf(message.stat))
+        .Number("size", message.stat.size)
+        .Json("flags", JsonTexts(flags))
+        .Text("from", message.from)
+        .Text("subject", message.subject)
+        .Done();
+}
+
+void PrintMessageLine(const ListedMessage& message)
+{
+    if (!message.read) {
+        std::printf("%6u  (status record unreadable)\n", message.uid);
+        return;
+    }
+    std::printf("%6u  %-16s %9u  %-20s %-32s %s\n", message.uid, DateOf(message.stat).c_str(), message.stat.size,
+                FlagsOf(message.stat).c_str(), message.from.empty() ? "-" : Printable(message.from).c_str(),
+                Printable(message.subject).c_str());
+}
+
+int ListMessages(const ms::Account& account, const std::string& home, const std::string& folder, bool json)
 {
     diamondBase base;
     ms::FolderView view;
@@ -126,31 +172,21 @@ int ListMessages(const ms::Account& account, const std::string& home, const std:
         return status;
     const std::string dir = *ms::FolderDirectory(home, folder);
     msgstat stats(&base, dir.c_str(), "msgstat");
-    std::printf("%6s  %-16s %9s  %-32s %s\n", "UID", "DATE", "SIZE", "FROM", "SUBJECT");
-    for (std::uint32_t uid : view.uids) {
-        _msgstat st{};
-        if (ms::GetMsgStat(stats, uid, st) != ms::kOk) {
-            std::printf("%6u  (status record unreadable)\n", uid);
-            continue;
-        }
-        const std::string header = ReadStoredHeader(ms::MessageFilePath(dir, uid), st.headerSize);
-        auto parsed = cclient::ParseMessage(header.data(), header.size(), "", 0);
-        std::string from = cclient::EnvelopeFromAddress(parsed.envelope.get());
-        const char* subject = cclient::EnvelopeSubject(parsed.envelope.get());
-        std::printf("%6u  %-16s %9u  %-32s %s\n", uid, DateOf(st).c_str(), st.size,
-                    from.empty() ? "-" : Printable(from).c_str(), subject ? Printable(subject).c_str() : "");
+    std::vector<ListedMessage> messages;
+    for (std::uint32_t uid : view.uids)
+        messages.push_back(DescribeMessage(stats, dir, uid));
+    if (json) {
+        std::vector<std::string> items;
+        for (const auto& message : messages)
+            items.push_back(MessageJson(message));
+        PrintJsonArray(items);
+        return EX_OK;
     }
+    std::printf("%6s  %-16s %9s  %-20s %-32s %s\n", "UID", "DATE", "SIZE", "FLAGS", "FROM", "SUBJECT");
+    for (const auto& message : messages)
+        PrintMessageLine(message);
     std::printf("%zu message(s) in %s of %s\n", view.uids.size(), Printable(folder).c_str(), account.address.c_str());
     return EX_OK;
-}
-
-// Opens the store and finds the mailbox ADDRESS names, with its home directory.
-int OpenMailbox(const std::string& address, ms::Account& account, std::string& home)
-{
-    StoreAccess store;
-    if (int status = OpenStore(store); status != EX_OK)
-        return status;
-    return FindMailbox(store, address, account, home);
 }
 
 } // namespace
@@ -162,8 +198,8 @@ int RunStoreList(const StoreOptions& options)
     if (int status = OpenMailbox(options.address, account, home); status != EX_OK)
         return status;
     if (options.folder.empty())
-        return ListFolders(account, home);
-    return ListMessages(account, home, FolderArgument(options.folder));
+        return ListFolders(account, home, options.json);
+    return ListMessages(account, home, FolderArgument(options.folder), options.json);
 }
 
 int RunStoreShow(const StoreOptions& options)

@@ -1,6 +1,7 @@
 // locmail user add|list|remove and locmail shared add|list|remove: the accounts
 // of the message store (users.db) and their homes.
 #include "host/Commands.h"
+#include "host/JsonOutput.h"
 #include "host/StoreAccess.h"
 #include "suite/log/LogMessage.h"
 #include "suite/msgstore/Accounts.h"
@@ -92,32 +93,44 @@ int RunAccountRemove(const AccountOptions& options, bool shared)
     return EX_OK;
 }
 
-int RunAccountList(bool shared)
+int RunAccountList(bool shared, bool json)
 {
     StoreAccess store;
     if (int status = OpenStore(store); status != EX_OK)
         return status;
-    std::vector<msgstore::Account> accounts;
-    if (store.users->List(accounts) != msgstore::DirectoryResult::Ok) {
+    std::vector<msgstore::Account> all;
+    if (store.users->List(all) != msgstore::DirectoryResult::Ok) {
         Complain("cannot read the users directory: " + store.users->LastError());
         return EX_UNAVAILABLE;
+    }
+    std::vector<msgstore::Account> accounts;
+    for (auto& a : all)
+        if (a.shared == shared)
+            accounts.push_back(std::move(a));
+    if (json) {
+        std::vector<std::string> items;
+        for (const auto& a : accounts) {
+            JsonObject object;
+            object.Text(shared ? "name" : "address", a.address);
+            if (!shared)
+                object.Bool("receive", a.mayReceive).Text("name", a.name);
+            items.push_back(object.Text("home", a.home).Done());
+        }
+        PrintJsonArray(items);
+        return EX_OK;
     }
     if (shared)
         std::printf("%-32s %s\n", "NAME", "HOME");
     else
         std::printf("%-32s %-7s %-24s %s\n", "ADDRESS", "RECEIVE", "NAME", "HOME");
-    std::size_t count = 0;
     for (const auto& a : accounts) {
-        if (a.shared != shared)
-            continue;
-        ++count;
         if (shared)
             std::printf("%-32s %s\n", a.address.c_str(), a.home.c_str());
         else
             std::printf("%-32s %-7s %-24s %s\n", a.address.c_str(), a.mayReceive ? "yes" : "no",
                         a.name.empty() ? "-" : a.name.c_str(), a.home.c_str());
     }
-    std::printf("%zu %s\n", count, shared ? "shared mailbox(es)" : "user(s)");
+    std::printf("%zu %s\n", accounts.size(), shared ? "shared mailbox(es)" : "user(s)");
     return EX_OK;
 }
 

@@ -19,10 +19,12 @@ using namespace locmail::host;
 struct Requests {
     InitOptions init;
     InjectOptions inject;
-    std::string heldId;
+    std::string queueId;
     bool once = false;
+    bool json = false;
     AccountOptions accountAdd[2], accountRemove[2];
     StoreOptions storeList, storeShow;
+    ExportOptions storeExport;
     RulesOptions rules;
     ExplainOptions explain;
     LearnOptions learn;
@@ -55,10 +57,24 @@ void AddMessageCommands(CLI::App& app, Requests& r, int& exitCode)
 
     auto* queue = app.add_subcommand("queue", "look at the message queue");
     queue->require_subcommand(1);
-    queue->add_subcommand("ls", "list the queued messages")->callback([&] { exitCode = RunQueueList(); });
+    auto* ls = queue->add_subcommand("ls", "list the queued and the held messages");
+    ls->add_flag("--json", r.json, "print a JSON array of objects");
+    ls->callback([&] { exitCode = RunQueueList(r.json); });
+    auto* show = queue->add_subcommand("show", "one queued or held message: envelope, header and log lines");
+    show->add_option("ID", r.queueId, "the message's id, as `queue ls` shows it")->required();
+    show->callback([&] { exitCode = RunQueueShow(r.queueId); });
+    auto* remove = queue->add_subcommand("rm", "remove a queued or held message (refused while a run has it)");
+    remove->add_option("ID", r.queueId, "the message's id")->required();
+    remove->callback([&] { exitCode = RunQueueRemove(r.queueId); });
+    auto* hold = queue->add_subcommand("hold", "keep a queued message out of delivery until released");
+    hold->add_option("ID", r.queueId, "the message's id")->required();
+    hold->callback([&] { exitCode = RunQueueHold(r.queueId); });
     auto* release = queue->add_subcommand("release", "put a held message back for delivery");
-    release->add_option("ID", r.heldId, "the held message's id, as `queue ls` shows it")->required();
-    release->callback([&] { exitCode = RunQueueRelease(r.heldId); });
+    release->add_option("ID", r.queueId, "the held message's id, as `queue ls` shows it")->required();
+    release->callback([&] { exitCode = RunQueueRelease(r.queueId); });
+    queue->add_subcommand("flush", "make every deferred recipient due now")->callback([&] {
+        exitCode = RunQueueFlush();
+    });
 
     auto* run = app.add_subcommand("run", "deliver the queued messages: until the queue is empty, or for ever");
     run->add_flag("--once", r.once, "stop when the queue is empty (EX_TEMPFAIL when the store is unavailable)");
@@ -86,9 +102,9 @@ void AddAccountCommands(CLI::App& app, Requests& r, int& exitCode, bool shared)
     }
     addCmd->callback([&add, shared, &exitCode] { exitCode = RunAccountAdd(add, shared); });
 
-    group->add_subcommand("list", "list the " + kind + "s")->callback([shared, &exitCode] {
-        exitCode = RunAccountList(shared);
-    });
+    auto* list = group->add_subcommand("list", "list the " + kind + "s");
+    list->add_flag("--json", r.json, "print a JSON array of objects");
+    list->callback([shared, &r, &exitCode] { exitCode = RunAccountList(shared, r.json); });
 
     AccountOptions& remove = r.accountRemove[shared];
     auto* removeCmd = group->add_subcommand("remove", "remove a " + kind + " (its mail stays on disk)");
@@ -105,6 +121,7 @@ void AddStoreCommands(CLI::App& app, Requests& r, int& exitCode)
     auto* ls = store->add_subcommand("ls", "the folders of a mailbox, or the messages of one folder");
     ls->add_option("ADDRESS", r.storeList.address, "user or shared mailbox")->required();
     ls->add_option("FOLDER", r.storeList.folder, "folder path, levels separated by '/' or '\\'");
+    ls->add_flag("--json", r.storeList.json, "print a JSON array of objects");
     ls->callback([&] { exitCode = RunStoreList(r.storeList); });
 
     auto* show = store->add_subcommand("show", "one message exactly as it was filed");
@@ -114,6 +131,15 @@ void AddStoreCommands(CLI::App& app, Requests& r, int& exitCode)
         ->required()
         ->check(CLI::Range(1u, 4294967294u));
     show->callback([&] { exitCode = RunStoreShow(r.storeShow); });
+
+    auto* exp = store->add_subcommand("export", "a mailbox's messages as filed, as a Maildir++ tree or an mbox file");
+    exp->add_option("ADDRESS", r.storeExport.address, "user or shared mailbox")->required();
+    exp->add_option("FOLDER", r.storeExport.folders, "folder paths (default: every folder, the inbox first)");
+    auto* maildir = exp->add_option("--maildir", r.storeExport.maildir, "write a Maildir++ tree at DIR");
+    auto* mbox = exp->add_option("--mbox", r.storeExport.mbox, "write one mbox file (mboxrd) at FILE");
+    maildir->excludes(mbox);
+    exp->add_flag("--force", r.storeExport.force, "replace what is at the target");
+    exp->callback([&] { exitCode = RunStoreExport(r.storeExport); });
 }
 
 void AddRulesCommands(CLI::App& app, Requests& r, int& exitCode)

@@ -1,10 +1,14 @@
 // The locmail command end to end: init, inject and queue ls on real
 // installations, and what every command says when part of one is missing.
 #include "integration/RunSupport.h"
+#include "suite/mq/EnvelopeFormat.h"
 #include "suite/platform/Files.h"
+#include "suite/platform/UniqueFd.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sysexits.h>
 
 #include <filesystem>
@@ -94,6 +98,63 @@ TEST(InjectCommand, BothFormsRefuseBadInputWithTheRightStatusAndQueueOnlyGoodMai
     const auto entries = OnChannel(inst, "local");
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(EntryText(inst, entries[0].id), kMessage);
+}
+
+// The operator's queue tools change the entry named and nothing else, and leave alone one a run holds.
+TEST(QueueCommands, ListShowHoldRemoveAndFlushTouchOnlyTheEntryNamedAndNeverOneARunHolds)
+{
+    Installation inst;
+    for (int i = 0; i < 3; ++i)
+        MustRun(inst, {"inject", "-f", "alice@example.org", "bob@example.org"}, kMessage);
+    const std::string envelope = inst.QueueDir() + "/entries/00000002.env";
+    auto parsed = locmail::mq::ParseEnvelopeFile(ReadFile(envelope));
+    ASSERT_TRUE(parsed.ok);
+    parsed.data.deferrals.push_back({"local", 2, std::time(nullptr) + 3030});
+    WriteFile(envelope, locmail::mq::FormatEnvelopeFile(parsed.data));
+    MustRun(inst, {"queue", "hold", "00000003"});
+    // A run's claim on entry 2: its marker locked, as a walk locks it.
+    locmail::UniqueFd claim(::open((inst.QueueDir() + "/channels/local/00000002").c_str(), O_RDONLY));
+    ASSERT_EQ(::flock(claim.get(), LOCK_EX), 0);
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::vector<std::string> says;
+    } steps[] = {
+        {{"queue", "ls"},
+         0,
+         {" waiting  local ", "deferred on local: 2 attempts, next in 50m", " held ", "held: held by the operator",
+          "2 message(s), 1 held"}},
+        {{"queue", "ls", "--json"},
+         0,
+         {R"("id":"00000001",)", R"("state":"deferred","sender":"alice@example.org",)", R"("attempts":2,)",
+          R"("state":"held",)", R"("reason":"held by the operator"})"}},
+        {{"queue", "show", "00000003"},
+         0,
+         {"state     held: held by the operator", "rcpt      bob@example.org (local)", "Subject: Lunch",
+          "Queue entry 00000003 held (held by the operator)"}},
+        {{"queue", "show", "0000000f"}, EX_NOINPUT, {"no entry 0000000F"}},
+        {{"queue", "rm", "1234"}, EX_USAGE, {"not a queue id"}},
+        {{"queue", "rm", "0000000F"}, EX_NOINPUT, {"no entry 0000000F"}},
+        {{"queue", "hold", "00000003"}, EX_NOINPUT, {"held already"}},
+        {{"queue", "rm", "00000002"}, EX_TEMPFAIL, {"in the hands of a delivery run on local"}},
+        {{"queue", "hold", "00000002"}, EX_TEMPFAIL, {"in the hands of a delivery run"}},
+        {{"queue", "flush"}, 0, {"1 deferred message(s) made due now"}},
+        {{"queue", "rm", "00000001"}, 0, {"00000001 removed"}},
+        {{"queue", "rm", "00000003"}, 0, {"00000003 removed"}},
+    };
+    for (const auto& step : steps) {
+        auto run = inst.Run(step.args);
+        EXPECT_EQ(run.exitCode, step.status) << step.args[1] << ": " << run.output;
+        for (const auto& text : step.says)
+            EXPECT_NE(run.output.find(text), std::string::npos) << step.args[1] << ": " << run.output;
+    }
+    const auto left = locmail::mq::ListEntries(inst.QueueDir());
+    ASSERT_EQ(left.entries.size(), 1u);
+    EXPECT_EQ(left.entries[0].id, 2u);
+    ASSERT_EQ(left.entries[0].deferrals.size(), 1u);
+    EXPECT_LE(left.entries[0].deferrals[0].nextAttempt, std::time(nullptr));
+    EXPECT_EQ(left.entries[0].channels, std::vector<std::string>{"local"});
+    EXPECT_TRUE(std::filesystem::is_empty(inst.QueueDir() + "/hold"));
 }
 
 // A part removed, or a queue or store setting that points at what `locmail init` did not make: every
