@@ -67,10 +67,6 @@ protected:
         doubles::TheQueue().envelopes[id] = builder.Envelope();
         return builder;
     }
-    _envFrom& FirstSender(uint32_t id)
-    {
-        return *static_cast<_envFrom*>(doubles::TheQueue().envelopes[id]->from.head->item);
-    }
 
     CLocalMail& Agent()
     {

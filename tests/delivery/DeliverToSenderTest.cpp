@@ -33,8 +33,8 @@ TEST_F(AgentTest, PolicyChoosesBounceNoticeOrDeletionWithTheReasonText)
         {"delete", 16, "", {}, deleted},
     };
     store.users = {"u@x"};
-    Queue(1).AddSender("s@x", "smtp").AddRecipient("u@x", "local");
-    _envFrom& sender = FirstSender(1);
+    _envFrom& sender = *static_cast<_envFrom*>(
+        Queue(1).AddSender("s@x", "smtp").AddRecipient("u@x", "local").Envelope()->from.head->item);
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.policy ? c.policy : "no key") + " " + std::to_string(c.code) + " " + c.throwOn);
         SetPolicy(c.policy);

@@ -242,11 +242,6 @@ Process Process::Start(const std::vector<std::string>& argv)
     return process;
 }
 
-Process Process::StartCommandLine(std::string_view commandLine)
-{
-    return Start(SplitCommandLine(commandLine));
-}
-
 Process::~Process()
 {
     Release();

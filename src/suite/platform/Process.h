@@ -47,8 +47,6 @@ public:
     Process& operator=(const Process&) = delete;
 
     [[nodiscard]] static Process Start(const std::vector<std::string>& argv);
-    // The command line is split with SplitCommandLine; an empty one fails with EINVAL.
-    [[nodiscard]] static Process StartCommandLine(std::string_view commandLine);
 
     bool Started() const { return pid_ > 0; }
     int StartError() const { return startError_; }
