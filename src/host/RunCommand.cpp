@@ -17,6 +17,7 @@
 //    the run tries again after 1 s, doubling up to 60 s;
 //  - the agent set its stop flag and holds nothing: it has handled its share of
 //    messages for one process, and the run restarts itself (Restart.h).
+// SIGHUP opens the log file again (LogReopen.h), between messages too.
 // A message that takes longer than [Queue] MessageTimeoutSeconds ends the
 // process (MessageWatchdog.h): armed again before every message, off while idle.
 // Durable before forgotten: the queue lets the entries a walk finished go in
@@ -28,6 +29,7 @@
 #include "delivery/CLocalMailException.h"
 #include "host/Commands.h"
 #include "host/InstallationOwner.h"
+#include "host/LogReopen.h"
 #include "host/MessageWatchdog.h"
 #include "host/Restart.h"
 #include "host/RetryDelay.h"
@@ -105,6 +107,7 @@ private:
     const bool once_;
     const Settings settings_;
     StopRequest stop_;
+    LogReopenRequest logReopen_;
     MessageWatchdog watchdog_;
     RetryDelay delay_;
     std::optional<mq::ArrivalWatch> watch_;
@@ -117,6 +120,7 @@ private:
 void DeliveryRun::BetweenMessages()
 {
     watchdog_.Arm();
+    logReopen_.ReopenIfRequested();
     if (agentStop_ != nullptr)
         stop_.CopyRequestInto(*agentStop_);
 }
@@ -264,6 +268,7 @@ int DeliveryRun::Run()
     for (;;) {
         if (stop_.Requested())
             return Finish(EX_OK, "stop requested");
+        logReopen_.ReopenIfRequested();
         if (watch_)
             watch_->Drain(); // what arrived so far, the coming walk sees
         std::vector<uint32_t> before = once_ ? Queued() : std::vector<uint32_t>{};
