@@ -5,8 +5,10 @@
 
 #include <spdlog/sinks/basic_file_sink.h>
 #include <spdlog/sinks/stdout_sinks.h>
+#include <spdlog/sinks/syslog_sink.h>
 #include <spdlog/spdlog.h>
 
+#include <syslog.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -107,6 +109,16 @@ bool OpenLogFile(const std::string& directory, int threshold)
 }
 
 bool ReopenLogFile() { return g_filePath.empty() || OpenFileSink(g_filePath); }
+
+void OpenSyslog(int threshold)
+{
+    // syslog stamps time and pid itself; the line keeps level, module and text.
+    auto sink = std::make_shared<spdlog::sinks::syslog_sink_mt>("locmail", LOG_PID, LOG_MAIL, false);
+    sink->set_pattern("%v");
+    UseSink(std::move(sink));
+    g_filePath.clear();
+    SetThreshold(threshold);
+}
 
 void SetThreshold(int threshold) { g_threshold.store(threshold, std::memory_order_relaxed); }
 

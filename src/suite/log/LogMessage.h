@@ -35,6 +35,9 @@ bool OpenLogFile(const std::string& directory, int threshold);
 // Call it from one thread while no other writes.
 bool ReopenLogFile();
 
+// Sends the log to syslog's mail facility (ident "locmail"), keeping levels up to THRESHOLD.
+void OpenSyslog(int threshold);
+
 void SetThreshold(int threshold);
 int Threshold();
 
