@@ -229,7 +229,7 @@ int DeliveryRun::AfterStoreFailure()
     Disconnect(); // releases the message the agent kept
     char what[96] = "The message store cannot take messages now";
     if (id != 0)
-        std::snprintf(what, sizeof what, "Message queue <%X> stays queued: the message store cannot take it now", id);
+        std::snprintf(what, sizeof what, "Message queue <%08X> stays queued: the message store cannot take it now", id);
     if (once_) {
         LogMessage(2, kModule, "%s", what);
         return Finish(EX_TEMPFAIL, "the message store is unavailable");

@@ -113,6 +113,13 @@ TEST(RunOnce, AMailboxThatFailsHoldsBackOnlyItsOwnCopy)
         EXPECT_EQ(Filed(inst, "bob@example.org", 1), both);
         EXPECT_EQ(InboxSubjects(inst, "alice@example.org").size(), 1u) << "alice's copy is not filed again";
         EXPECT_TRUE(OnChannel(inst, "local").empty());
+        const auto outcomes = LogLines(inst, "Delivery");
+        EXPECT_EQ(std::count_if(outcomes.begin(), outcomes.end(),
+                                [](const std::string& line) {
+                                    return line.find(" status=filed from=<dave@example.org> to=<bob@example.org> "
+                                                     "folder=inbox uid=2") != std::string::npos;
+                                }),
+                  1);
     }
 }
 
