@@ -33,6 +33,7 @@
 #include "host/MessageWatchdog.h"
 #include "host/Restart.h"
 #include "host/RetryDelay.h"
+#include "host/RunSummary.h"
 #include "host/Settings.h"
 #include "host/StopRequest.h"
 #include "suite/db/CountingVfs.h"
@@ -48,6 +49,7 @@
 
 #include <sys/resource.h>
 #include <sysexits.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -77,6 +79,8 @@ class DeliveryRun final : public mq::WalkControl {
 public:
     DeliveryRun(bool once, Settings settings) : once_(once), settings_(std::move(settings))
     {
+        if (once_)
+            summary_.emplace(::isatty(STDOUT_FILENO) == 1);
         mq::SetWalkControl(this, kBatch);
     }
     ~DeliveryRun() override
@@ -108,6 +112,7 @@ private:
     const Settings settings_;
     StopRequest stop_;
     LogReopenRequest logReopen_;
+    std::optional<RunSummary> summary_; // --once only
     MessageWatchdog watchdog_;
     RetryDelay delay_;
     std::optional<mq::ArrivalWatch> watch_;
@@ -121,6 +126,8 @@ void DeliveryRun::BetweenMessages()
 {
     watchdog_.Arm();
     logReopen_.ReopenIfRequested();
+    if (summary_)
+        summary_->Tick();
     if (agentStop_ != nullptr)
         stop_.CopyRequestInto(*agentStop_);
 }
@@ -245,6 +252,8 @@ int DeliveryRun::Restart()
     Disconnect(); // closing the channel lets its last batch go, after the store's sync
     LogMessage(5, kModule, "Restarting after the agent's share of messages; %llu fsync, %llu SQLite sync, %llu syncfs",
                FsyncCount(), db::SqliteSyncCount(), db::SyncfsCount());
+    if (summary_)
+        summary_->PassOn();
     int error = RestartSelf(stop_);
     if (error == ECANCELED)
         return Finish(EX_OK, "stop requested");
@@ -259,6 +268,8 @@ int DeliveryRun::Finish(int status, const char* why)
                status, FsyncCount(), db::SqliteSyncCount(), db::SyncfsCount());
     if (status != EX_OK)
         Complain(std::string("delivery ended: ") + why + "; see the log in " + settings_.logDir);
+    if (summary_)
+        summary_->Print();
     return status;
 }
 
