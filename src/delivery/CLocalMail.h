@@ -29,6 +29,7 @@
 
 #include "bayes/CBayesianFilter.h"
 #include "delivery/CLocalMailException.h"
+#include "delivery/OutcomeLine.h"
 #include "suite/cclient/Owners.h"
 #include "suite/msgstore/Records.h"
 #include "suite/platform/Export.h"
@@ -37,7 +38,9 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_set>
+#include <vector>
 
 class CMsgStore;
 class CMsgStoreException;
@@ -46,6 +49,9 @@ struct mail_envelope;
 struct mail_bodystruct;
 struct stEnvelope;
 struct _envFrom;
+namespace locmail::msgstore {
+class DeliveryScope;
+}
 
 class LOCMAIL_EXPORT CLocalMail : public CLogging {
 public:
@@ -100,13 +106,22 @@ private:
     // Leaves recipient INDEX queued for a later attempt; false when the entry is past its lifetime.
     [[nodiscard]] bool DeferRecipient(unsigned index, const char* why);
     void RefileAfterMissingFolder();
-    void ApplyInvalidRecipientPolicy(_envFrom* sender);
+    // Bounce, Postmaster or Delete, with REASON in the recipient's outcome line.
+    void ApplyInvalidRecipientPolicy(_envFrom* sender, std::string_view reason);
     void ReleaseHeldMessage();
     // A message that cannot be loaded is never taken off the queue: a text that
     // cannot be read now waits (deferred), one the agent cannot take for its
     // shape goes to the queue's hold area with the reason.
     void KeepUnreadMessage(uint32_t id);
     void HoldMessage(uint32_t id, const char* reason);
+
+    // The outcome lines (RecipientOutcome.cpp): one per recipient, the first
+    // one told counts; and one for a message no recipient of which was reached.
+    void LogRecipientOutcome(locmail::delivery::Outcome status, std::string_view reason,
+                             std::vector<locmail::delivery::CopyPlace> copies = {});
+    void LogMessageOutcome(uint32_t id, locmail::delivery::Outcome status, std::string_view reason);
+    // Filed, with the copies SCOPE noted; discarded when the rules or the spam step kept none.
+    void LogFilingOutcome(const locmail::msgstore::DeliveryScope& scope);
 
     // Loading one message (MessageLoading.cpp).
     bool InitBuffer(const char* path);
@@ -165,6 +180,7 @@ private:
     std::unique_ptr<char[]> m_bayMsgBuffer;
     locmail::cclient::EnvelopePtr m_bayMsgEnv;
     bool m_baySwapped = false; // the message members hold the working copy
+    bool m_outcomeLogged = false; // the recipient in hand has its outcome line
 
     // The queue envelope of the message in hand; kept with the message after a
     // stop or an escaping exception, released with it by ReleaseHeldMessage.

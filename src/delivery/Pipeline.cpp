@@ -101,6 +101,7 @@ void CLocalMail::DeliverToUser(const char* path)
             return;
         }
         DeliverToSender(sender.get());
+        LogRecipientOutcome(locmail::delivery::Outcome::Returned, "the user may not receive mail at this time");
         return;
     }
 
@@ -158,9 +159,11 @@ bool CLocalMail::ActOnBayesianResult(int result, const char* changedPath)
         return true;
     case CBayesianFilter::kBayBounced:
         PrintLogMessage(6, "The message has been bounced by Bayesian filter");
+        LogRecipientOutcome(locmail::delivery::Outcome::Returned, "spam, bounced as the user's spam settings ask");
         return false;
     case CBayesianFilter::kBayDiscarded:
         PrintLogMessage(6, "The message has been discarded by Bayesian filter");
+        LogRecipientOutcome(locmail::delivery::Outcome::Discarded, "spam, discarded as the user's spam settings ask");
         return false;
     case CBayesianFilter::kBayFiled:
         PrintLogMessage(6, "The message has been filed by Bayesian filter");

@@ -22,6 +22,7 @@ namespace {
 
 namespace codes = locmail::msgstore;
 using namespace locmail::delivery;
+using locmail::delivery::Outcome;
 
 bool IsLocalChannel(const char* channel) { return channel != nullptr && strcasecmp(channel, "local") == 0; }
 
@@ -56,7 +57,7 @@ void CLocalMail::DeliverMessage(bool& stop)
 
 void CLocalMail::ProcessQueuedMessage(uint32_t id, bool& stop)
 {
-    PrintLogMessage(5, "Processing message queue <%X>", id);
+    PrintLogMessage(5, "Processing message queue <%08X>", id);
     ReleaseHeldMessage();
     // The queue library reuses its path buffer on the next call: keep a copy.
     const char* queuePath = GetMQPathName(id, ".msg");
@@ -116,12 +117,13 @@ long CLocalMail::DeliverToLocalRecipients(uint32_t id, stEnvelope& envelope, con
             break;
         }
         m_mqId = id;
+        m_outcomeLogged = false;
         // Mail this recipient leads to (returned mail) is queued once, also when the entry comes again.
         locmail::mq::OutgoingKeyScope outgoing(deliveryKey + "." + std::to_string(index));
         TakeSenderAddress(sender->address);
         if (!TakeRecipientAddress(recipient->address)) {
             SetLastError(kStatusNoMailbox);
-            ApplyInvalidRecipientPolicy(sender);
+            ApplyInvalidRecipientPolicy(sender, "the recipient address is too long for a local mailbox");
             continue;
         }
         DeliverToRecipient(deliveryKey, index, sender, path, stop, walkEnds);
@@ -142,6 +144,7 @@ void CLocalMail::DeliverToRecipient(const std::string& deliveryKey, unsigned ind
         locmail::msgstore::DeliveryScope scope(deliveryKey, m_recipient);
         m_msgStore.SetProfile(m_recipient);
         DeliverToMsgStore(path);
+        LogFilingOutcome(scope);
     } catch (const CMsgStoreException& error) {
         walkEnds = HandleStoreException(error, sender, index, stop);
     }
@@ -156,6 +159,7 @@ bool CLocalMail::DeferRecipient(unsigned index, const char* why)
     }
     m_unavailableMailboxes.insert(locmail::msgstore::FoldAddress(m_recipient));
     PrintLogMessage(2, "Delivery to <%s> deferred: %s", m_recipient, why);
+    LogRecipientOutcome(Outcome::Deferred, why);
     return true;
 }
 
@@ -194,10 +198,12 @@ bool CLocalMail::HandleStoreException(const CMsgStoreException& error, _envFrom*
         SetLastError(kStatusMailboxError);
 
     if (IsStopCode(code)) {
+        LogRecipientOutcome(Outcome::Deferred,
+                            std::string(error.GetMessage()) + "; the message stays queued until the store can take it");
         stop = true;
         return true;
     }
-    ApplyInvalidRecipientPolicy(sender);
+    ApplyInvalidRecipientPolicy(sender, error.GetMessage());
     return false;
 }
 
@@ -215,19 +221,22 @@ void CLocalMail::RefileAfterMissingFolder()
     }
 }
 
-void CLocalMail::ApplyInvalidRecipientPolicy(_envFrom* sender)
+void CLocalMail::ApplyInvalidRecipientPolicy(_envFrom* sender, std::string_view reason)
 {
     using locmail::delivery::InvalidRecipientPolicy;
     switch (locmail::delivery::ReadInvalidRecipientPolicy()) {
     case InvalidRecipientPolicy::Postmaster:
         DeliverToPostmaster();
         PrintLogMessage(6, "Message for Invalid user sent to Postmaster successfully");
+        LogRecipientOutcome(Outcome::Returned, std::string(reason) + " (sent to the postmaster)");
         break;
     case InvalidRecipientPolicy::Delete:
         PrintLogMessage(6, "Message for Invalid user deleted successfully");
+        LogRecipientOutcome(Outcome::Discarded, std::string(reason) + " (MailForInvalidLocalUser=Delete)");
         break;
     case InvalidRecipientPolicy::Bounce:
         DeliverToSender(sender);
+        LogRecipientOutcome(Outcome::Returned, reason);
         break;
     }
 }
@@ -239,8 +248,10 @@ void CLocalMail::KeepUnreadMessage(uint32_t id)
         return;
     }
     if (DeferMQEntry(m_mqChannel)) {
-        PrintLogMessage(2, "Message queue <%X> cannot be read now (%s); it stays queued for a later attempt", id,
+        PrintLogMessage(2, "Message queue <%08X> cannot be read now (%s); it stays queued for a later attempt", id,
                         std::strerror(m_readErrno));
+        LogMessageOutcome(id, Outcome::Deferred,
+                          std::string("its text cannot be read now: ") + std::strerror(m_readErrno));
         RemoveMQChannel(m_mqChannel);
         return;
     }
@@ -254,7 +265,9 @@ void CLocalMail::KeepUnreadMessage(uint32_t id)
 void CLocalMail::HoldMessage(uint32_t id, const char* reason)
 {
     if (!HoldMQEntry(m_mqChannel, reason))
-        PrintLogMessage(1, "Message queue <%X> could not be held (%s); it stays queued", id, reason);
+        PrintLogMessage(1, "Message queue <%08X> could not be held (%s); it stays queued", id, reason);
+    else
+        LogMessageOutcome(id, Outcome::Held, reason);
 }
 
 // A message kept after a stop or an escaping exception is let go before the

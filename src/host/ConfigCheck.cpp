@@ -38,6 +38,7 @@ const KnownKey kKnownKeys[] = {
     Known(config::kStoreHome, Kind::AbsolutePath),
     Known(config::kLogDirectory, Kind::AbsolutePath),
     Known(config::kLogLevel, Kind::Count),
+    Known(config::kLogSyslog, Kind::Choice, "YES|NO"),
     Known(config::kHostName, Kind::Text),
     Known(config::kPostmaster, Kind::Mailbox),
     Known(config::kReturnedMessageMaxBytes, Kind::Count),

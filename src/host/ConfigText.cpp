@@ -27,6 +27,8 @@ std::string ConfigText(const std::string& dir, const std::string& postmaster)
            "Directory=" + PathJoin(dir, "log") + "\n"
            "; 1 errors, 2 warnings, 5 progress, 6 outcomes\n" +
            DefaultLine(config::kLogLevel) +
+           "; YES: the lines go to syslog's mail facility instead of Directory\n"
+           "Syslog=" + config::kLogSyslog.fallback + "\n"
            "\n[Mail]\n"
            "Postmaster=" + postmaster + "\n"
            "\n[Options]\n"

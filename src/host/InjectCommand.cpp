@@ -49,10 +49,10 @@ int Queue(const Settings& settings, const InjectOptions& options, const std::str
         Complain("cannot queue the message: " + queued.fault + "; see the log");
         return EX_TEMPFAIL;
     }
-    LogMessage(5, kModule, "queued <%X> from <%s> for %zu recipient(s), %zu bytes", queued.id, sender.c_str(),
+    LogMessage(5, kModule, "queued <%08X> from <%s> for %zu recipient(s), %zu bytes", queued.id, sender.c_str(),
                options.recipients.size(), text.size());
     if (std::memchr(text.data(), '\0', text.size()))
-        LogMessage(2, kModule, "queued <%X> contains NUL bytes", queued.id);
+        LogMessage(2, kModule, "queued <%08X> contains NUL bytes", queued.id);
     return EX_OK;
 }
 

@@ -16,6 +16,7 @@
 // until SIGTERM or SIGINT, finishing the message in hand first.
 #include "host/Commands.h"
 #include "host/InstallationOwner.h"
+#include "host/LogReopen.h"
 #include "host/MessageInput.h"
 #include "host/Settings.h"
 #include "host/StopRequest.h"
@@ -122,7 +123,7 @@ public:
     const std::string& Program() const { return program_; }
 
     // Hands over every entry due on the channel; false when the queue cannot be read.
-    bool Walk(const StopRequest& stop)
+    bool Walk(const StopRequest& stop, const LogReopenRequest& logReopen)
     {
         std::unique_ptr<MQContext, decltype(&CloseMQChannel)> channel(OpenMQChannel(kChannel), CloseMQChannel);
         if (!channel)
@@ -131,6 +132,7 @@ public:
              id = GetNextMessage(channel.get(), false)) {
             if (id == mq::kQueueUnreachable)
                 return false;
+            logReopen.ReopenIfRequested();
             Deliver(channel.get(), id);
             if (stop.Requested())
                 break;
@@ -203,14 +205,15 @@ int RunRelay(bool once)
     }
     Relay relay;
     StopRequest stop;
+    LogReopenRequest logReopen;
     if (once)
-        return relay.Walk(stop) ? EX_OK : EX_TEMPFAIL;
+        return relay.Walk(stop, logReopen) ? EX_OK : EX_TEMPFAIL;
 
     mq::ArrivalWatch watch(kChannel);
     LogMessage(5, kModule, "relaying the channel %s through %s", kChannel, relay.Program().c_str());
     while (!stop.Requested()) {
         watch.Drain(); // what arrived so far, the coming walk sees
-        if (!relay.Walk(stop))
+        if (!relay.Walk(stop, logReopen))
             LogMessage(1, kModule, "the queue in %s cannot be read; trying again", settings.queueDir.c_str());
         if (!stop.Requested())
             watch.Wait(IdleWaitMs(), stop.WakeFd());

@@ -54,6 +54,7 @@ sigset_t StopSignals()
     sigemptyset(&set);
     sigaddset(&set, SIGTERM);
     sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGHUP); // a log reopen request too: the new process honours it
     return set;
 }
 

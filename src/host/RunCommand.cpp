@@ -17,6 +17,7 @@
 //    the run tries again after 1 s, doubling up to 60 s;
 //  - the agent set its stop flag and holds nothing: it has handled its share of
 //    messages for one process, and the run restarts itself (Restart.h).
+// SIGHUP opens the log file again (LogReopen.h), between messages too.
 // A message that takes longer than [Queue] MessageTimeoutSeconds ends the
 // process (MessageWatchdog.h): armed again before every message, off while idle.
 // Durable before forgotten: the queue lets the entries a walk finished go in
@@ -28,9 +29,11 @@
 #include "delivery/CLocalMailException.h"
 #include "host/Commands.h"
 #include "host/InstallationOwner.h"
+#include "host/LogReopen.h"
 #include "host/MessageWatchdog.h"
 #include "host/Restart.h"
 #include "host/RetryDelay.h"
+#include "host/RunSummary.h"
 #include "host/Settings.h"
 #include "host/StopRequest.h"
 #include "suite/db/CountingVfs.h"
@@ -46,6 +49,7 @@
 
 #include <sys/resource.h>
 #include <sysexits.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -75,6 +79,8 @@ class DeliveryRun final : public mq::WalkControl {
 public:
     DeliveryRun(bool once, Settings settings) : once_(once), settings_(std::move(settings))
     {
+        if (once_)
+            summary_.emplace(::isatty(STDOUT_FILENO) == 1);
         mq::SetWalkControl(this, kBatch);
     }
     ~DeliveryRun() override
@@ -105,6 +111,8 @@ private:
     const bool once_;
     const Settings settings_;
     StopRequest stop_;
+    LogReopenRequest logReopen_;
+    std::optional<RunSummary> summary_; // --once only
     MessageWatchdog watchdog_;
     RetryDelay delay_;
     std::optional<mq::ArrivalWatch> watch_;
@@ -117,6 +125,9 @@ private:
 void DeliveryRun::BetweenMessages()
 {
     watchdog_.Arm();
+    logReopen_.ReopenIfRequested();
+    if (summary_)
+        summary_->Tick();
     if (agentStop_ != nullptr)
         stop_.CopyRequestInto(*agentStop_);
 }
@@ -225,7 +236,7 @@ int DeliveryRun::AfterStoreFailure()
     Disconnect(); // releases the message the agent kept
     char what[96] = "The message store cannot take messages now";
     if (id != 0)
-        std::snprintf(what, sizeof what, "Message queue <%X> stays queued: the message store cannot take it now", id);
+        std::snprintf(what, sizeof what, "Message queue <%08X> stays queued: the message store cannot take it now", id);
     if (once_) {
         LogMessage(2, kModule, "%s", what);
         return Finish(EX_TEMPFAIL, "the message store is unavailable");
@@ -241,6 +252,8 @@ int DeliveryRun::Restart()
     Disconnect(); // closing the channel lets its last batch go, after the store's sync
     LogMessage(5, kModule, "Restarting after the agent's share of messages; %llu fsync, %llu SQLite sync, %llu syncfs",
                FsyncCount(), db::SqliteSyncCount(), db::SyncfsCount());
+    if (summary_)
+        summary_->PassOn();
     int error = RestartSelf(stop_);
     if (error == ECANCELED)
         return Finish(EX_OK, "stop requested");
@@ -255,6 +268,8 @@ int DeliveryRun::Finish(int status, const char* why)
                status, FsyncCount(), db::SqliteSyncCount(), db::SyncfsCount());
     if (status != EX_OK)
         Complain(std::string("delivery ended: ") + why + "; see the log in " + settings_.logDir);
+    if (summary_)
+        summary_->Print();
     return status;
 }
 
@@ -264,6 +279,7 @@ int DeliveryRun::Run()
     for (;;) {
         if (stop_.Requested())
             return Finish(EX_OK, "stop requested");
+        logReopen_.ReopenIfRequested();
         if (watch_)
             watch_->Drain(); // what arrived so far, the coming walk sees
         std::vector<uint32_t> before = once_ ? Queued() : std::vector<uint32_t>{};

@@ -6,6 +6,7 @@
 #include "suite/platform/ConfigKeys.h"
 #include "suite/platform/Files.h"
 
+#include <strings.h>
 #include <sysexits.h>
 
 #include <iostream>
@@ -21,6 +22,7 @@ Settings ReadSettings(const std::string& file)
     s.storeHome = config::ReadText(config::kStoreHome, from);
     s.logDir = config::ReadText(config::kLogDirectory, from);
     s.logLevel = static_cast<int>(config::ReadNumber(config::kLogLevel, from));
+    s.logToSyslog = strcasecmp(config::ReadText(config::kLogSyslog, from).c_str(), "YES") == 0;
     return s;
 }
 
@@ -44,6 +46,10 @@ int LoadSettings(Settings& out, const std::string& file)
 
 bool OpenLog(const Settings& settings)
 {
+    if (settings.logToSyslog) {
+        log::OpenSyslog(settings.logLevel);
+        return true;
+    }
     if (log::OpenLogFile(settings.logDir, settings.logLevel))
         return true;
     Complain("cannot open the log in " + settings.logDir + "; logging to standard error");

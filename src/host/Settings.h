@@ -14,6 +14,7 @@ struct Settings {
     std::string storeHome;  // [MsgStore] HomeDir
     std::string logDir;     // [Log] Directory
     int logLevel = 6;       // [Log] Level
+    bool logToSyslog = false; // [Log] Syslog
 };
 
 // FILE as the profile functions take it: "qxmta.ini" is the configured file.
@@ -25,7 +26,8 @@ Settings ReadSettings(const std::string& file = "qxmta.ini");
 // not read are warned about, once per process.
 int LoadSettings(Settings& out, const std::string& file = "qxmta.ini");
 
-// Points the log at [Log] Directory; false (and a line on standard error) when it cannot.
+// Points the log at [Log] Directory, or at syslog when [Log] Syslog is YES;
+// false (and a line on standard error) when it cannot.
 bool OpenLog(const Settings& settings);
 
 // "locmail: WHAT" on standard error.

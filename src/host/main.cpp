@@ -1,6 +1,7 @@
 // locmail: the host of the delivery agent and the operator's tool around it.
 // This is the one file that knows the command line (CLI11 is costly to compile).
 #include "host/Commands.h"
+#include "host/LogReopen.h"
 #include "host/StopRequest.h"
 #include "suite/platform/Config.h"
 
@@ -191,8 +192,10 @@ void AddLearnCommand(CLI::App& app, Requests& r, int& exitCode)
 int main(int argc, char** argv)
 {
     // Before anything else, so that no stop signal kills `run` while it starts up.
-    if (Subcommand(argc, argv) == "run" || Subcommand(argc, argv) == "relay")
+    if (Subcommand(argc, argv) == "run" || Subcommand(argc, argv) == "relay") {
         HoldStopSignals();
+        HoldLogReopenSignal();
+    }
     CLI::App app{"locmail: local mail delivery agent"};
     app.require_subcommand(1);
     app.set_version_flag("--version", "locmail " LOCMAIL_VERSION);

@@ -12,25 +12,36 @@ TEST_F(AgentTest, PolicyChoosesBounceNoticeOrDeletionWithTheReasonText)
     const std::string mailboxError = "Bounce s@x|0|Mailbox error occurred while delivering message to u@x\r\n\r\n";
     const std::string sent = "6 LocalMail: Message for Invalid user sent to Postmaster successfully";
     const std::string deleted = "6 LocalMail: Message for Invalid user deleted successfully";
+    const std::string refused = "Bounce s@x|0|\r\nu@x is unable to receive mail at this time\r\n\r\n";
+    const std::string code3 = "1 LocalMail: store code 3 for u@x";
+    const std::string cannot = "1 LocalMail: cannot Bounce";
+    const Lines noticeUnknown{"New ,", "SendToPostmaster Unknown recipient:  u@x\r\n"};
+    const Lines noticeError{"New ,", "SendToPostmaster Mailbox error:  u@x\r\n"};
+    // The one outcome line: returned or discarded, with the reason.
+    const std::string ret = "returned from=<s@x> to=<u@x> reason=\"";
+    const std::string del = "discarded from=<s@x> to=<u@x> reason=\"";
+    const std::string pm = " (sent to the postmaster)\"";
+    const std::string cfg = " (MailForInvalidLocalUser=Delete)\"";
     struct Case {
         const char* policy; // null: no key
         int code;
         const char* throwOn;
         Lines wantMime;
         std::string wantLine; // the line before "Processed ..."; "": not checked
+        std::string wantOutcome;
     } cases[] = {
-        {nullptr, 3, "", {"New \"", unknown}, "1 LocalMail: store code 3 for u@x"},
-        {"anything", 3, "", {"New \"", unknown}, "1 LocalMail: store code 3 for u@x"},
-        {nullptr, 46, "", {"New \"", unknown}, ""},
-        {nullptr, 3, "Bounce", {"New \"", unknown}, "1 LocalMail: cannot Bounce"},
-        {nullptr, 0, "", {"New \"", "Bounce s@x|0|\r\nu@x is unable to receive mail at this time\r\n\r\n"}, ""},
-        {nullptr, 16, "", {"New \"", mailboxError}, ""},
-        {nullptr, 16, "Bounce", {"New \"", mailboxError}, "1 LocalMail: cannot Bounce"},
-        {"postmaster", 39, "", {"New ,", "SendToPostmaster Unknown recipient:  u@x\r\n"}, sent},
-        {"POSTMASTER", 56, "", {"New ,", "SendToPostmaster Unknown recipient:  u@x\r\n"}, sent},
-        {"PostMaster", 6, "", {"New ,", "SendToPostmaster Mailbox error:  u@x\r\n"}, sent},
-        {"Delete", 3, "", {}, deleted},
-        {"delete", 16, "", {}, deleted},
+        {nullptr, 3, "", {"New \"", unknown}, code3, ret + "store code 3 for u@x\""},
+        {"anything", 3, "", {"New \"", unknown}, code3, ret + "store code 3 for u@x\""},
+        {nullptr, 46, "", {"New \"", unknown}, "", ret + "store code 46 for u@x\""},
+        {nullptr, 3, "Bounce", {"New \"", unknown}, cannot, ret + "store code 3 for u@x\""},
+        {nullptr, 0, "", {"New \"", refused}, "", ret + "the user may not receive mail at this time\""},
+        {nullptr, 16, "", {"New \"", mailboxError}, "", ret + "store code 16 for u@x\""},
+        {nullptr, 16, "Bounce", {"New \"", mailboxError}, cannot, ret + "store code 16 for u@x\""},
+        {"postmaster", 39, "", noticeUnknown, sent, ret + "store code 39 for u@x" + pm},
+        {"POSTMASTER", 56, "", noticeUnknown, sent, ret + "store code 56 for u@x" + pm},
+        {"PostMaster", 6, "", noticeError, sent, ret + "store code 6 for u@x" + pm},
+        {"Delete", 3, "", {}, deleted, del + "store code 3 for u@x" + cfg},
+        {"delete", 16, "", {}, deleted, del + "store code 16 for u@x" + cfg},
     };
     store.users = {"u@x"};
     _envFrom& sender = *static_cast<_envFrom*>(
@@ -52,6 +63,7 @@ TEST_F(AgentTest, PolicyChoosesBounceNoticeOrDeletionWithTheReasonText)
             EXPECT_EQ(lines[lines.size() - 2], c.wantLine);
         }
         EXPECT_EQ(sender.flags, 0u);
+        EXPECT_EQ(log.LinesOf("Delivery"), Lines{"2 Delivery: <00000001> status=" + c.wantOutcome});
     }
 }
 

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "suite/msgstore/CMsgStore.h"
+#include "suite/msgstore/DeliveryScope.h"
 
 #include <cstdint>
 #include <cstring>
@@ -84,16 +85,17 @@ public:
     void AddUserMsg(const char* user, mail_bodystruct*, mail_envelope*, _msgstat*, const char*, unsigned long,
                     const char* folder, bool, bool) override
     {
-        File(std::string("AddUserMsg ") + user + " " + folder);
+        File(std::string("AddUserMsg ") + user + " " + folder, folder);
     }
     void AddSharedMsg(const char* mailbox, mail_bodystruct*, mail_envelope*, _msgstat*, const char*,
                       unsigned long, const char* folder, bool) override
     {
-        File(std::string("AddSharedMsg ") + mailbox + (folder ? " '" + std::string(folder) + "'" : " null"));
+        File(std::string("AddSharedMsg ") + mailbox + (folder ? " '" + std::string(folder) + "'" : " null"), folder);
     }
 
 private:
-    void File(const std::string& what)
+    // A filing is noted in the delivery scope as the real store's filing transaction notes it.
+    void File(const std::string& what, const char* folder)
     {
         auto& codes = fileCodes[m_profile];
         const int code = codes.empty() ? 0 : codes.front();
@@ -102,6 +104,7 @@ private:
         calls.push_back(what);
         if (code != 0)
             Fail(code);
+        locmail::msgstore::DeliveryScope::NoteFiled(folder && *folder ? folder : "inbox", ++m_uid);
     }
     [[noreturn]] void Fail(int code)
     {
@@ -109,6 +112,7 @@ private:
         throw CMsgStoreException(code, ("store code " + std::to_string(code) + " for " + m_profile).c_str());
     }
     std::string m_profile;
+    std::uint32_t m_uid = 0;
 };
 
 } // namespace doubles

@@ -5,12 +5,21 @@
 namespace {
 
 // The user's antispam.cfg is read for users only; a refused user's mail goes back.
+// Each recipient gets one outcome line with the copy the store noted.
 TEST_F(AgentTest, SharedMailboxesUsersAndRefusedUsers)
 {
-    struct Case { std::string address; Lines wantStore; std::size_t wantMails; bool readsSettings; } cases[] = {
-        {"box@x", {"SetProfile box@x", "AddSharedMsg box@x ''"}, 0, false},
-        {"u@x", {"SetProfile u@x", "HomeDir", "HomeDir", "AddUserMsg u@x inbox"}, 0, true},
-        {"r@x", {"SetProfile r@x"}, 2, false},
+    const std::string refused = "reason=\"the user may not receive mail at this time\"";
+    const std::string inbox = "folder=inbox uid=";
+    struct Case {
+        std::string address;
+        Lines wantStore;
+        std::size_t wantMails;
+        bool readsSettings;
+        std::string wantStatus, wantWhere; // in the outcome line
+    } cases[] = {
+        {"box@x", {"SetProfile box@x", "AddSharedMsg box@x ''"}, 0, false, "filed", inbox + "1"},
+        {"u@x", {"SetProfile u@x", "HomeDir", "HomeDir", "AddUserMsg u@x inbox"}, 0, true, "filed", inbox + "2"},
+        {"r@x", {"SetProfile r@x"}, 2, false, "returned", refused},
     };
     store.shared = {"box@x"};
     store.users = {"u@x", "r@x"};
@@ -23,6 +32,9 @@ TEST_F(AgentTest, SharedMailboxesUsersAndRefusedUsers)
         EXPECT_EQ(store.calls, c.wantStore) << c.address;
         EXPECT_EQ(MimeCalls().size(), c.wantMails) << c.address;
         EXPECT_EQ(log.LinesOf("AntiSpam Config").empty(), !c.readsSettings) << c.address;
+        const std::string level = c.wantStatus == "filed" ? "5" : "2";
+        EXPECT_EQ(log.LinesOf("Delivery"), Lines{level + " Delivery: <00000001> status=" + c.wantStatus +
+                                                 " from=<s@x> to=<" + c.address + "> " + c.wantWhere});
     }
 }
 

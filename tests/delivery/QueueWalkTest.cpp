@@ -116,7 +116,7 @@ TEST_F(AgentTest, OnlyLocalRecipientsAreDeliveredAndNoneWithoutASender)
     Queue(2).AddRecipient("a@x", "local").AddRecipient("b@x", "local");
     const Lines lines = Run();
     EXPECT_EQ(Lines(lines.end() - 4, lines.end()),
-              (Lines{"5 LocalMail: Processed 2 recipient", "5 LocalMail: Processing message queue <2>",
+              (Lines{"5 LocalMail: Processed 2 recipient", "5 LocalMail: Processing message queue <00000002>",
                      "1 LocalMail: Sender information invalid", "5 LocalMail: Processed 1 recipient"}));
     EXPECT_EQ(store.calls, (Lines{"SetProfile a@x", "HomeDir", "HomeDir", "AddUserMsg a@x inbox", "SetProfile b@x",
                                   "HomeDir", "HomeDir", "AddUserMsg b@x inbox"}));

@@ -23,7 +23,7 @@ TEST(ConfigCheckTest, BadValuesAreErrorsWithTheirLineUnknownNamesWarningsAndAnUn
                            "[Queue]\nRetryMinSeconds=-5\nRetryMaxSeconds=99999999999\nRetrySeconds=5\n"
                            "[Ldap]\nHostName=x\n" // 16
                            "[BayesianFilter]\nType=\nEnable=yes\nActionOnTrainedHamMessage=Keep\n"
-                           "[Log]\nSyslg=YES\n"; // 23: back in [Log]
+                           "[Log]\nSyslg=YES\nSyslog=maybe\n"; // 23: back in [Log]
     const auto report = CheckConfigFile(file);
     const std::string at = file + ":";
     EXPECT_EQ(report.errors,
@@ -33,6 +33,7 @@ TEST(ConfigCheckTest, BadValuesAreErrorsWithTheirLineUnknownNamesWarningsAndAnUn
                   at + "13: [Queue] RetryMinSeconds=-5: not a whole number from 0 to 2147483647",
                   at + "14: [Queue] RetryMaxSeconds=99999999999: not a whole number from 0 to 2147483647",
                   at + "21: [BayesianFilter] ActionOnTrainedHamMessage=Keep: not one of Move, Delete",
+                  at + "24: [Log] Syslog=maybe: not one of YES, NO",
               }));
     EXPECT_EQ(report.warnings, (std::vector<std::string>{at + "15: [Queue] RetrySeconds is not a key locmail reads",
                                                          at + "16: section [Ldap] is not one locmail reads",

@@ -97,7 +97,10 @@ TEST(RunOnce, AMailboxThatFailsHoldsBackOnlyItsOwnCopy)
         MailboxFault fault(c.kind, *c.file ? bobHome + "/" + c.file : bobHome);
         fault.Break();
 
-        inst.Run({"run", "--once"});
+        // The summary counts outcomes: bob's copies are deferred in each walk of the run (no wait between tries).
+        const auto first = inst.Run({"run", "--once"});
+        EXPECT_TRUE(first.output.starts_with("delivered 2, returned 0, discarded 0, deferred ")) << first.output;
+        EXPECT_NE(first.output.find(", held 0 in "), std::string::npos) << first.output;
         EXPECT_EQ(InboxSubjects(inst, "alice@example.org"), std::vector<std::string>{"both"});
         EXPECT_EQ(InboxSubjects(inst, "carol@example.org"), std::vector<std::string>{"carol"});
         const auto queued = OnChannel(inst, "local");
@@ -113,6 +116,15 @@ TEST(RunOnce, AMailboxThatFailsHoldsBackOnlyItsOwnCopy)
         EXPECT_EQ(Filed(inst, "bob@example.org", 1), both);
         EXPECT_EQ(InboxSubjects(inst, "alice@example.org").size(), 1u) << "alice's copy is not filed again";
         EXPECT_TRUE(OnChannel(inst, "local").empty());
+        EXPECT_NE(again.output.find("delivered 2, returned 0, discarded 0, deferred 0, held 0 in "), std::string::npos)
+            << again.output;
+        const auto outcomes = LogLines(inst, "Delivery");
+        EXPECT_EQ(std::count_if(outcomes.begin(), outcomes.end(),
+                                [](const std::string& line) {
+                                    return line.find(" status=filed from=<dave@example.org> to=<bob@example.org> "
+                                                     "folder=inbox uid=2") != std::string::npos;
+                                }),
+                  1);
     }
 }
 

@@ -5,8 +5,10 @@
 
 #include <spdlog/sinks/basic_file_sink.h>
 #include <spdlog/sinks/stdout_sinks.h>
+#include <spdlog/sinks/syslog_sink.h>
 #include <spdlog/spdlog.h>
 
+#include <syslog.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,6 +20,8 @@ namespace locmail::log {
 namespace {
 
 std::atomic<int> g_threshold{kMaxLevel};
+// The file the log goes to, for ReopenLogFile; empty while it goes elsewhere.
+std::string g_filePath;
 
 // The pid goes into the pattern as text: spdlog's %P asks the kernel on every line.
 // A restart through exec keeps the pid, and children are started with exec.
@@ -72,19 +76,48 @@ void VLogMessage(int level, const char* module, const char* format, va_list args
     Write(level, module ? module : "", line);
 }
 
-bool OpenLogFile(const std::string& directory, int threshold)
+namespace {
+
+void UseSink(spdlog::sink_ptr sink)
+{
+    auto& sinks = Logger().sinks();
+    sinks.clear();
+    sinks.push_back(std::move(sink));
+}
+
+bool OpenFileSink(const std::string& path)
 {
     try {
-        auto sink = std::make_shared<spdlog::sinks::basic_file_sink_mt>(directory + "/locmail.log");
+        auto sink = std::make_shared<spdlog::sinks::basic_file_sink_mt>(path);
         sink->set_pattern(Pattern());
-        auto& sinks = Logger().sinks();
-        sinks.clear();
-        sinks.push_back(std::move(sink));
+        UseSink(std::move(sink));
     } catch (const spdlog::spdlog_ex&) {
         return false;
     }
+    g_filePath = path;
+    return true;
+}
+
+} // namespace
+
+bool OpenLogFile(const std::string& directory, int threshold)
+{
+    if (!OpenFileSink(directory + "/locmail.log"))
+        return false;
     SetThreshold(threshold);
     return true;
+}
+
+bool ReopenLogFile() { return g_filePath.empty() || OpenFileSink(g_filePath); }
+
+void OpenSyslog(int threshold)
+{
+    // syslog stamps time and pid itself; the line keeps level, module and text.
+    auto sink = std::make_shared<spdlog::sinks::syslog_sink_mt>("locmail", LOG_PID, LOG_MAIL, false);
+    sink->set_pattern("%v");
+    UseSink(std::move(sink));
+    g_filePath.clear();
+    SetThreshold(threshold);
 }
 
 void SetThreshold(int threshold) { g_threshold.store(threshold, std::memory_order_relaxed); }

@@ -3,7 +3,7 @@
 // Levels: 1 error, 2 warning, 5 progress, 6 outcome; a level above 6 is written
 // as 6. A line longer than 8191 characters is cut there. Lines whose level is above
 // the threshold are dropped before they are formatted. Until OpenLogFile is called
-// the log goes to standard error. Thread-safe.
+// the log goes to standard error. Thread-safe, except where told.
 #pragma once
 
 #include <cstdarg>
@@ -28,6 +28,15 @@ void Write(int level, std::string_view module, std::string_view text);
 // Sends the log to DIRECTORY/locmail.log (appending), keeping levels up to THRESHOLD.
 // Returns false, leaving the current sink, when the file cannot be opened.
 bool OpenLogFile(const std::string& directory, int threshold);
+
+// Opens the log file again by its name, so that lines go to a new file after the
+// old one was renamed (log rotation). Returns false, leaving the current sink,
+// when it cannot be opened; true, doing nothing, when the log is not a file.
+// Call it from one thread while no other writes.
+bool ReopenLogFile();
+
+// Sends the log to syslog's mail facility (ident "locmail"), keeping levels up to THRESHOLD.
+void OpenSyslog(int threshold);
 
 void SetThreshold(int threshold);
 int Threshold();

@@ -3,7 +3,7 @@
 namespace locmail::msgstore {
 namespace {
 
-thread_local const DeliveryScope* t_current = nullptr;
+thread_local DeliveryScope* t_current = nullptr;
 
 } // namespace
 
@@ -18,6 +18,12 @@ DeliveryScope::~DeliveryScope() { t_current = outer_; }
 const DeliveryScope* DeliveryScope::Current()
 {
     return t_current != nullptr && !t_current->key_.empty() ? t_current : nullptr;
+}
+
+void DeliveryScope::NoteFiled(const std::string& folder, std::uint32_t uid)
+{
+    if (t_current != nullptr)
+        t_current->filed_.push_back(FiledCopy{folder, uid});
 }
 
 } // namespace locmail::msgstore

@@ -16,10 +16,14 @@
 // covers every filing that thread makes while it lives; scopes do not nest
 // (an inner one hides the outer one until it ends). An empty key records
 // nothing: the filings behave as without a scope (no key recorded, no replay
-// recognised). Failure modes: none; nothing throws except std::bad_alloc.
+// recognised). Every copy filed while the scope lives (a replay too) is
+// noted in it, with or without a key, so the agent can say where the
+// recipient's mail went. Failure modes: none; nothing throws except std::bad_alloc.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace locmail::msgstore {
 
@@ -33,13 +37,23 @@ public:
     const std::string& key() const { return key_; }
     const std::string& recipient() const { return recipient_; }
 
+    struct FiledCopy {
+        std::string folder; // normalized folder path
+        std::uint32_t uid;
+    };
+    // The copies filed under this scope, in filing order.
+    const std::vector<FiledCopy>& filed() const { return filed_; }
+
     // This thread's scope, or nullptr when there is none or its key is empty.
     static const DeliveryScope* Current();
+    // Notes a copy in this thread's scope, if there is one (the filing transaction calls it).
+    static void NoteFiled(const std::string& folder, std::uint32_t uid);
 
 private:
     std::string key_;
     std::string recipient_;
-    const DeliveryScope* outer_;
+    std::vector<FiledCopy> filed_;
+    DeliveryScope* outer_;
 };
 
 } // namespace locmail::msgstore

@@ -290,7 +290,10 @@ FilingResult FileIntoFolder(diamondBase& base, const FilingRequest& req)
             rel.unlock();
         }
     } unlock{mbx};
-    return FileLocked(req, folder, *dir, mbx, rels);
+    FilingResult result = FileLocked(req, folder, *dir, mbx, rels);
+    if (result.ok())
+        DeliveryScope::NoteFiled(folder, result.uid);
+    return result;
 }
 
 } // namespace locmail::msgstore

@@ -35,6 +35,7 @@ inline constexpr TextKey kQueueDirectory{"Gateway", "QueueDirectory", "/var/spoo
 inline constexpr TextKey kStoreHome{"MsgStore", "HomeDir", ""}; // no store until one is configured
 inline constexpr TextKey kLogDirectory{"Log", "Directory", "/var/log/locmail"};
 inline constexpr NumberKey kLogLevel{"Log", "Level", 6};
+inline constexpr TextKey kLogSyslog{"Log", "Syslog", "NO"};     // YES: to syslog's mail facility, not Directory
 inline constexpr TextKey kHostName{"Gateway", "HostName", ""};  // empty: the machine's name (gethostname)
 inline constexpr TextKey kPostmaster{"Mail", "Postmaster", ""}; // empty: postmaster@ + the host name
 // Returned mail carries the original whole up to this size, else its header only.
