@@ -140,8 +140,9 @@ void CLocalMail::DeliverToRecipient(const std::string& deliveryKey, unsigned ind
     if (m_unavailableMailboxes.count(mailbox) != 0 &&
         DeferRecipient(index, "its mailbox could not take mail moments ago"))
         return;
+    // The scope spans the handler too: a refile after a missing folder is a filing of this delivery.
+    locmail::msgstore::DeliveryScope scope(deliveryKey, m_recipient);
     try {
-        locmail::msgstore::DeliveryScope scope(deliveryKey, m_recipient);
         m_msgStore.SetProfile(m_recipient);
         DeliverToMsgStore(path);
         LogFilingOutcome(scope);

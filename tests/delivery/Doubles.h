@@ -61,6 +61,7 @@ public:
     std::set<std::string> users, shared, refused;
     std::string homeRoot = "/home"; // a user's home is HOMEROOT/ADDRESS
     std::map<std::string, std::deque<int>> fileCodes;
+    bool flagUnkeyed = false;
     std::function<void(const std::string&)> onProfile;
     Lines calls;
 
@@ -94,14 +95,16 @@ public:
     }
 
 private:
-    // A filing is noted in the delivery scope as the real store's filing transaction notes it.
+    // A filing is noted in the delivery scope as the real store's filing transaction notes it;
+    // with flagUnkeyed, one made outside a scope (a replay could make it again) shows as such.
     void File(const std::string& what, const char* folder)
     {
         auto& codes = fileCodes[m_profile];
         const int code = codes.empty() ? 0 : codes.front();
         if (!codes.empty())
             codes.pop_front();
-        calls.push_back(what);
+        const bool unkeyed = flagUnkeyed && locmail::msgstore::DeliveryScope::Current() == nullptr;
+        calls.push_back(unkeyed ? what + " (no delivery key)" : what);
         if (code != 0)
             Fail(code);
         locmail::msgstore::DeliveryScope::NoteFiled(folder && *folder ? folder : "inbox", ++m_uid);

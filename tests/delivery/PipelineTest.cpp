@@ -43,6 +43,7 @@ TEST_F(AgentTest, MissingFolderRefilesThenAppliesThePolicy)
     store.shared = {"box@x"};
     store.users = {"u@x"};
     store.fileCodes = {{"box@x", {14}}, {"u@x", {14, 16}}};
+    store.flagUnkeyed = true; // the refile too is recognised if the entry comes again
     Queue(1).AddSender("s@x", "smtp").AddRecipient("box@x", "local").AddRecipient("u@x", "local");
     Run();
     EXPECT_EQ(store.calls, (Lines{"SetProfile box@x", "AddSharedMsg box@x ''", "AddSharedMsg box@x ''",
