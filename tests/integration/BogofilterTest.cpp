@@ -38,19 +38,14 @@ TEST(BogofilterRun, UntrainedItDeliversTrainedItSortsSpamHamAndUnsure)
     MustRun(inst, {"run", "--once"});
     EXPECT_EQ(InboxSubjects(inst, "bob@example.org").size(), 6u);
 
-    const std::tuple<std::vector<std::string>, int, std::string> learning[] = {
-        {{"learn", "--spam", "bob@example.org", "inbox", "1", "3", "5", "2"}, 0, "message 5 learnt as spam\n"},
-        {{"learn", "--spam", "--unlearn", "bob@example.org", "inbox", "2"}, 0, "message 2 taken back\n"},
-        {{"learn", "--ham", "bob@example.org", "inbox", "2", "4", "6"}, 0, "message 6 learnt as ham\n"},
-        {{"learn", "--spam", "bob@example.org", "inbox", "99"}, EX_NOINPUT, "no message 99 in the folder 'inbox'"},
-        {{"learn", "bob@example.org", "inbox", "1"}, EX_USAGE, "say --spam or --ham"},
-        {{"learn", "--spam", "nobody@example.org", "inbox", "1"}, EX_NOUSER, ""},
-    };
-    for (const auto& [args, exitCode, output] : learning) {
-        const auto run = inst.Run(args);
-        EXPECT_EQ(run.exitCode, exitCode) << run.output;
-        EXPECT_NE(run.output.find(output), std::string::npos) << run.output;
-    }
+    RunSteps(inst, {
+        {{"learn", "--spam", "bob@example.org", "inbox", "1", "3", "5", "2"}, 0, {"message 5 learnt as spam\n"}},
+        {{"learn", "--spam", "--unlearn", "bob@example.org", "inbox", "2"}, 0, {"message 2 taken back\n"}},
+        {{"learn", "--ham", "bob@example.org", "inbox", "2", "4", "6"}, 0, {"message 6 learnt as ham\n"}},
+        {{"learn", "--spam", "bob@example.org", "inbox", "99"}, EX_NOINPUT, {"no message 99 in the folder 'inbox'"}},
+        {{"learn", "bob@example.org", "inbox", "1"}, EX_USAGE, {"say --spam or --ham"}},
+        {{"learn", "--spam", "nobody@example.org", "inbox", "1"}, EX_NOUSER, {""}},
+    });
 
     const auto explain = [&](const std::string& text) { return inst.Run({"explain", "bob@example.org"}, text).output; };
     EXPECT_TRUE(explain(Message("x@spam.example", "Casino", kSpam))

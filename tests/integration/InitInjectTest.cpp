@@ -115,11 +115,7 @@ TEST(QueueCommands, ListShowHoldRemoveAndFlushTouchOnlyTheEntryNamedAndNeverOneA
     // A run's claim on entry 2: its marker locked, as a walk locks it.
     locmail::UniqueFd claim(::open((inst.QueueDir() + "/channels/local/00000002").c_str(), O_RDONLY));
     ASSERT_EQ(::flock(claim.get(), LOCK_EX), 0);
-    const struct {
-        std::vector<std::string> args;
-        int status;
-        std::vector<std::string> says;
-    } steps[] = {
+    RunSteps(inst, {
         {{"queue", "ls"},
          0,
          {" waiting  local ", "deferred on local: 2 attempts, next in 50m", " held ", "held: held by the operator",
@@ -141,13 +137,7 @@ TEST(QueueCommands, ListShowHoldRemoveAndFlushTouchOnlyTheEntryNamedAndNeverOneA
         {{"queue", "flush"}, 0, {"1 deferred message(s) made due now"}},
         {{"queue", "rm", "00000001"}, 0, {"00000001 removed"}},
         {{"queue", "rm", "00000003"}, 0, {"00000003 removed"}},
-    };
-    for (const auto& step : steps) {
-        auto run = inst.Run(step.args);
-        EXPECT_EQ(run.exitCode, step.status) << step.args[1] << ": " << run.output;
-        for (const auto& text : step.says)
-            EXPECT_NE(run.output.find(text), std::string::npos) << step.args[1] << ": " << run.output;
-    }
+    });
     const auto left = locmail::mq::ListEntries(inst.QueueDir());
     ASSERT_EQ(left.entries.size(), 1u);
     EXPECT_EQ(left.entries[0].id, 2u);

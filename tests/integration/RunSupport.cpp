@@ -62,6 +62,16 @@ locmail::Process Installation::Start(const std::vector<std::string>& args) const
     return locmail::Process::Start(LocmailArgv(args, Config()));
 }
 
+void RunSteps(const Installation& inst, const std::vector<Step>& steps)
+{
+    for (const auto& step : steps) {
+        auto run = inst.Run(step.args, step.input);
+        EXPECT_EQ(run.exitCode, step.status) << step.args[0] << " " << step.args[1] << ": " << run.output;
+        for (const auto& text : step.says)
+            EXPECT_NE(run.output.find(text), std::string::npos) << text << " not in: " << run.output;
+    }
+}
+
 void MustRun(const Installation& inst, const std::vector<std::string>& args, const std::string& input)
 {
     auto run = inst.Run(args, input);
@@ -99,9 +109,9 @@ std::string ReportedHome(const std::string& output)
     return at == std::string::npos ? "" : output.substr(at + 7, output.find_first_of(" ;\n", at + 7) - at - 7);
 }
 
-std::string Filed(const Installation& inst, const std::string& address, unsigned uid)
+std::string Filed(const Installation& inst, const std::string& address, unsigned uid, const std::string& folder)
 {
-    auto run = inst.Run({"store", "show", address, "inbox", std::to_string(uid)});
+    auto run = inst.Run({"store", "show", address, folder, std::to_string(uid)});
     return run.exitCode == 0 ? run.output : "";
 }
 

@@ -47,6 +47,15 @@ CommandResult RunLocmail(const std::vector<std::string>& args, const std::string
 // ARGV run to its end with INPUT; exit code -1, and why as the output, when it cannot start.
 CommandResult RunProgram(const std::vector<std::string>& argv, const std::string& input = "");
 
+// One command, with INPUT on standard input: the status it must exit with and texts its output must hold.
+struct Step {
+    std::vector<std::string> args;
+    int status;
+    std::vector<std::string> says;
+    std::string input = "";
+};
+void RunSteps(const Installation& inst, const std::vector<Step>& steps);
+
 // Runs the command and fails the test (with its output) unless it exits 0.
 void MustRun(const Installation& inst, const std::vector<std::string>& args, const std::string& input = "");
 
@@ -58,8 +67,9 @@ void SetConfig(const Installation& inst, const std::string& section, const std::
 // The home directory `user add` or `shared add` reported in OUTPUT ("..., home PATH").
 std::string ReportedHome(const std::string& output);
 
-// `store show ADDRESS inbox UID`: the text as filed, or "" when the command fails.
-std::string Filed(const Installation& inst, const std::string& address, unsigned uid);
+// `store show ADDRESS FOLDER UID`: the text as filed, or "" when the command fails.
+std::string Filed(const Installation& inst, const std::string& address, unsigned uid,
+                  const std::string& folder = "inbox");
 
 // The subjects of ADDRESS's inbox, from `store ls ADDRESS inbox`.
 std::vector<std::string> InboxSubjects(const Installation& inst, const std::string& address);

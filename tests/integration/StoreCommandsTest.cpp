@@ -22,23 +22,6 @@ namespace {
 using namespace testsupport;
 namespace fs = std::filesystem;
 
-// One command, the status it must exit with and texts its output must hold.
-struct Step {
-    std::vector<std::string> args;
-    int status;
-    std::vector<std::string> says;
-};
-
-void RunSteps(const Installation& inst, const std::vector<Step>& steps)
-{
-    for (const auto& step : steps) {
-        auto run = inst.Run(step.args);
-        EXPECT_EQ(run.exitCode, step.status) << step.args[0] << " " << step.args[1] << ": " << run.output;
-        for (const auto& text : step.says)
-            EXPECT_NE(run.output.find(text), std::string::npos) << text << " not in: " << run.output;
-    }
-}
-
 TEST(StoreCommands, UsersAndSharedMailboxesAreAddedListedAndRemovedKeepingTheirMailUnlessPurged)
 {
     Installation inst;
@@ -128,16 +111,9 @@ TEST(StoreCommands, StoreLsAndShowGiveBackExactlyWhatWasFiled)
                  {{"store", "ls", "nobody@example.org"}, EX_NOUSER, {"locmail user list"}},
              });
 
-    const std::pair<std::vector<std::string>, std::string> shown[] = {
-        {{"store", "show", alice, "inbox", "1"}, lunch},
-        {{"store", "show", alice, "inbox", "2"}, binary},
-        {{"store", "show", alice, "Archive/2019", "1"}, lunch},
-    };
-    for (const auto& [args, text] : shown) {
-        auto run = inst.Run(args);
-        EXPECT_EQ(run.exitCode, 0) << args[3];
-        EXPECT_EQ(run.output, text) << args[3];
-    }
+    EXPECT_EQ(Filed(inst, alice, 1), lunch);
+    EXPECT_EQ(Filed(inst, alice, 2), binary);
+    EXPECT_EQ(Filed(inst, alice, 1, "Archive/2019"), lunch);
 }
 
 // The messages of an mboxrd file, unquoted and with CRLF line ends again.
@@ -171,9 +147,6 @@ TEST(StoreCommands, ExportWritesMaildirAndMboxThatReadBackToExactlyWhatWasFiled)
     using namespace locmail::cclient;
     storetest::AgentMessage(lunch, kSeen | kAnswered | kFlagged)
         .FileFor(store, "alice@example.org", "Old\\2019", true, true);
-    auto shown = [&](const std::string& folder, const std::string& uid) {
-        return inst.Run({"store", "show", "alice@example.org", folder, uid}).output;
-    };
     const std::string maildir = inst.Dir() + "/md", mbox = inst.Dir() + "/all.mbox";
     RunSteps(
         inst,
@@ -191,12 +164,7 @@ TEST(StoreCommands, ExportWritesMaildirAndMboxThatReadBackToExactlyWhatWasFiled)
         });
     EXPECT_FALSE(fs::exists(inst.Dir() + "/x"));
 
-    std::tm filed{}; // AgentMessage's receipt time, 2026-12-06 09:05 in UTC
-    filed.tm_year = 126;
-    filed.tm_mon = 11;
-    filed.tm_mday = 6;
-    filed.tm_hour = 9;
-    filed.tm_min = 5;
+    const time_t filed = 1796547900; // AgentMessage's receipt time, 2026-12-06 09:05 in UTC
     const std::map<std::string, std::pair<std::string, std::string>> expected = {
         {"/cur", {"inbox", ":2,"}}, {"/.Old/cur", {"Old", ":2,"}}, {"/.Old.2019/cur", {"Old/2019", ":2,FRS"}}};
     std::size_t files = 0;
@@ -206,20 +174,23 @@ TEST(StoreCommands, ExportWritesMaildirAndMboxThatReadBackToExactlyWhatWasFiled)
             const std::string uid =
                 name.substr(name.find(".U") + 2, name.find('F', name.find(".U")) - name.find(".U") - 2);
             EXPECT_TRUE(name.ends_with(folderAndInfo.second)) << name;
-            EXPECT_EQ(testsupport::ReadFile(entry.path()), shown(folderAndInfo.first, uid)) << name;
+            EXPECT_EQ(testsupport::ReadFile(entry.path()),
+                      Filed(inst, "alice@example.org", std::stoul(uid), folderAndInfo.first))
+                << name;
             struct stat st {};
             ASSERT_EQ(::stat(entry.path().c_str(), &st), 0);
-            EXPECT_EQ(st.st_mtime, ::timegm(&filed)) << name;
+            EXPECT_EQ(st.st_mtime, filed) << name;
             ++files;
         }
     }
     EXPECT_EQ(files, 3u);
     EXPECT_TRUE(fs::exists(maildir + "/.Old.2019/maildirfolder"));
 
-    std::string seen = shown("Old/2019", "1");
+    std::string seen = Filed(inst, "alice@example.org", 1, "Old/2019");
     seen.insert(seen.find("\r\n\r\n") + 2, "Status: RO\r\nX-Status: AF\r\n");
-    EXPECT_EQ(ReadMbox(testsupport::ReadFile(mbox)),
-              (std::vector<std::string>{shown("inbox", "1"), shown("inbox", "2"), seen}));
+    EXPECT_EQ(
+        ReadMbox(testsupport::ReadFile(mbox)),
+        (std::vector<std::string>{Filed(inst, "alice@example.org", 1), Filed(inst, "alice@example.org", 2), seen}));
     EXPECT_NE(testsupport::ReadFile(mbox).find("\n>From me\n>>From you\nFrom\n"), std::string::npos);
 }
 

@@ -9,11 +9,9 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdio>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -73,31 +71,6 @@ TEST_F(ProfileCacheTest, UnchangedFileIsParsedOnceAndAChangedOneIsSeenOnTheNextC
     WriteFile(path_, "[S]\nk=back\n");
     EXPECT_EQ(Value(path_, "S", "k"), "back");
     EXPECT_EQ(Value(dir_.path().string(), "S", "k"), "<default>"); // a directory is no file
-}
-
-TEST_F(ProfileCacheTest, ConcurrentReadersSeeWholeVersionsWhileTheFileIsReplaced)
-{
-    std::atomic<bool> stop{false};
-    std::atomic<int> bad{0};
-    std::atomic<int> reads{0};
-    std::vector<std::thread> readers;
-    for (int t = 0; t < 4; ++t)
-        readers.emplace_back([&] {
-            for (; !stop.load(); ++reads) {
-                std::string v = Value(path_, "S", "k");
-                bad += v != "one" && v != "two";
-            }
-        });
-    auto before = ProfileParseCount();
-    for (int i = 0; i < 200; ++i)
-        ASSERT_TRUE(locmail::WriteFileAtomic(path_, i % 2 ? "[S]\nk=one\n" : "[S]\nk=two\n"));
-    while (reads.load() < 1000)
-        std::this_thread::yield();
-    stop = true;
-    for (auto& r : readers)
-        r.join();
-    EXPECT_EQ(bad.load(), 0);
-    EXPECT_GT(ProfileParseCount(), before);
 }
 
 TEST_F(ProfileCacheTest, HugeFilesLongLinesAndBinaryGarbageAreReadWithinTheBuffer)

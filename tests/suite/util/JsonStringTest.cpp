@@ -7,7 +7,6 @@ namespace {
 TEST(JsonString, EscapesWhatJsonForbidsAndReplacesEveryByteThatIsNotWellFormedUtf8)
 {
     const std::pair<std::string, std::string> cases[] = {
-        {"plain text", "\"plain text\""},
         {"say \"hi\" \\ there", "\"say \\\"hi\\\" \\\\ there\""},
         {std::string("a\0b\x01\x1f\x7f", 6), "\"a\\u0000b\\u0001\\u001f\\u007f\""},
         {"\r\n\t\b\f", "\"\\r\\n\\t\\b\\f\""},
