@@ -41,53 +41,53 @@ int StatusFor(const mq::OperatorResult& result, const std::string& what)
     return result.busy ? EX_TEMPFAIL : EX_UNAVAILABLE;
 }
 
+// What every change of one entry starts with: a well-formed id, the settings, the owner, the log.
+template <typename Change>
+int ChangeEntry(const std::string& idText, Change change)
+{
+    auto id = QueueIdArgument(idText);
+    if (!id)
+        return EX_USAGE;
+    Settings settings;
+    if (int status = PrepareChange(settings); status != EX_OK)
+        return status;
+    return change(mq::QueuePaths(settings.queueDir), *id);
+}
+
 } // namespace
 
 int RunQueueRelease(const std::string& idText)
 {
-    auto id = QueueIdArgument(idText);
-    if (!id)
-        return EX_USAGE;
-    Settings settings;
-    if (int status = PrepareChange(settings); status != EX_OK)
-        return status;
-    mq::ReleaseResult result = mq::ReleaseHeldEntry(mq::QueuePaths(settings.queueDir), kModule, *id);
-    if (!result.ok) {
-        Complain("cannot release " + idText + ": " + result.fault);
-        return EX_UNAVAILABLE;
-    }
-    std::printf("%08X released; the next delivery run takes it\n", *id);
-    return EX_OK;
+    return ChangeEntry(idText, [&](const mq::QueuePaths& paths, uint32_t id) {
+        mq::ReleaseResult result = mq::ReleaseHeldEntry(paths, kModule, id);
+        if (!result.ok) {
+            Complain("cannot release " + idText + ": " + result.fault);
+            return EX_UNAVAILABLE;
+        }
+        std::printf("%08X released; the next delivery run takes it\n", id);
+        return EX_OK;
+    });
 }
 
 int RunQueueRemove(const std::string& idText)
 {
-    auto id = QueueIdArgument(idText);
-    if (!id)
-        return EX_USAGE;
-    Settings settings;
-    if (int status = PrepareChange(settings); status != EX_OK)
-        return status;
-    auto result = mq::RemoveEntry(mq::QueuePaths(settings.queueDir), kModule, *id);
-    if (int status = StatusFor(result, "remove " + idText); status != EX_OK)
-        return status;
-    std::printf("%08X removed from the queue\n", *id);
-    return EX_OK;
+    return ChangeEntry(idText, [&](const mq::QueuePaths& paths, uint32_t id) {
+        if (int status = StatusFor(mq::RemoveEntry(paths, kModule, id), "remove " + idText); status != EX_OK)
+            return status;
+        std::printf("%08X removed from the queue\n", id);
+        return EX_OK;
+    });
 }
 
 int RunQueueHold(const std::string& idText)
 {
-    auto id = QueueIdArgument(idText);
-    if (!id)
-        return EX_USAGE;
-    Settings settings;
-    if (int status = PrepareChange(settings); status != EX_OK)
-        return status;
-    auto result = mq::HoldQueuedEntry(mq::QueuePaths(settings.queueDir), kModule, *id, "held by the operator");
-    if (int status = StatusFor(result, "hold " + idText); status != EX_OK)
-        return status;
-    std::printf("%08X held; `locmail queue release %08X` puts it back\n", *id, *id);
-    return EX_OK;
+    return ChangeEntry(idText, [&](const mq::QueuePaths& paths, uint32_t id) {
+        auto result = mq::HoldQueuedEntry(paths, kModule, id, "held by the operator");
+        if (int status = StatusFor(result, "hold " + idText); status != EX_OK)
+            return status;
+        std::printf("%08X held; `locmail queue release %08X` puts it back\n", id, id);
+        return EX_OK;
+    });
 }
 
 int RunQueueFlush()

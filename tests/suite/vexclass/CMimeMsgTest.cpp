@@ -85,7 +85,6 @@ TEST_F(CMimeMsgTest, ReportNamesTheFailedRecipientAndALargeOriginalGoesBackAsIts
                   "Status: 5.2.0\r\nDiagnostic-Code: x-locmail; Mailbox error for fine@local.example\r\n");
     EXPECT_EQ(mail[0].PartType(2), "TEXT/RFC822-HEADERS");
     EXPECT_EQ(mail[0].Part(2), kOriginal.substr(0, kOriginal.find("\r\n\r\n") + 2));
-    EXPECT_NE(mail[0].text.find("\r\nAuto-Submitted: auto-replied\r\n"), std::string::npos);
 }
 
 TEST_F(CMimeMsgTest, BounceToTheNullReversePathIsDroppedWithALogLine)
