@@ -23,15 +23,13 @@
 // run) and peak memory (ru_maxrss). For comparison, the same messages are then
 // written, fsynced and renamed one by one by this process: the physical limit
 // of this disk, and the run's rate as a fraction of it.
+#include "ChildRun.h"
 #include "suite/mq/EnvelopeFormat.h"
 #include "suite/mq/QueueLayout.h"
 #include "suite/platform/Files.h"
 #include "suite/platform/UniqueFd.h"
 
 #include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -46,41 +44,12 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
+using bench::ChildRun;
+using bench::Spawn;
 using Clock = std::chrono::steady_clock;
 constexpr unsigned kSeed = 20261206;
-
-struct ChildRun {
-    int status = -1;
-    double seconds = 0;
-    rusage usage{};
-};
-
-ChildRun Spawn(const std::vector<std::string>& args, bool quiet)
-{
-    std::vector<char*> argv;
-    for (const auto& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (quiet)
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    ChildRun run;
-    pid_t pid = 0;
-    auto start = Clock::now();
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        if (::wait4(pid, &status, 0, &run.usage) == pid)
-            run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    run.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    posix_spawn_file_actions_destroy(&actions);
-    return run;
-}
 
 std::size_t MessageSize(std::mt19937& random)
 {
@@ -293,8 +262,7 @@ int main(int argc, char** argv)
     std::filesystem::directory_iterator markers(locmail::mq::QueuePaths(inst + "/queue").Channel("local"), unreadable);
     const long queued = unreadable ? -1 : std::distance(markers, std::filesystem::directory_iterator());
     const Durability d = FromLog(inst + "/log/locmail.log");
-    const double cpu = run.usage.ru_utime.tv_sec + run.usage.ru_utime.tv_usec / 1e6 + run.usage.ru_stime.tv_sec +
-                       run.usage.ru_stime.tv_usec / 1e6;
+    const double cpu = run.CpuMs() / 1e3;
     const double per = static_cast<double>(n);
     const double rate = per / run.seconds;
     const double syncs = static_cast<double>(d.fsyncs + d.sqlite + d.syncfs);

@@ -9,21 +9,14 @@
 // per process (user + system of the child, start-up included, from wait4) and
 // the wall time per process. Each inject commits its entry durably (fsyncs),
 // so wall time follows the disk; CPU time is what start-up costs.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "ChildRun.h"
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -32,35 +25,17 @@ struct Cost {
     int failures = 0;
 };
 
-// ARGV run COUNT times, standard input from INPUT (or /dev/null), output dropped.
+// ARGS run COUNT times, standard input from INPUT (or /dev/null), output dropped.
 Cost Measure(const std::vector<std::string>& args, const std::string& input, int count)
 {
-    std::vector<char*> argv;
-    for (const auto& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, input.empty() ? "/dev/null" : input.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     Cost cost;
-    const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < count; ++i) {
-        pid_t pid = 0;
-        int status = 0;
-        rusage usage{};
-        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0 ||
-            ::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        bench::ChildRun run = bench::Spawn(args, true, input.empty() ? "/dev/null" : input);
+        if (run.status != 0)
             ++cost.failures;
-            continue;
-        }
-        cost.cpuMs += (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
-                      (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+        cost.cpuMs += run.CpuMs() / count;
+        cost.wallMs += run.seconds * 1e3 / count;
     }
-    cost.wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    posix_spawn_file_actions_destroy(&actions);
-    cost.cpuMs /= count;
-    cost.wallMs /= count;
     return cost;
 }
 
