@@ -2,6 +2,7 @@
 find_package(Threads REQUIRED)
 find_package(spdlog REQUIRED)
 find_package(SQLite3 REQUIRED)
+find_package(OpenSSL REQUIRED COMPONENTS Crypto)
 
 # c-client ships no CMake or pkg-config files: find the header and library.
 find_path(CCLIENT_INCLUDE_DIR c-client.h PATH_SUFFIXES c-client REQUIRED)

@@ -22,6 +22,9 @@
 // delivery of a recipient pass (the message then stays queued). Store
 // exceptions of a recipient become the invalid-recipient policy
 // ([Options] MailForInvalidLocalUser: Bounce, Postmaster or Delete).
+// An entry that came through LMTP (IsMQLmtpEntry) had one reply per recipient
+// from its outcome: no returned mail is sent for it and no recipient of it is
+// deferred (the LMTP client does both); the outcome lines are logged as ever.
 // Status: the CLogging last-error code keeps the last failing step (6 read
 // error, 7/8/9 unparsable body/envelope/header, 10 empty queue file,
 // 3/11 store failures, 13 user may not receive mail now; StatusCodes.h).
@@ -181,6 +184,7 @@ private:
     locmail::cclient::EnvelopePtr m_bayMsgEnv;
     bool m_baySwapped = false; // the message members hold the working copy
     bool m_outcomeLogged = false; // the recipient in hand has its outcome line
+    int m_storeCode = 0;          // the store's exception code for the recipient in hand, 0 when none
 
     // The queue envelope of the message in hand; kept with the message after a
     // stop or an escaping exception, released with it by ReleaseHeldMessage.

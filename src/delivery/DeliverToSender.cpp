@@ -1,6 +1,8 @@
 // Returned mail and postmaster notices for a message that could not be
 // delivered, composed by CMimeMsg with the queued message attached. Texts are
-// composed to fit whatever recipient they name: nothing is cut.
+// composed to fit whatever recipient they name: nothing is cut. None for an
+// entry that came through LMTP: its client was refused the recipient and
+// returns the mail itself.
 #include "delivery/CLocalMail.h"
 
 #include "delivery/StatusCodes.h"
@@ -86,6 +88,8 @@ private:
 
 void CLocalMail::DeliverToSender(_envFrom* sender)
 {
+    if (IsMQLmtpEntry(m_mqChannel))
+        return; // the LMTP client returns it, from its reply
     const int reason = GetLastError();
     const std::string text = Compose(BounceReasonFormat(reason), m_recipient);
     ReturnedMailMark mark(*sender, reason == kStatusNoMailbox);
@@ -100,6 +104,8 @@ void CLocalMail::DeliverToSender(_envFrom* sender)
 
 void CLocalMail::DeliverToSender()
 {
+    if (IsMQLmtpEntry(m_mqChannel))
+        return;
     try {
         const std::string postmaster = CVEXIniSetting().GetPostmaster();
         CMimeMsg mail(GetModuleName(), kQuoteSeparator);
@@ -119,6 +125,8 @@ void CLocalMail::DeliverToSender()
 
 void CLocalMail::DeliverToPostmaster()
 {
+    if (IsMQLmtpEntry(m_mqChannel))
+        return;
     try {
         CMimeMsg mail(GetModuleName(), ',');
         const std::string notice = Compose(PostmasterNoticeFormat(m_msgStore.GetLastError()), m_recipient);

@@ -11,6 +11,7 @@ namespace {
 constexpr const char* kModule = "Delivery";
 
 std::atomic<std::uint64_t> g_counts[5];
+std::atomic<OutcomeListener*> g_listener{nullptr};
 
 const char* StatusWord(Outcome status)
 {
@@ -63,7 +64,11 @@ void LogOutcome(const OutcomeFacts& facts)
 {
     g_counts[static_cast<int>(facts.status)].fetch_add(1, std::memory_order_relaxed);
     log::Write(facts.status == Outcome::Filed ? 5 : 2, kModule, FormatOutcome(facts));
+    if (OutcomeListener* listener = g_listener.load(std::memory_order_acquire))
+        listener->OutcomeLogged(facts);
 }
+
+void SetOutcomeListener(OutcomeListener* listener) { g_listener.store(listener, std::memory_order_release); }
 
 OutcomeCounts CountedOutcomes()
 {

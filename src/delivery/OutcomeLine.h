@@ -10,6 +10,9 @@
 // but filed carries a reason. A value with a space, '"' or '\' is quoted.
 // The lines go to the module "Delivery"; each one is also counted in a
 // process-wide tally (relaxed atomics) for the run's summary.
+// An outcome listener (one per process, set before delivery starts and kept
+// while it runs) is also told every outcome, in the thread that logs it, after
+// the line is written: LMTP answers each recipient from it (host/LmtpServer.h).
 // Failure modes: none; nothing throws except std::bad_alloc.
 #pragma once
 
@@ -35,6 +38,8 @@ struct OutcomeFacts {
     const char* messageId = nullptr; // null: the message has none
     std::vector<CopyPlace> copies;
     std::string_view reason;
+    int storeCode = 0;   // the store's exception code behind the outcome, 0 when none
+    int agentStatus = 0; // the agent's last-error code (delivery/StatusCodes.h) for a returned recipient
 };
 
 std::string FormatOutcome(const OutcomeFacts& facts);
@@ -45,5 +50,13 @@ struct OutcomeCounts {
     std::uint64_t filed = 0, returned = 0, discarded = 0, deferred = 0, held = 0;
 };
 OutcomeCounts CountedOutcomes();
+
+class OutcomeListener {
+public:
+    virtual ~OutcomeListener() = default;
+    virtual void OutcomeLogged(const OutcomeFacts& facts) = 0;
+};
+// Null removes it.
+void SetOutcomeListener(OutcomeListener* listener);
 
 } // namespace locmail::delivery

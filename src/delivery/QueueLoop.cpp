@@ -118,6 +118,7 @@ long CLocalMail::DeliverToLocalRecipients(uint32_t id, stEnvelope& envelope, con
         }
         m_mqId = id;
         m_outcomeLogged = false;
+        m_storeCode = 0;
         // Mail this recipient leads to (returned mail) is queued once, also when the entry comes again.
         locmail::mq::OutgoingKeyScope outgoing(deliveryKey + "." + std::to_string(index));
         TakeSenderAddress(sender->address);
@@ -153,6 +154,11 @@ void CLocalMail::DeliverToRecipient(const std::string& deliveryKey, unsigned ind
 
 bool CLocalMail::DeferRecipient(unsigned index, const char* why)
 {
+    if (IsMQLmtpEntry(m_mqChannel)) {
+        m_unavailableMailboxes.insert(locmail::msgstore::FoldAddress(m_recipient));
+        LogRecipientOutcome(Outcome::Deferred, std::string(why) + " (the LMTP client tries again)");
+        return true;
+    }
     if (!DeferMQRecipient(m_mqChannel, index)) {
         PrintLogMessage(2, "Delivery to <%s> has been tried for longer than the queue keeps a message; returning it",
                         m_recipient);
@@ -189,6 +195,7 @@ bool CLocalMail::HandleStoreException(const CMsgStoreException& error, _envFrom*
 {
     PrintLog(1, error.GetMessage());
     const int code = error.GetCode();
+    m_storeCode = code;
     if (code == codes::kCodeMailboxUnavailable && DeferRecipient(index, "its mailbox cannot take mail now"))
         return false;
     if (IsUnknownMailboxCode(code))

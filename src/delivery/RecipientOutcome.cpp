@@ -21,6 +21,8 @@ void CLocalMail::LogRecipientOutcome(Outcome status, std::string_view reason, st
     facts.messageId = locmail::cclient::EnvelopeMessageId(m_msgEnv.get());
     facts.copies = std::move(copies);
     facts.reason = reason;
+    facts.storeCode = m_storeCode;
+    facts.agentStatus = status == Outcome::Returned ? GetLastError() : 0;
     locmail::delivery::LogOutcome(facts);
 }
 

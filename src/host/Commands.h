@@ -32,6 +32,13 @@ int RunQueueFlush();
 int RunDelivery(bool once);
 int RunRelay(bool once);
 
+// SOCKET empty: [Lmtp] Socket, else lmtp.sock in the queue directory; LISTEN empty: no TCP.
+struct LmtpOptions {
+    std::string socket;
+    std::string listen;
+};
+int RunLmtp(const LmtpOptions& options);
+
 // A user, or (SHARED) a shared mailbox.
 struct AccountOptions {
     std::string address;

@@ -51,6 +51,13 @@ std::string ConfigText(const std::string& dir, const std::string& postmaster)
            "; PROGRAM -i -f SENDER -- RECIPIENT..., killed after TimeOutSeconds\n"
            "Command=" + config::kRelayCommand.fallback + "\n" +
            DefaultLine(config::kRelayTimeOutSeconds) +
+           "\n[Lmtp]\n"
+           "; `locmail lmtp` listens on this socket (mode 0660: give the MTA's LMTP\n"
+           "; client the installation's group), serves MaxSessions clients at once,\n"
+           "; drops one silent for TimeoutSeconds and refuses larger messages\n"
+           "Socket=" + PathJoin(dir, "lmtp.sock") + "\n" +
+           DefaultLine(config::kLmtpMaxSessions) + DefaultLine(config::kLmtpTimeoutSeconds) +
+           DefaultLine(config::kLmtpMaxMessageBytes) +
            "\n[BayesianFilter]\n"
            "; spam filtering with bogofilter, its word lists in each home's .bayesian\n"
            "; folder: set Enable=YES, train with `locmail learn`, and let each user\n"

@@ -25,15 +25,13 @@
 // (WalkControl::MakeDurable, one sync for the whole batch). A batch closes on
 // its size, after a short delay, at the end of every walk and when the agent
 // closes its channel (before every exit and restart).
-#include "delivery/CLocalMail.h"
-#include "delivery/CLocalMailException.h"
+#include "host/AgentWalk.h"
 #include "host/Commands.h"
-#include "host/InstallationOwner.h"
 #include "host/LogReopen.h"
-#include "host/MessageWatchdog.h"
 #include "host/Restart.h"
 #include "host/RetryDelay.h"
 #include "host/RunSummary.h"
+#include "host/ServiceStart.h"
 #include "host/Settings.h"
 #include "host/StopRequest.h"
 #include "suite/db/CountingVfs.h"
@@ -41,13 +39,9 @@
 #include "suite/log/LogMessage.h"
 #include "suite/mq/ArrivalWatch.h"
 #include "suite/mq/MQapi.h"
-#include "suite/mq/QueueLayout.h"
 #include "suite/mq/WalkControl.h"
-#include "suite/msgstore/CMsgStore.h"
-#include "suite/msgstore/StoreHome.h"
 #include "suite/platform/Files.h"
 
-#include <sys/resource.h>
 #include <sysexits.h>
 #include <unistd.h>
 
@@ -56,8 +50,6 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <exception>
-#include <memory>
 #include <optional>
 #include <vector>
 
@@ -65,7 +57,6 @@ namespace locmail::host {
 namespace {
 
 constexpr const char* kModule = "Run";
-constexpr const char* kAgentModule = "LocalMail";
 constexpr const char* kChannel = "local";
 constexpr int kIdleWakeMs = 30'000;    // a walk now and then, even without events
 constexpr int kNoWatchWakeMs = 1'000;  // without inotify, walk every second
@@ -73,11 +64,10 @@ constexpr int kNoWatchWakeMs = 1'000;  // without inotify, walk every second
 // one sync for the batch, and no message waits long for it.
 constexpr mq::BatchLimits kBatch{256, 100};
 
-enum class WalkEnd { Drained, StopRequested, MessageCount, StoreUnavailable, QueueUnusable, Failed };
-
 class DeliveryRun final : public mq::WalkControl {
 public:
-    DeliveryRun(bool once, Settings settings) : once_(once), settings_(std::move(settings))
+    DeliveryRun(bool once, Settings settings)
+        : once_(once), settings_(std::move(settings)), walk_(settings_.queueDir, [this] { return stop_.Requested(); })
     {
         if (once_)
             summary_.emplace(::isatty(STDOUT_FILENO) == 1);
@@ -85,7 +75,7 @@ public:
     }
     ~DeliveryRun() override
     {
-        Disconnect();
+        walk_.Disconnect();
         mq::SetWalkControl(nullptr);
     }
     DeliveryRun(const DeliveryRun&) = delete;
@@ -94,14 +84,10 @@ public:
     int Run();
 
     void BetweenMessages() override;
-    int MakeDurable() override;
+    int MakeDurable() override { return walk_.MakeDurable(); }
 
 private:
-
-    bool Connect(WalkEnd& failure);
-    void Disconnect();
     WalkEnd Walk();
-    WalkEnd Classify(bool agentStop) const;
     std::vector<uint32_t> Queued() const;
     int AfterStoreFailure();
     int Restart();
@@ -113,51 +99,24 @@ private:
     StopRequest stop_;
     LogReopenRequest logReopen_;
     std::optional<RunSummary> summary_; // --once only
-    MessageWatchdog watchdog_;
     RetryDelay delay_;
     std::optional<mq::ArrivalWatch> watch_;
-    // The agent refers to the store: built after it, dropped before it.
-    std::unique_ptr<CMsgStore> store_;
-    std::unique_ptr<CLocalMail> agent_;
-    bool* agentStop_ = nullptr; // the flag of the walk in progress
+    AgentWalk walk_;
 };
 
 void DeliveryRun::BetweenMessages()
 {
-    watchdog_.Arm();
+    walk_.BetweenMessages();
     logReopen_.ReopenIfRequested();
     if (summary_)
         summary_->Tick();
-    if (agentStop_ != nullptr)
-        stop_.CopyRequestInto(*agentStop_);
 }
 
-int DeliveryRun::MakeDurable()
+WalkEnd DeliveryRun::Walk()
 {
-    // The agent, and so its channel, goes before the store: a batch always finds it.
-    const int error = store_ ? store_->MakeDurable() : EIO;
-    if (error != 0)
-        LogMessage(1, kModule, "Cannot make the message store durable: %s", std::strerror(error));
-    return error;
-}
-
-bool DeliveryRun::Connect(WalkEnd& failure)
-{
-    try {
-        store_ = std::make_unique<CMsgStore>();
-    } catch (const CMsgStoreException& e) {
-        LogMessage(1, kModule, "Cannot open the message store: %s", e.GetMessage());
-        failure = WalkEnd::StoreUnavailable;
-        return false;
-    }
-    try {
-        agent_ = std::make_unique<CLocalMail>(*store_, settings_.queueDir.c_str(), kAgentModule);
-    } catch (const CLocalMailException& e) {
-        store_.reset();
-        LogMessage(1, kModule, "Cannot start the delivery agent: %s", e.GetLastErrorMsg());
-        failure = WalkEnd::QueueUnusable;
-        return false;
-    }
+    WalkEnd failure{};
+    if (!walk_.Connected() && !walk_.Connect(failure))
+        return failure;
     // After the agent, whose channel opening makes the folder; before its first walk.
     if (!once_ && !watch_) {
         watch_.emplace(kChannel);
@@ -165,55 +124,7 @@ bool DeliveryRun::Connect(WalkEnd& failure)
             LogMessage(2, kModule, "Cannot watch the queue channel %s (%s); looking for new messages every second",
                        kChannel, std::strerror(errno));
     }
-    return true;
-}
-
-void DeliveryRun::Disconnect()
-{
-    agent_.reset();
-    store_.reset();
-}
-
-WalkEnd DeliveryRun::Walk()
-{
-    WalkEnd failure{};
-    if (!agent_ && !Connect(failure))
-        return failure;
-    bool agentStop = false;
-    agentStop_ = &agentStop;
-    struct Unwatch {
-        bool*& flag;
-        MessageWatchdog& watchdog;
-        ~Unwatch()
-        {
-            flag = nullptr;
-            watchdog.Disarm();
-        }
-    } unwatch{agentStop_, watchdog_};
-    try {
-        agent_->DeliverMessage(agentStop);
-    } catch (const CLocalMailException& e) {
-        LogMessage(1, kModule, "Delivery stopped: %s", e.GetLastErrorMsg());
-        return WalkEnd::QueueUnusable;
-    } catch (const CLogging& e) {
-        LogMessage(1, kModule, "Delivery stopped by an unexpected error: %s", e.GetLastErrorMsg());
-        return WalkEnd::Failed;
-    } catch (const std::exception& e) {
-        LogMessage(1, kModule, "Delivery stopped by an unexpected error: %s", e.what());
-        return WalkEnd::Failed;
-    }
-    return Classify(agentStop);
-}
-
-WalkEnd DeliveryRun::Classify(bool agentStop) const
-{
-    if (!agentStop)
-        return WalkEnd::Drained;
-    if (stop_.Requested())
-        return WalkEnd::StopRequested;
-    if (agent_->GetMsgBuffer() != nullptr)
-        return WalkEnd::StoreUnavailable;
-    return WalkEnd::MessageCount;
+    return walk_.Walk();
 }
 
 std::vector<uint32_t> DeliveryRun::Queued() const { return mq::QueuedEntryIds(kChannel); }
@@ -232,8 +143,8 @@ int DeliveryRun::IdleWaitMs() const
 
 int DeliveryRun::AfterStoreFailure()
 {
-    uint32_t id = agent_ ? static_cast<uint32_t>(agent_->GetMQId()) : 0;
-    Disconnect(); // releases the message the agent kept
+    uint32_t id = walk_.HeldEntry();
+    walk_.Disconnect(); // releases the message the agent kept
     char what[96] = "The message store cannot take messages now";
     if (id != 0)
         std::snprintf(what, sizeof what, "Message queue <%08X> stays queued: the message store cannot take it now", id);
@@ -249,7 +160,7 @@ int DeliveryRun::AfterStoreFailure()
 
 int DeliveryRun::Restart()
 {
-    Disconnect(); // closing the channel lets its last batch go, after the store's sync
+    walk_.Disconnect(); // closing the channel lets its last batch go, after the store's sync
     LogMessage(5, kModule, "Restarting after the agent's share of messages; %llu fsync, %llu SQLite sync, %llu syncfs",
                FsyncCount(), db::SqliteSyncCount(), db::SyncfsCount());
     if (summary_)
@@ -263,7 +174,7 @@ int DeliveryRun::Restart()
 
 int DeliveryRun::Finish(int status, const char* why)
 {
-    Disconnect();
+    walk_.Disconnect();
     LogMessage(5, kModule, "Delivery run ends (%s), status %d; %llu fsync, %llu SQLite sync, %llu syncfs", why,
                status, FsyncCount(), db::SqliteSyncCount(), db::SyncfsCount());
     if (status != EX_OK)
@@ -310,55 +221,13 @@ int DeliveryRun::Run()
     }
 }
 
-// Each user's relations stay open between messages: one process may hold many.
-void RaiseFileLimit()
-{
-    rlimit limit{};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-        limit.rlim_cur = limit.rlim_max;
-        ::setrlimit(RLIMIT_NOFILE, &limit);
-    }
-}
-
-// A queue or store that `locmail init` did not make is a configuration error:
-// the run must never make or use one in the wrong place. A store home that is
-// not there at all may be a file system not mounted yet: an outage.
-int CheckInstallation(const Settings& settings)
-{
-    const std::string fix = "; check " + settings.configFile + " or run `locmail init DIR`";
-    if (!IsAbsoluteBelowRoot(settings.queueDir)) {
-        Complain("the queue directory '" + settings.queueDir +
-                 "' ([Gateway] QueueDirectory) must be an absolute path below /" + fix);
-        return EX_CONFIG;
-    }
-    if (std::string fault = mq::CheckQueueLayout(settings.queueDir); !fault.empty()) {
-        Complain("the queue in " + settings.queueDir + " cannot be used: " + fault + fix);
-        return EX_CONFIG;
-    }
-    if (!settings.storeHome.empty() && IsAbsoluteBelowRoot(settings.storeHome) && !FileExists(settings.storeHome)) {
-        Complain("no message store at " + settings.storeHome + " ([MsgStore] HomeDir; not mounted?)" + fix);
-        return EX_TEMPFAIL;
-    }
-    if (std::string fault = msgstore::StoreHomeFault(settings.storeHome); !fault.empty()) {
-        Complain(fault + fix);
-        return EX_CONFIG;
-    }
-    return EX_OK;
-}
-
 } // namespace
 
 int RunDelivery(bool once)
 {
     Settings settings;
-    if (int status = LoadSettings(settings); status != EX_OK)
+    if (int status = StartService(settings); status != EX_OK)
         return status;
-    if (int status = ActAsInstallationOwner(settings); status != EX_OK)
-        return status;
-    if (int status = CheckInstallation(settings); status != EX_OK)
-        return status;
-    OpenLog(settings);
-    RaiseFileLimit();
     try {
         DeliveryRun run(once, std::move(settings));
         return run.Run();

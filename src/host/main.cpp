@@ -29,6 +29,7 @@ struct Requests {
     RulesOptions rules;
     ExplainOptions explain;
     LearnOptions learn;
+    LmtpOptions lmtp;
 };
 
 // The subcommand: the first argument that is neither an option nor the value of --config.
@@ -84,6 +85,12 @@ void AddMessageCommands(CLI::App& app, Requests& r, int& exitCode)
     auto* relay = app.add_subcommand("relay", "hand the mail locmail sends (returned mail) to the system's MTA");
     relay->add_flag("--once", r.once, "stop when nothing more is due");
     relay->callback([&] { exitCode = RunRelay(r.once); });
+
+    auto* lmtp = app.add_subcommand("lmtp", "an LMTP server for the MTA, which also delivers what is queued"
+                                            " (in place of `run`)");
+    lmtp->add_option("--socket", r.lmtp.socket, "the Unix socket (default: [Lmtp] Socket)");
+    lmtp->add_option("--listen", r.lmtp.listen, "also listen on this TCP address, HOST:PORT");
+    lmtp->callback([&] { exitCode = RunLmtp(r.lmtp); });
 }
 
 void AddAccountCommands(CLI::App& app, Requests& r, int& exitCode, bool shared)
@@ -192,7 +199,7 @@ void AddLearnCommand(CLI::App& app, Requests& r, int& exitCode)
 int main(int argc, char** argv)
 {
     // Before anything else, so that no stop signal kills `run` while it starts up.
-    if (Subcommand(argc, argv) == "run" || Subcommand(argc, argv) == "relay") {
+    if (Subcommand(argc, argv) == "run" || Subcommand(argc, argv) == "relay" || Subcommand(argc, argv) == "lmtp") {
         HoldStopSignals();
         HoldLogReopenSignal();
     }

@@ -83,6 +83,8 @@ const char* GetMQDeliveryKey(MQContext* channel)
     return key.c_str();
 }
 
+bool IsMQLmtpEntry(MQContext*) { return Q().lmtp; }
+
 bool DeferMQRecipient(MQContext* channel, unsigned index)
 {
     Q().calls.push_back("Defer " + std::to_string(channel->msgNumber) + " " + std::to_string(index));

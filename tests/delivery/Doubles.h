@@ -30,6 +30,7 @@ using Lines = std::vector<std::string>;
 struct Queue {
     bool initOk = true, openOk = true;
     bool deferOk = true; // false: the entries are past the queue's lifetime
+    bool lmtp = false;   // the entries came through LMTP (IsMQLmtpEntry)
     std::string dir;
     std::vector<uint32_t> ids;
     std::map<uint32_t, stEnvelope*> envelopes;

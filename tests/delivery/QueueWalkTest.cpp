@@ -183,6 +183,35 @@ TEST_F(AgentTest, AnUnavailableMailboxDefersOnlyItsRecipientUntilTheQueueGivesUp
     }
 }
 
+// An entry that came through LMTP: its client returns and retries, so the
+// agent only tells each outcome, with the store code the reply is made from.
+TEST_F(AgentTest, AnLmtpEntryNeitherReturnsNorDefersButTellsEachOutcome)
+{
+    struct Listener : locmail::delivery::OutcomeListener {
+        Lines seen;
+        void OutcomeLogged(const locmail::delivery::OutcomeFacts& facts) override
+        {
+            seen.push_back(std::string(facts.to) + " " + std::to_string(static_cast<int>(facts.status)) + " " +
+                           std::to_string(facts.storeCode));
+        }
+    } listener;
+    ResetQueue();
+    doubles::TheQueue().lmtp = true;
+    store.users = {"a@x", "b@x"};
+    store.fileCodes = {{"a@x", {17}}};
+    Queue(1)
+        .AddSender("s@x", "smtp")
+        .AddRecipient("a@x", "local")
+        .AddRecipient("u@x", "local")
+        .AddRecipient("b@x", "local");
+    locmail::delivery::SetOutcomeListener(&listener);
+    Run();
+    locmail::delivery::SetOutcomeListener(nullptr);
+    EXPECT_EQ(QueueCalls(), (Lines{"First", "Free 1", "Remove 1", "Next"}));
+    EXPECT_EQ(MimeCalls(), Lines{});
+    EXPECT_EQ(listener.seen, (Lines{"a@x 3 17", "u@x 1 3", "b@x 0 0"})); // deferred, returned, filed
+}
+
 TEST_F(AgentTest, The2002ndMessageAndEveryLaterOneAskToStop)
 {
     store.users = {"a@x"};

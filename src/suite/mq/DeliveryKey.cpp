@@ -35,9 +35,16 @@ bool IsVersion1Key(std::string_view text)
            AllOf(numbers.substr(dash + 1), IsDecimal);
 }
 
+// "lmtp-" and 64 lower-case hex digits, as DigestKey writes it.
+bool IsLmtpKey(std::string_view text)
+{
+    return text.size() == kLmtpKeyPrefix.size() + 64 && text.starts_with(kLmtpKeyPrefix) &&
+           AllOf(text.substr(kLmtpKeyPrefix.size()), IsLowerHex);
+}
+
 bool IsRootKey(std::string_view text)
 {
-    return (text.size() == 2 * kKeyBytes && AllOf(text, IsLowerHex)) || IsVersion1Key(text);
+    return (text.size() == 2 * kKeyBytes && AllOf(text, IsLowerHex)) || IsVersion1Key(text) || IsLmtpKey(text);
 }
 
 constexpr std::size_t kMaxGroupDigits = 10;

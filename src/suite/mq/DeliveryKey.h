@@ -7,6 +7,9 @@
 // no key: DerivedDeliveryKey gives it a stable one from the id and the
 // envelope file's inode and change time ("v1-0000002A-<inode>-<ctime in ns>"),
 // which no drawn key can equal, and which a rewritten envelope keeps.
+// An entry that came through LMTP carries "lmtp-" and the 64 hex digits of a
+// SHA-256 digest of its sender, recipients and text (host/LmtpKey.h), so that
+// the client's retry of the same transaction carries the same key.
 // Mail that the agent queues while handling an entry gets an outgoing key
 // made from that entry's: a key of either form followed by groups of "." and
 // 1 to 10 decimal digits ("<key>.3.1", OutgoingKey.h). IsDeliveryKey accepts
@@ -26,6 +29,7 @@
 namespace locmail::mq {
 
 inline constexpr std::size_t kMaxDeliveryKey = 200;
+inline constexpr std::string_view kLmtpKeyPrefix = "lmtp-";
 
 [[nodiscard]] bool NewDeliveryKey(std::string& key);
 

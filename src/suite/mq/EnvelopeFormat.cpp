@@ -170,6 +170,8 @@ public:
                 return ReadDeferral(f);
             if (f[0] == "crashed")
                 return ReadOnce(f, sawCrashed_, out_.crashes);
+            if (f[0] == "lmtp")
+                return ReadLmtpMark(f);
         }
         if (f[0] == "size")
             return ReadSize(f);
@@ -238,6 +240,15 @@ private:
             return false;
         into = *value;
         seen = true;
+        return true;
+    }
+
+    // "lmtp" alone, at most once.
+    bool ReadLmtpMark(const std::vector<std::string_view>& f)
+    {
+        if (f.size() != 1 || out_.lmtp)
+            return false;
+        out_.lmtp = true;
         return true;
     }
 
@@ -343,6 +354,8 @@ std::string FormatEnvelopeFile(const EnvelopeData& envelope)
         AppendNumber(out, envelope.crashes);
         out += '\n';
     }
+    if (keyed && envelope.lmtp)
+        out += "lmtp\n";
     for (const auto& s : envelope.senders) {
         out += "from";
         AppendNumber(out, s.flags);

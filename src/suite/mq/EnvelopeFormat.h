@@ -71,6 +71,10 @@ struct EnvelopeData {
     // Tries of this entry that ended with the delivering process (killed, crashed
     // or hung); version 2 only, written when not 0 (InFlight.h).
     uint32_t crashes = 0;
+    // The entry came through LMTP: its client got one reply per recipient, so it
+    // writes the returned mail and retries deferred recipients itself (version 2
+    // only, the line "lmtp").
+    bool lmtp = false;
     bool operator==(const EnvelopeData&) const = default;
 };
 

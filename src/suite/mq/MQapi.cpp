@@ -164,6 +164,14 @@ const char* GetMQDeliveryKey(MQContext* channel)
     return IsChannel(channel) ? channel->walk->DeliveryKey() : nullptr;
 }
 
+bool IsMQLmtpEntry(MQContext* channel)
+{
+    if (!IsChannel(channel))
+        return false;
+    const locmail::mq::EnvelopeData* envelope = channel->walk->ClaimedEnvelope(channel->walk->Current());
+    return envelope != nullptr && envelope->lmtp;
+}
+
 bool DeferMQRecipient(MQContext* channel, unsigned index)
 {
     return IsChannel(channel) && channel->walk->Defer(index);

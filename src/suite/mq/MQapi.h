@@ -5,10 +5,9 @@
 // Contract:
 //  - MQInit(queueName, moduleName): an absolute queueName is the queue
 //    directory itself; anything else means [Gateway] QueueDirectory of
-//    qxmta.ini (default /var/spool/locmail, platform/ConfigKeys.h). True when that directory has a usable layout; the directory
-//    and the module name (under which the library logs) are then kept for the
-//    calling thread, and for the process's threads that never called MQInit
-//    (QueueState.h). False, with a level-1 line, otherwise; a failed MQInit
+//    qxmta.ini (default /var/spool/locmail, platform/ConfigKeys.h). True when that directory has a usable layout; the
+//    directory and the module name (under which the library logs) are then kept for the calling thread, and for the
+//    process's threads that never called MQInit (QueueState.h). False, with a level-1 line, otherwise; a failed MQInit
 //    leaves what an earlier one recorded. A walk keeps the queue it was
 //    opened on: after GetFirstMessage/GetNextMessage, the calls below that
 //    take an id alone (and CreateMQEntry) mean that walk's queue in that
@@ -33,6 +32,9 @@
 //  - GetMQDeliveryKey(channel): the delivery key of the entry the walk handed
 //    out last (DeliveryKey.h), valid until the next call on the context; null
 //    when there is none.
+//  - IsMQLmtpEntry(channel): the entry the walk handed out last came through
+//    LMTP (its envelope's lmtp mark): its client writes returned mail and
+//    retries deferred recipients. False when there is none.
 //  - DeferMQRecipient(channel, index): marks the recipient at INDEX of that
 //    entry's envelope (0-based, every recipient counted) as "not delivered
 //    now, try again later". False, marking nothing, when the entry has
@@ -113,6 +115,7 @@ stEnvelope* GetMQEnvelope(uint32_t id);
 void FreeMQEnvelope(stEnvelope* envelope);
 
 const char* GetMQDeliveryKey(MQContext* channel);
+bool IsMQLmtpEntry(MQContext* channel);
 bool DeferMQRecipient(MQContext* channel, unsigned index);
 bool DeferMQEntry(MQContext* channel);
 bool HoldMQEntry(MQContext* channel, const char* reason);

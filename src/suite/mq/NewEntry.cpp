@@ -205,7 +205,8 @@ bool NewEntry::Commit()
     if (finished_)
         return false;
     // Taken first, so that a commit that fails still counts in its scope.
-    std::optional<std::string> outgoingKey = NextOutgoingKey();
+    std::optional<std::string> outgoingKey = lmtpKey_ ? lmtpKey_ : NextOutgoingKey();
+    envelope_.lmtp = lmtpKey_.has_value();
     if (!Prepare(std::move(outgoingKey)) || (queuedId_ == id_ && !Publish())) {
         RollBack();
         return false;

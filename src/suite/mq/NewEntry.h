@@ -17,6 +17,9 @@
 // and once the text is synced the key is looked up and recorded in sent/
 // (SentRecord.h): when an entry carrying it is queued already, this one is
 // discarded and Commit succeeds; QueuedId then names that entry.
+// CameThroughLmtp(KEY) gives the entry KEY (DeliveryKey.h) and the envelope's
+// lmtp mark; the key is looked up and recorded in sent/ as an outgoing key is,
+// so a client's retry of a transaction still queued is not queued again.
 // Failure modes: SetEnvelope refuses texts with CR or LF, AddChannel refuses
 // bad channel names, Commit fails when the text was never written, no envelope
 // or channel was given, or a file operation fails; each logs one level-1 line
@@ -54,6 +57,7 @@ public:
 
     [[nodiscard]] bool AddChannel(const char* name, int priority);
     [[nodiscard]] bool SetEnvelope(const stEnvelope* envelope);
+    void CameThroughLmtp(std::string key) { lmtpKey_ = std::move(key); }
     [[nodiscard]] bool Commit();
     void Discard();
 
@@ -76,6 +80,7 @@ private:
     UniqueFd envelopeFd_;
     EnvelopeData envelope_;
     bool haveEnvelope_ = false;
+    std::optional<std::string> lmtpKey_;
     bool finished_ = false;
     std::string pathBuffer_;
     std::vector<std::string> markersMade_;

@@ -37,7 +37,7 @@ QueuedText Failed(std::string fault) { return {0, std::move(fault)}; }
 } // namespace
 
 QueuedText QueueText(const std::string& text, const std::string& reversePath,
-                     const std::vector<std::string>& recipients, const char* channel)
+                     const std::vector<std::string>& recipients, const char* channel, const std::string& lmtpKey)
 {
     if (QueueDirectory().empty())
         return Failed("the message queue is not initialised (MQInit has not succeeded)");
@@ -60,6 +60,8 @@ QueuedText QueueText(const std::string& text, const std::string& reversePath,
         return Failed("the queue refused the envelope");
     // Committed here rather than by CloseMQEntry to learn which entry carries the mail (NewEntry.h).
     NewEntry& committing = *guard.entry->entry;
+    if (!lmtpKey.empty())
+        committing.CameThroughLmtp(lmtpKey);
     if (!committing.Commit())
         return Failed("the queue entry could not be committed");
     return {committing.QueuedId(), ""};

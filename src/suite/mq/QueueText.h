@@ -8,6 +8,9 @@
 // entry, so nothing half-built stays in the queue. MQInit must have succeeded.
 // Under an OutgoingKeyScope the id is that of the entry carrying the mail,
 // which is an earlier one when the mail was queued already.
+// A non-empty LMTPKEY makes it an entry that came through LMTP
+// (NewEntry::CameThroughLmtp): the id is then that of the entry still queued
+// for the same transaction, when there is one.
 // Failure modes: id 0 and a fault naming the failed step; nothing throws but
 // std::bad_alloc.
 #pragma once
@@ -24,6 +27,6 @@ struct QueuedText {
 };
 
 QueuedText QueueText(const std::string& text, const std::string& reversePath,
-                     const std::vector<std::string>& recipients, const char* channel);
+                     const std::vector<std::string>& recipients, const char* channel, const std::string& lmtpKey = {});
 
 } // namespace locmail::mq

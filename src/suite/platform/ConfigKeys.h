@@ -51,6 +51,13 @@ inline constexpr NumberKey kMessageTimeoutSeconds{"Queue", "MessageTimeoutSecond
 inline constexpr TextKey kRelayCommand{"Relay", "Command", "/usr/sbin/sendmail"};
 inline constexpr NumberKey kRelayTimeOutSeconds{"Relay", "TimeOutSeconds", 300};
 
+// `locmail lmtp`: its Unix socket (empty: lmtp.sock in the queue directory),
+// sessions at once, seconds a client may be silent, and the largest message.
+inline constexpr TextKey kLmtpSocket{"Lmtp", "Socket", ""};
+inline constexpr NumberKey kLmtpMaxSessions{"Lmtp", "MaxSessions", 100};
+inline constexpr NumberKey kLmtpTimeoutSeconds{"Lmtp", "TimeoutSeconds", 300};
+inline constexpr NumberKey kLmtpMaxMessageBytes{"Lmtp", "MaxMessageBytes", 35 * 1024 * 1024};
+
 // The Bayesian filter (docs/bayesian-filter.md); its texts are read into
 // buffers of 1024 bytes.
 inline constexpr const char* kBayesianSection = "BayesianFilter";

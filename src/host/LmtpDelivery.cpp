@@ -1,0 +1,121 @@
+#include "host/LmtpDelivery.h"
+
+#include "suite/log/LogMessage.h"
+#include "suite/mq/ArrivalWatch.h"
+#include "suite/mq/MQapi.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <system_error>
+
+namespace locmail::host {
+namespace {
+
+constexpr const char* kModule = "Lmtp";
+constexpr const char* kChannel = "local";
+constexpr mq::BatchLimits kBatch{256, 100};
+constexpr int kIdleWakeMs = 30'000;
+
+// Until the first deferred entry is due, at least a second and at most the idle wake.
+int IdleWaitMs()
+{
+    const std::time_t due = mq::EarliestDeferredAttempt();
+    if (due == 0)
+        return kIdleWakeMs;
+    return static_cast<int>(std::clamp<std::time_t>((due - std::time(nullptr)) * 1000, 1000, kIdleWakeMs));
+}
+
+} // namespace
+
+LmtpDelivery::LmtpDelivery(std::string queueDir, OutcomeBoard& board)
+    : board_(board), wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+      walk_(std::move(queueDir), [this] { return stopping_.load(); })
+{
+    if (!wake_)
+        throw std::system_error(errno, std::generic_category(), "eventfd");
+    mq::SetWalkControl(this, kBatch);
+    thread_ = std::thread([this] { Loop(); });
+}
+
+LmtpDelivery::~LmtpDelivery() { Stop(); }
+
+void LmtpDelivery::Wake()
+{
+    const uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = ::write(wake_.get(), &one, sizeof one);
+}
+
+void LmtpDelivery::Stop()
+{
+    if (!thread_.joinable())
+        return;
+    stopping_ = true;
+    Wake();
+    thread_.join();
+    mq::SetWalkControl(nullptr);
+}
+
+int LmtpDelivery::MakeDurable()
+{
+    const int error = walk_.MakeDurable();
+    board_.MadeDurable(error == 0);
+    return error;
+}
+
+void LmtpDelivery::WaitMs(int milliseconds)
+{
+    pollfd wake{wake_.get(), POLLIN, 0};
+    ::poll(&wake, 1, milliseconds);
+}
+
+void LmtpDelivery::Loop()
+{
+    std::optional<mq::ArrivalWatch> watch;
+    while (!stopping_) {
+        uint64_t count = 0;
+        [[maybe_unused]] ssize_t n = ::read(wake_.get(), &count, sizeof count);
+        if (watch)
+            watch->Drain();
+        const WalkEnd end = walk_.Walk();
+        if (!watch && walk_.Connected()) {
+            watch.emplace(kChannel); // after the agent, whose channel opening makes the folder
+            if (!watch->Ok())
+                LogMessage(2, kModule, "Cannot watch the queue channel %s; looking for new messages every second",
+                           kChannel);
+        }
+        const int waitMs = AfterWalk(end);
+        if (stopping_)
+            break;
+        if (watch && end == WalkEnd::Drained)
+            watch->Wait(watch->Ok() ? waitMs : 1000, wake_.get());
+        else
+            WaitMs(waitMs);
+    }
+    walk_.Disconnect(); // lets the last batch go, after the store's sync
+}
+
+// How long to wait before the next walk.
+int LmtpDelivery::AfterWalk(WalkEnd end)
+{
+    switch (end) {
+    case WalkEnd::Drained: delay_.Reset(); return IdleWaitMs();
+    case WalkEnd::StopRequested: return 0;
+    case WalkEnd::MessageCount: walk_.Disconnect(); return 0;
+    case WalkEnd::StoreUnavailable:
+    case WalkEnd::QueueUnusable:
+    case WalkEnd::Failed: break;
+    }
+    walk_.Disconnect(); // releases the message the agent kept
+    const int seconds = delay_.NextSeconds();
+    LogMessage(2, kModule, "Delivery cannot go on now; trying again in %d s", seconds);
+    return seconds * 1000;
+}
+
+} // namespace locmail::host

@@ -1,0 +1,93 @@
+#include "host/LmtpOutcomes.h"
+
+#include "host/LmtpReply.h"
+
+namespace locmail::host {
+namespace {
+
+constexpr auto kKeepPublished = std::chrono::minutes(5);
+
+} // namespace
+
+std::string FoldedAddress(std::string_view address)
+{
+    std::string out(address);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+void OutcomeBoard::OutcomeLogged(const delivery::OutcomeFacts& facts)
+{
+    const std::string recipient = facts.to != nullptr ? facts.to : "";
+    Line line{facts.queueId, FoldedAddress(recipient), LmtpReplyFor(facts, recipient)};
+    std::lock_guard lock(mutex_);
+    if (facts.status == delivery::Outcome::Filed || facts.status == delivery::Outcome::Discarded)
+        held_.push_back(std::move(line));
+    else
+        Publish(std::move(line));
+}
+
+void OutcomeBoard::MadeDurable(bool ok)
+{
+    std::lock_guard lock(mutex_);
+    if (!ok)
+        return;
+    PruneOld();
+    for (Line& line : held_)
+        Publish(std::move(line));
+    held_.clear();
+}
+
+void OutcomeBoard::Close()
+{
+    std::lock_guard lock(mutex_);
+    closed_ = true;
+    changed_.notify_all();
+}
+
+void OutcomeBoard::Publish(Line line)
+{
+    Known& known = known_[line.id];
+    known.published = Clock::now();
+    if (line.recipient.empty())
+        known.whole = std::move(line.text);
+    else
+        known.byRecipient[line.recipient] = std::move(line.text);
+    changed_.notify_all();
+}
+
+void OutcomeBoard::PruneOld()
+{
+    const auto cutoff = Clock::now() - kKeepPublished;
+    std::erase_if(known_, [&](const auto& item) { return item.second.published < cutoff; });
+}
+
+bool OutcomeBoard::Answered(uint32_t id, const std::vector<std::string>& recipients,
+                            std::vector<std::string>& lines) const
+{
+    lines.assign(recipients.size(), "");
+    auto known = known_.find(id);
+    bool all = true;
+    for (std::size_t i = 0; i < recipients.size(); ++i) {
+        if (known != known_.end()) {
+            auto line = known->second.byRecipient.find(FoldedAddress(recipients[i]));
+            lines[i] = line != known->second.byRecipient.end() ? line->second : known->second.whole;
+        }
+        all = all && !lines[i].empty();
+    }
+    return all;
+}
+
+std::vector<std::string> OutcomeBoard::Await(uint32_t id, const std::vector<std::string>& recipients,
+                                             Clock::time_point deadline)
+{
+    std::vector<std::string> lines;
+    std::unique_lock lock(mutex_);
+    changed_.wait_until(lock, deadline, [&] { return Answered(id, recipients, lines) || closed_; });
+    Answered(id, recipients, lines);
+    return lines;
+}
+
+} // namespace locmail::host
