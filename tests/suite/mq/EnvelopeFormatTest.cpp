@@ -63,10 +63,11 @@ TEST(EnvelopeFormat, EveryRecordIsOneLineEndingInEndAndAwkwardTextsRoundTrip)
     // The key a version-1 entry was given from its file is kept when it is rewritten; outgoing keys
     // extend either form, up to the longest that still names a file.
     const std::string keys[] = {"v1-0000002A-123-1700000000000000001", kKey + ".3.1", "v1-0000002A-1-2.0.4294967295",
-                                kKey + kLongOutgoing};
+                                kKey + kLongOutgoing, "lmtp-" + kKey + kKey + ".0.1"};
     for (const auto& key : keys) {
         EnvelopeData keyed = Sample();
         keyed.key = key;
+        keyed.lmtp = key.starts_with("lmtp-"); // with the LMTP mark
         EXPECT_EQ(ParseEnvelopeFile(FormatEnvelopeFile(keyed)).data, keyed) << key;
     }
     const std::string texts[] = {"", "-", "--", "a b", "100%", "%41", "tab\there", "\"Name, Last\" <n@x>", "trail ",
@@ -109,6 +110,8 @@ TEST(EnvelopeFormat, RejectsDamage)
         {v2 + "key " + kKey + "\nsize 1\nchannel 1 a\nend\n", "line 4 is not valid"},
         {v2head + "deferred a 0 9\nend\n", "line 6 is not valid"},
         {v2head + "crashed 1\ncrashed 2\nend\n", "line 7 is not valid"},
+        {v2head + "lmtp\nlmtp\nend\n", "line 7 is not valid"},
+        {"locmail-envelope 1\nsize 1\nchannel 1 a\nlmtp\nend\n", "line 4 is not valid"},
         {v2head + "deferred b 1 9\nend\n", "deferred on b, which is not a channel of the entry"},
     };
     for (const auto& [text, fault] : cases) {
@@ -119,7 +122,8 @@ TEST(EnvelopeFormat, RejectsDamage)
     // A key names a file in sent/, so nothing but the two forms and their outgoing groups passes.
     const std::string badKeys[] = {"0123456789ABCDEF0123456789abcdef", "0123", "v1-0000002A-123", "v1-0000002a-1-2",
                                    ".1", kKey + ".", kKey + ".3..1", kKey + ".3.x", kKey + "-3", kKey + ".1/../x",
-                                   kKey + ".12345678901", kKey + kLongOutgoing + "3"};
+                                   kKey + ".12345678901", kKey + kLongOutgoing + "3", "lmtp-" + kKey,
+                                   "lmtp-" + kKey + kKey + "0"};
     for (const auto& key : badKeys)
         EXPECT_EQ(ParseEnvelopeFile(WithKey(key)).fault, "line 2 is not valid") << key;
 }
