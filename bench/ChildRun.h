@@ -29,9 +29,9 @@ struct ChildRun {
     }
 };
 
-// ARGS[0] run to its end; standard output to /dev/null when QUIET, standard
-// input from INPUT when one is named.
-inline ChildRun Spawn(const std::vector<std::string>& args, bool quiet, const std::string& input = "")
+// ARGS[0] started (pid 0 when it cannot be); standard output to /dev/null when
+// QUIET, standard input from INPUT when one is named.
+inline pid_t StartChild(const std::vector<std::string>& args, bool quiet, const std::string& input = "")
 {
     std::vector<char*> argv;
     for (const auto& a : args)
@@ -43,17 +43,29 @@ inline ChildRun Spawn(const std::vector<std::string>& args, bool quiet, const st
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     if (!input.empty())
         posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, input.c_str(), O_RDONLY, 0);
-    ChildRun run;
     pid_t pid = 0;
-    const auto start = std::chrono::steady_clock::now();
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        if (::wait4(pid, &status, 0, &run.usage) == pid)
-            run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+        pid = 0;
     posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// Waits for PID to end; SECONDS counts from START.
+inline ChildRun WaitChild(pid_t pid, std::chrono::steady_clock::time_point start)
+{
+    ChildRun run;
+    int status = 0;
+    if (pid > 0 && ::wait4(pid, &status, 0, &run.usage) == pid)
+        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return run;
+}
+
+// ARGS[0] run to its end, as StartChild starts it.
+inline ChildRun Spawn(const std::vector<std::string>& args, bool quiet, const std::string& input = "")
+{
+    const auto start = std::chrono::steady_clock::now();
+    return WaitChild(StartChild(args, quiet, input), start);
 }
 
 } // namespace bench
