@@ -14,6 +14,7 @@
 #include "host/LmtpOutcomes.h"
 #include "host/LmtpSession.h"
 #include "host/LogReopen.h"
+#include "host/ServiceSignals.h"
 #include "host/ServiceStart.h"
 #include "host/StopRequest.h"
 #include "suite/log/LogMessage.h"
@@ -35,6 +36,7 @@
 #include <cstring>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -64,6 +66,7 @@ public:
             std::lock_guard lock(mutex_);
             ++running_;
         }
+        ServiceSignalsHeld held; // for the main thread's wait
         std::thread([this, &context, fd = socket.release()] {
             RunLmtpSession(UniqueFd(fd), context);
             std::lock_guard lock(mutex_);
@@ -85,6 +88,15 @@ private:
     std::mutex mutex_;
     std::condition_variable ended_;
     unsigned running_ = 0;
+};
+
+// The board hears the agent's outcomes while it lives.
+struct ListeningBoard {
+    OutcomeBoard board;
+    ListeningBoard() { delivery::SetOutcomeListener(&board); }
+    ~ListeningBoard() { delivery::SetOutcomeListener(nullptr); }
+    ListeningBoard(const ListeningBoard&) = delete;
+    ListeningBoard& operator=(const ListeningBoard&) = delete;
 };
 
 struct Server {
@@ -170,9 +182,13 @@ int RunLmtp(const LmtpOptions& options)
         server.closing = UniqueFd(::eventfd(0, EFD_CLOEXEC));
         if (int status = Listen(options, settings, server); status != EX_OK)
             return status;
-        OutcomeBoard board;
-        delivery::SetOutcomeListener(&board);
-        LmtpDelivery delivery(settings.queueDir, board);
+        ListeningBoard listening;
+        OutcomeBoard& board = listening.board;
+        std::optional<LmtpDelivery> delivery;
+        {
+            ServiceSignalsHeld held; // for the main thread's wait
+            delivery.emplace(settings.queueDir, board);
+        }
         LmtpSessionContext context;
         context.hostName = LocalHostName();
         context.storeHome = settings.storeHome;
@@ -180,7 +196,7 @@ int RunLmtp(const LmtpOptions& options)
         context.timeoutSeconds = NumberSetting(config::kLmtpTimeoutSeconds);
         context.outcomeWait = std::chrono::seconds(std::max(30, context.timeoutSeconds));
         context.board = &board;
-        context.wakeDelivery = [&delivery] { delivery.Wake(); };
+        context.wakeDelivery = [&delivery] { delivery->Wake(); };
         context.closingFd = server.closing.get();
         SessionSlots slots(static_cast<unsigned>(std::max(1, NumberSetting(config::kLmtpMaxSessions))));
 
@@ -191,8 +207,7 @@ int RunLmtp(const LmtpOptions& options)
         [[maybe_unused]] ssize_t n = ::write(server.closing.get(), &one, sizeof one);
         slots.WaitAll();
         board.Close();
-        delivery.Stop();
-        delivery::SetOutcomeListener(nullptr);
+        delivery->Stop();
         LogMessage(5, kModule, "LMTP server ends");
         return EX_OK;
     }

@@ -124,7 +124,7 @@ bool Session::Command(std::string_view line)
         Rcpt(Rest(line, 4));
     else if (StartsWithWord(line, "DATA"))
         Data();
-    else if (strcasecmp(std::string(line).c_str(), "RSET") == 0) {
+    else if (StartsWithWord(line, "RSET")) {
         Reset();
         connection_.Reply("250 2.0.0 OK");
     }
@@ -132,7 +132,7 @@ bool Session::Command(std::string_view line)
         connection_.Reply("250 2.0.0 OK");
     else if (StartsWithWord(line, "VRFY"))
         connection_.Reply("252 2.5.2 Cannot verify the user; send the mail and see");
-    else if (strcasecmp(std::string(line).c_str(), "QUIT") == 0) {
+    else if (StartsWithWord(line, "QUIT")) {
         connection_.Reply("221 2.0.0 " + context_.hostName + " closing the connection");
         return false;
     }

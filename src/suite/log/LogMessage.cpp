@@ -1,9 +1,9 @@
 #include "suite/log/LogMessage.h"
 
 #include "suite/log/LoggerAccess.h"
+#include "suite/log/ReopenableFileSink.h"
 #include "suite/platform/Printable.h"
 
-#include <spdlog/sinks/basic_file_sink.h>
 #include <spdlog/sinks/stdout_sinks.h>
 #include <spdlog/sinks/syslog_sink.h>
 #include <spdlog/spdlog.h>
@@ -20,8 +20,8 @@ namespace locmail::log {
 namespace {
 
 std::atomic<int> g_threshold{kMaxLevel};
-// The file the log goes to, for ReopenLogFile; empty while it goes elsewhere.
-std::string g_filePath;
+// The file sink the log goes to, for ReopenLogFile; null while it goes elsewhere.
+std::shared_ptr<ReopenableFileSink> g_fileSink;
 
 // The pid goes into the pattern as text: spdlog's %P asks the kernel on every line.
 // A restart through exec keeps the pid, and children are started with exec.
@@ -88,13 +88,13 @@ void UseSink(spdlog::sink_ptr sink)
 bool OpenFileSink(const std::string& path)
 {
     try {
-        auto sink = std::make_shared<spdlog::sinks::basic_file_sink_mt>(path);
+        auto sink = std::make_shared<ReopenableFileSink>(path);
         sink->set_pattern(Pattern());
-        UseSink(std::move(sink));
+        UseSink(sink);
+        g_fileSink = std::move(sink);
     } catch (const spdlog::spdlog_ex&) {
         return false;
     }
-    g_filePath = path;
     return true;
 }
 
@@ -108,7 +108,7 @@ bool OpenLogFile(const std::string& directory, int threshold)
     return true;
 }
 
-bool ReopenLogFile() { return g_filePath.empty() || OpenFileSink(g_filePath); }
+bool ReopenLogFile() { return !g_fileSink || g_fileSink->Reopen(); }
 
 void OpenSyslog(int threshold)
 {
@@ -116,7 +116,7 @@ void OpenSyslog(int threshold)
     auto sink = std::make_shared<spdlog::sinks::syslog_sink_mt>("locmail", LOG_PID, LOG_MAIL, false);
     sink->set_pattern("%v");
     UseSink(std::move(sink));
-    g_filePath.clear();
+    g_fileSink.reset();
     SetThreshold(threshold);
 }
 

@@ -32,7 +32,7 @@ bool OpenLogFile(const std::string& directory, int threshold);
 // Opens the log file again by its name, so that lines go to a new file after the
 // old one was renamed (log rotation). Returns false, leaving the current sink,
 // when it cannot be opened; true, doing nothing, when the log is not a file.
-// Call it from one thread while no other writes.
+// Other threads may write meanwhile (ReopenableFileSink.h).
 bool ReopenLogFile();
 
 // Sends the log to syslog's mail facility (ident "locmail"), keeping levels up to THRESHOLD.
