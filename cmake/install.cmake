@@ -25,6 +25,7 @@ install(CODE "
   set(LOCMAIL_DOCDIR \"${CMAKE_INSTALL_DOCDIR}\")
   set(LOCMAIL_UNIT_TEMPLATE \"${PROJECT_SOURCE_DIR}/dist/locmail.service.in\")
   set(LOCMAIL_RELAY_UNIT_TEMPLATE \"${PROJECT_SOURCE_DIR}/dist/locmail-relay.service.in\")
+  set(LOCMAIL_LMTP_UNIT_TEMPLATE \"${PROJECT_SOURCE_DIR}/dist/locmail-lmtp.service.in\")
   set(LOCMAIL_EXAMPLE_TEMPLATE \"${PROJECT_BINARY_DIR}/qxmta.ini.example.in\")
   set(LOCMAIL_STAGING \"${PROJECT_BINARY_DIR}/install-staging\")")
 install(SCRIPT ${PROJECT_SOURCE_DIR}/cmake/InstallConfigured.cmake)
