@@ -112,6 +112,8 @@ int LmtpDelivery::AfterWalk(WalkEnd end)
     case WalkEnd::QueueUnusable:
     case WalkEnd::Failed: break;
     }
+    if (end == WalkEnd::StoreUnavailable && walk_.HeldEntry() != 0)
+        board_.GiveUp(walk_.HeldEntry(), "451 4.3.0 The message store cannot take mail now; try again later");
     walk_.Disconnect(); // releases the message the agent kept
     const int seconds = delay_.NextSeconds();
     LogMessage(2, kModule, "Delivery cannot go on now; trying again in %d s", seconds);

@@ -6,8 +6,9 @@
 // 256 entries or 100 ms) and starts the thread; Wake() makes it walk soon
 // (a session has queued an entry; inotify on the channel wakes it too, and a
 // deferred entry when it is due). After each durable batch it tells the
-// OutcomeBoard (MadeDurable). While the store cannot take mail it tries again
-// after 1 s, doubling up to 60 s. Stop() (and the destructor) lets the walk in
+// OutcomeBoard (MadeDurable). When the store stops a walk, the entry in hand
+// stays queued and its recipients without an outcome get 451 4.3.0 at once
+// (OutcomeBoard::GiveUp); it tries again after 1 s, doubling up to 60 s. Stop() (and the destructor) lets the walk in
 // progress end after its message, joins the thread and removes the walk
 // control. After the agent's share of messages per process it simply starts
 // a new agent (no restart of the process: sessions are open).

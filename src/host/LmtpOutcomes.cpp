@@ -40,6 +40,12 @@ void OutcomeBoard::MadeDurable(bool ok)
     held_.clear();
 }
 
+void OutcomeBoard::GiveUp(uint32_t id, std::string line)
+{
+    std::lock_guard lock(mutex_);
+    Publish(Line{id, "", std::move(line)});
+}
+
 void OutcomeBoard::Close()
 {
     std::lock_guard lock(mutex_);
@@ -51,10 +57,11 @@ void OutcomeBoard::Publish(Line line)
 {
     Known& known = known_[line.id];
     known.published = Clock::now();
+    Published published{known.published, std::move(line.text)};
     if (line.recipient.empty())
-        known.whole = std::move(line.text);
+        known.whole = std::move(published);
     else
-        known.byRecipient[line.recipient] = std::move(line.text);
+        known.byRecipient[line.recipient] = std::move(published);
     changed_.notify_all();
 }
 
@@ -64,7 +71,7 @@ void OutcomeBoard::PruneOld()
     std::erase_if(known_, [&](const auto& item) { return item.second.published < cutoff; });
 }
 
-bool OutcomeBoard::Answered(uint32_t id, const std::vector<std::string>& recipients,
+bool OutcomeBoard::Answered(uint32_t id, const std::vector<std::string>& recipients, Clock::time_point since,
                             std::vector<std::string>& lines) const
 {
     lines.assign(recipients.size(), "");
@@ -72,8 +79,11 @@ bool OutcomeBoard::Answered(uint32_t id, const std::vector<std::string>& recipie
     bool all = true;
     for (std::size_t i = 0; i < recipients.size(); ++i) {
         if (known != known_.end()) {
-            auto line = known->second.byRecipient.find(FoldedAddress(recipients[i]));
-            lines[i] = line != known->second.byRecipient.end() ? line->second : known->second.whole;
+            const auto& byRecipient = known->second.byRecipient;
+            auto line = byRecipient.find(FoldedAddress(recipients[i]));
+            const Published& found = line != byRecipient.end() ? line->second : known->second.whole;
+            if (found.at >= since)
+                lines[i] = found.text;
         }
         all = all && !lines[i].empty();
     }
@@ -81,12 +91,12 @@ bool OutcomeBoard::Answered(uint32_t id, const std::vector<std::string>& recipie
 }
 
 std::vector<std::string> OutcomeBoard::Await(uint32_t id, const std::vector<std::string>& recipients,
-                                             Clock::time_point deadline)
+                                             Clock::time_point since, Clock::time_point deadline)
 {
     std::vector<std::string> lines;
     std::unique_lock lock(mutex_);
-    changed_.wait_until(lock, deadline, [&] { return Answered(id, recipients, lines) || closed_; });
-    Answered(id, recipients, lines);
+    changed_.wait_until(lock, deadline, [&] { return Answered(id, recipients, since, lines) || closed_; });
+    Answered(id, recipients, since, lines);
     return lines;
 }
 

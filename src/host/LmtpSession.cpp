@@ -297,6 +297,7 @@ void Session::Deliver(const std::string& text)
                          [&](const std::string& u) { return FoldedAddress(u) == FoldedAddress(rcpt); }))
             unique.push_back(rcpt);
     const std::string key = LmtpDeliveryKey(*sender_, unique, text);
+    const auto since = OutcomeBoard::Clock::now();
     mq::QueuedText queued = mq::QueueText(text, *sender_, unique, kChannel, key);
     if (queued.id == 0) {
         LogMessage(1, kModule, "Cannot queue the message from <%s>: %s", sender_->c_str(), queued.fault.c_str());
@@ -306,7 +307,7 @@ void Session::Deliver(const std::string& text)
                sender_->c_str(), unique.size(), text.size(), key.c_str());
     context_.wakeDelivery();
     const std::vector<std::string> lines =
-        context_.board->Await(queued.id, unique, OutcomeBoard::Clock::now() + context_.outcomeWait);
+        context_.board->Await(queued.id, unique, since, OutcomeBoard::Clock::now() + context_.outcomeWait);
     for (const std::string& rcpt : recipients_) {
         auto at = std::find_if(unique.begin(), unique.end(),
                                [&](const std::string& u) { return FoldedAddress(u) == FoldedAddress(rcpt); });

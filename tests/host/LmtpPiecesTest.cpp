@@ -60,16 +60,21 @@ TEST(LmtpKey, ARetryOfTheTransactionHasItsKeyAndAnyChangeAnother)
 TEST(OutcomeBoard, FiledIsToldOnlyOnceDurableOtherOutcomesAtOnce)
 {
     OutcomeBoard board;
+    const auto start = OutcomeBoard::Clock::now();
     const auto now = OutcomeBoard::Clock::now;
     board.OutcomeLogged(Facts(Outcome::Filed, 0, 0, 7, "A@x"));
     board.OutcomeLogged(Facts(Outcome::Returned, 3, 11, 7, "u@x"));
-    EXPECT_EQ(board.Await(7, {"a@x", "u@x"}, now()), (std::vector<std::string>{"", "550 5.1.1 <u@x> why??not"}));
+    EXPECT_EQ(board.Await(7, {"a@x", "u@x"}, start, now()), (std::vector<std::string>{"", "550 5.1.1 <u@x> why??not"}));
     board.MadeDurable(false);
-    EXPECT_EQ(board.Await(7, {"a@x"}, now()).at(0), "");
+    EXPECT_EQ(board.Await(7, {"a@x"}, start, now()).at(0), "");
     board.MadeDurable(true);
-    EXPECT_EQ(board.Await(7, {"a@x"}, now()).at(0), "250 2.0.0 <A@x> delivered");
+    EXPECT_EQ(board.Await(7, {"a@x"}, start, now()).at(0), "250 2.0.0 <A@x> delivered");
     board.OutcomeLogged(Facts(Outcome::Held, 0, 0, 8, nullptr));
-    EXPECT_EQ(board.Await(8, {"a@x", "b@x"}, now()).at(1).substr(0, 9), "451 4.3.0") << "a held entry: all";
+    EXPECT_EQ(board.Await(8, {"a@x", "b@x"}, start, now()).at(1).substr(0, 9), "451 4.3.0") << "a held entry: all";
+    board.GiveUp(7, "451 4.3.0 later");
+    EXPECT_EQ(board.Await(7, {"a@x", "c@x"}, start, now()),
+              (std::vector<std::string>{"250 2.0.0 <A@x> delivered", "451 4.3.0 later"}));
+    EXPECT_EQ(board.Await(7, {"c@x"}, now(), now()).at(0), "") << "a later session waits for later outcomes";
 }
 
 } // namespace

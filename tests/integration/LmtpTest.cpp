@@ -9,6 +9,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <set>
 #include <thread>
 
@@ -121,9 +122,10 @@ TEST_F(Lmtp, TwoHundredSessionsAtOnceFileEveryMessageOnce)
     Stop(server);
 }
 
-// The server dies after the text, before or after it answered; the client's
-// retry of the same transaction is recognised by its key and filed once.
-TEST_F(Lmtp, ARetryAfterKillNineIsFiledOnce)
+// The server dies after the text, before or after it answered; or the store
+// fails under it. The client's retry of the same transaction is recognised by
+// its key and filed once.
+TEST_F(Lmtp, ARetryAfterKillNineOrAStoreOutageIsFiledOnce)
 {
     for (bool answered : {false, true}) {
         const std::string text = std::string("Subject: retry-") + (answered ? "after" : "before") + "\r\n\r\nx\r\n";
@@ -141,7 +143,17 @@ TEST_F(Lmtp, ARetryAfterKillNineIsFiledOnce)
         EXPECT_EQ(Codes(Deliver(retry, {"bob@example.org"}, text)), Lines{"250 2.0.0"});
         Stop(again);
     }
-    EXPECT_EQ(InboxSubjects(inst, "bob@example.org"), (Lines{"retry-before", "retry-after"}));
+    locmail::Process server = inst.Start({"lmtp"});
+    LmtpClient client(Socket(inst));
+    const std::string homes = inst.Dir() + "/store/users";
+    std::filesystem::rename(homes, homes + ".aside");
+    const std::string text = "Subject: outage\r\n\r\nx\r\n";
+    EXPECT_EQ(Codes(Deliver(client, {"bob@example.org", "eve@example.org"}, text)), (Lines{"451 4.3.0", "451 4.3.0"}));
+    std::filesystem::rename(homes + ".aside", homes);
+    EXPECT_EQ(Codes(Deliver(client, {"bob@example.org", "eve@example.org"}, text)), (Lines{"250 2.0.0", "550 5.2.1"}));
+    Stop(server);
+    EXPECT_EQ(InboxSubjects(inst, "bob@example.org"), (Lines{"retry-before", "retry-after", "outage"}));
+    EXPECT_TRUE(OnChannel(inst, "localout").empty());
 }
 
 } // namespace
