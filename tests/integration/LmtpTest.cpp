@@ -75,9 +75,10 @@ TEST_F(Lmtp, PipelinedCommandsGetOneReplyPerRecipientTheTextIsFiledByteForByteAn
     replies[0].resize(4); // the host's name
     EXPECT_EQ(Codes(replies), (Lines{"250-", "250-PIPEL", "250-8BITM", "250-ENHAN", "250 SIZE ", "250 2.1.0",
                                      "250 2.1.5", "550 5.1.1", "250 2.1.5", "354 Send "}));
-    client.Send("Subject: one\r\n\r\n..leading dot\nbare LF\r\n.\r\n");
+    const std::string longLine(1500, 'L'); // longer than RFC 5321's 1000: taken whole
+    client.Send("Subject: one\r\n\r\n..leading dot\nbare LF\r\n" + longLine + "\r\n.\r\n");
     EXPECT_EQ(Codes(client.Replies(2)), (Lines{"250 2.0.0", "550 5.2.1"})) << "filed; may not receive";
-    EXPECT_EQ(Filed(inst, "bob@example.org", 1), "Subject: one\r\n\r\n.leading dot\r\nbare LF\r\n");
+    EXPECT_EQ(Filed(inst, "bob@example.org", 1), "Subject: one\r\n\r\n.leading dot\r\nbare LF\r\n" + longLine + "\r\n");
 
     // Order, syntax, size and line limits.
     client.Send("RCPT TO:<bob@example.org>\r\nMAIL FROM:<s@x.example> SIZE=2001\r\nMAIL FROM:<s@x.example> "
