@@ -71,6 +71,15 @@ const KnownKey kKnownKeys[] = {
     Known(config::kBayesRemoveSpamCommand, Kind::Text),
     Known(config::kBayesTrainedSpamAction, Kind::Choice, "Move|Delete"),
     Known(config::kBayesTrainedHamAction, Kind::Choice, "Move|Delete"),
+    Known(config::kLdapHostName, Kind::Text),
+    Known(config::kLdapPort, Kind::Text),
+    Known(config::kLdapUsername, Kind::Text),
+    Known(config::kLdapPassword, Kind::Text),
+    Known(config::kLdapLdifFile, Kind::Text),
+    Known(config::kLdapTimeOutSeconds, Kind::Count),
+    Known(config::kXScannerReloadInterval, Kind::Count),
+    Known(config::kSpamAssassinActionLocal, Kind::Text),
+    Known(config::kSpamAssassinActionGlobal, Kind::Text),
 };
 
 bool SameName(std::string_view a, std::string_view b)

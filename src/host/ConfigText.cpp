@@ -16,6 +16,8 @@ std::string DefaultLine(const config::NumberKey& key)
 
 } // namespace
 
+// One line of the text per line of code, so the layout is kept by hand.
+// clang-format off
 std::string ConfigText(const std::string& dir, const std::string& postmaster)
 {
     return "; locmail configuration, written by `locmail init`.\n"
@@ -82,7 +84,37 @@ std::string ConfigText(const std::string& dir, const std::string& postmaster)
            "; what `locmail learn` does with a message it trained: Move takes spam to\n"
            "; the user's spam folder and ham to the inbox; Delete leaves it in place\n"
            "ActionOnTrainedSpamMessage=" + config::kBayesTrainedSpamAction.fallback + "\n"
-           "ActionOnTrainedHamMessage=" + config::kBayesTrainedHamAction.fallback + "\n";
+           "ActionOnTrainedHamMessage=" + config::kBayesTrainedHamAction.fallback + "\n"
+           "\n[Ldap]\n"
+           "; the directory: this LDIF file; or, with LdifFile empty, the LDAP server\n"
+           "; at HostName:Port (389 when empty), bound as Username with Password\n"
+           "LdifFile=" + PathJoin(dir, kDirectoryFile) + "\n"
+           "HostName=\nPort=\nUsername=\nPassword=\n" +
+           DefaultLine(config::kLdapTimeOutSeconds) +
+           "\n[XScanner]\n"
+           "; minutes between loads of the RBL host settings from the directory\n" +
+           DefaultLine(config::kXScannerReloadInterval) +
+           "\n[SpamAssassin]\n"
+           "; ChangeSubject,MARKER: a Subject containing MARKER counts as a spam mark\n"
+           "Action-global=\n";
 }
+
+std::string DirectoryText()
+{
+    return "# The directory of this locmail installation ([Ldap] LdifFile of qxmta.ini).\n"
+           "dn: o=locmail\n"
+           "objectClass: organization\n"
+           "o: locmail\n"
+           "\n"
+           "# The X Scanner's settings for the RBL hosts that the pre-processor names in\n"
+           "# a message's X-vexbl: field, one value each: HOST,MODE,DEFAULT[,CHANNEL:ACTION]\n"
+           "# with DEFAULT d(iscard) or i(gnore), ACTION i, d, f(ile) or b(ounce) for the\n"
+           "# channel \"local\". A host named in no value counts as discard. Example:\n"
+           "# x-vexblaction: rbl.example.net,P,i,local:f\n"
+           "dn: cn=PreProcessor,o=locmail\n"
+           "objectClass: qxconfig\n"
+           "cn: PreProcessor\n";
+}
+// clang-format on
 
 } // namespace locmail::host

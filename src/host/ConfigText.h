@@ -10,4 +10,11 @@ namespace locmail::host {
 // postmaster going to POSTMASTER.
 std::string ConfigText(const std::string& dir, const std::string& postmaster);
 
+// The installation's directory, an LDIF file (docs/locmail.schema): the
+// pre-processor's entry, whose x-vexblaction values set the X Scanner's
+// action for each RBL host; the examples are comments.
+std::string DirectoryText();
+
+inline constexpr const char* kDirectoryFile = "directory.ldif";
+
 } // namespace locmail::host

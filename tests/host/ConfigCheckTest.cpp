@@ -17,12 +17,15 @@ TEST(ConfigCheckTest, BadValuesAreErrorsWithTheirLineUnknownNamesWarningsAndAnUn
     const std::string file = (tmp.path() / "qxmta.ini").string();
     std::ofstream(file) << "; comment\n"
                            "[gateway]\nqueuedirectory=spool\n"               // 3: relative
-                           "[Log]\nLevel=6\nLevel=x\nDirectory=/var/log\n"   // 6: first one counts
+                           "[Log]\nLevel=6\nLevel=x\nDirectory=/var/log\n"   // 6: first one
+                                                                             // counts
                            "[Options]\nMailForInvalidLocalUser=postmaster\n" // any case
                            "[Mail]\nPostmaster=not mail\n"                   // 11
-                           "[Queue]\nRetryMinSeconds=-5\nRetryMaxSeconds=99999999999\nRetrySeconds=5\n"
-                           "[Ldap]\nHostName=x\n" // 16
-                           "[BayesianFilter]\nType=\nEnable=yes\nActionOnTrainedHamMessage=Keep\n"
+                           "[Queue]\nRetryMinSeconds=-5\nRetryMaxSeconds="
+                           "99999999999\nRetrySeconds=5\n"
+                           "[Directory]\nHostName=x\n" // 16
+                           "[BayesianFilter]\nType=\nEnable=yes\nActionOnTrainedHamMessage="
+                           "Keep\n"
                            "[Log]\nSyslg=YES\nSyslog=maybe\n"; // 23: back in [Log]
     const auto report = CheckConfigFile(file);
     const std::string at = file + ":";
@@ -36,7 +39,7 @@ TEST(ConfigCheckTest, BadValuesAreErrorsWithTheirLineUnknownNamesWarningsAndAnUn
                   at + "24: [Log] Syslog=maybe: not one of YES, NO",
               }));
     EXPECT_EQ(report.warnings, (std::vector<std::string>{at + "15: [Queue] RetrySeconds is not a key locmail reads",
-                                                         at + "16: section [Ldap] is not one locmail reads",
+                                                         at + "16: section [Directory] is not one locmail reads",
                                                          at + "23: [Log] Syslg is not a key locmail reads"}));
 
     const std::string fifo = (tmp.path() / "fifo.ini").string();

@@ -49,6 +49,7 @@
 #pragma once
 
 #include "suite/msgstore/CMsgStoreException.h"
+#include "suite/msgstore/CMsgStoreLDAP.h"
 #include "suite/msgstore/Records.h"
 #include "suite/platform/Export.h"
 #include "suite/vexclass/CLogging.h"
@@ -92,7 +93,11 @@ public:
     // or an errno value; what could not be synced is tried again next time.
     virtual int MakeDurable();
 
+    // The store's directory object, for the lookups of direct delivery.
+    CMsgStoreLDAP& GetLDAP() { return *m_ldap; }
+
 private:
     struct State;
     std::unique_ptr<State> m_state;
+    std::unique_ptr<CMsgStoreLDAP> m_ldap = std::make_unique<CMsgStoreLDAP>();
 };

@@ -79,6 +79,24 @@ inline constexpr TextKey kBayesRemoveSpamCommand{kBayesianSection, "RemoveSpamMe
 inline constexpr TextKey kBayesTrainedSpamAction{kBayesianSection, "ActionOnTrainedSpamMessage", "Delete"};
 inline constexpr TextKey kBayesTrainedHamAction{kBayesianSection, "ActionOnTrainedHamMessage", "Move"};
 
+// The directory (docs/man/locmail.ini.5): a server at HostName:Port (an empty
+// or zero port is 389), or, when LdifFile is set, that LDIF file instead.
+inline constexpr const char* kLdapSection = "Ldap";
+inline constexpr TextKey kLdapHostName{kLdapSection, "HostName", ""};
+inline constexpr TextKey kLdapPort{kLdapSection, "Port", ""};
+inline constexpr TextKey kLdapUsername{kLdapSection, "Username", ""};
+inline constexpr TextKey kLdapPassword{kLdapSection, "Password", ""};
+inline constexpr TextKey kLdapLdifFile{kLdapSection, "LdifFile", ""};
+inline constexpr NumberKey kLdapTimeOutSeconds{kLdapSection, "TimeOutSeconds", 5}; // per connect or operation
+
+// The X Scanner: minutes between loads of the RBL host settings, and the
+// SpamAssassin plug-in's action per channel ("Action-local", else
+// "Action-global").
+inline constexpr NumberKey kXScannerReloadInterval{"XScanner", "ReloadInterval", 15};
+inline constexpr const char* kSpamAssassinSection = "SpamAssassin";
+inline constexpr TextKey kSpamAssassinActionLocal{kSpamAssassinSection, "Action-local", ""};
+inline constexpr TextKey kSpamAssassinActionGlobal{kSpamAssassinSection, "Action-global", ""};
+
 std::string ReadText(const TextKey& key, const char* file = kConfigFile);
 unsigned ReadNumber(const NumberKey& key, const char* file = kConfigFile);
 
