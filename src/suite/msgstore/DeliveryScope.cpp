@@ -20,10 +20,10 @@ const DeliveryScope* DeliveryScope::Current()
     return t_current != nullptr && !t_current->key_.empty() ? t_current : nullptr;
 }
 
-void DeliveryScope::NoteFiled(const std::string& folder, std::uint32_t uid)
+void DeliveryScope::NoteFiled(const std::string& folder, std::uint32_t uid, bool replayed)
 {
     if (t_current != nullptr)
-        t_current->filed_.push_back(FiledCopy{folder, uid});
+        t_current->filed_.push_back(FiledCopy{folder, uid, replayed});
 }
 
 } // namespace locmail::msgstore

@@ -40,6 +40,7 @@ public:
     struct FiledCopy {
         std::string folder; // normalized folder path
         std::uint32_t uid;
+        bool replayed; // the copy an earlier filing under the same key made
     };
     // The copies filed under this scope, in filing order.
     const std::vector<FiledCopy>& filed() const { return filed_; }
@@ -47,7 +48,7 @@ public:
     // This thread's scope, or nullptr when there is none or its key is empty.
     static const DeliveryScope* Current();
     // Notes a copy in this thread's scope, if there is one (the filing transaction calls it).
-    static void NoteFiled(const std::string& folder, std::uint32_t uid);
+    static void NoteFiled(const std::string& folder, std::uint32_t uid, bool replayed = false);
 
 private:
     std::string key_;

@@ -292,7 +292,7 @@ FilingResult FileIntoFolder(diamondBase& base, const FilingRequest& req)
     } unlock{mbx};
     FilingResult result = FileLocked(req, folder, *dir, mbx, rels);
     if (result.ok())
-        DeliveryScope::NoteFiled(folder, result.uid);
+        DeliveryScope::NoteFiled(folder, result.uid, result.replayed);
     return result;
 }
 
