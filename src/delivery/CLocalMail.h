@@ -27,6 +27,7 @@
 // 3/11 store failures, 13 user may not receive mail now; StatusCodes.h).
 #pragma once
 
+#include "antispam/CXScanner.h"
 #include "bayes/CBayesianFilter.h"
 #include "delivery/CLocalMailException.h"
 #include "delivery/OutcomeLine.h"
@@ -144,6 +145,8 @@ private:
     void DefaultDelivery();
     // The rules step (MailSortDelivery.cpp): false when the pipeline is to file into the inbox itself.
     bool MailSortDelivery();
+    // The X Scanner's result: true when the delivery goes on (Pipeline.cpp).
+    bool ActOnXScannerResult(int result);
     // The Bayesian step's result: true when the delivery goes on (Pipeline.cpp).
     bool ActOnBayesianResult(int result, const char* changedPath);
     [[noreturn]] void ReportHomeLockFailure();
@@ -172,6 +175,7 @@ private:
     CMsgStore& m_msgStore;
     char m_recipient[kAddressSize];
     char m_sender[kAddressSize];
+    std::unique_ptr<CXScanner> m_xScanner; // null when it could not be made: the pipeline goes without
     CBayesianFilter m_bayesFilter;
     _msgstat m_bayMsgStat;
     uint32_t m_bayBufferLen = 0;

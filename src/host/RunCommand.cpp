@@ -38,6 +38,7 @@
 #include "host/StopRequest.h"
 #include "suite/db/CountingVfs.h"
 #include "suite/db/SyncPoint.h"
+#include "suite/ldap/ClientLookup.h"
 #include "suite/log/LogMessage.h"
 #include "suite/mq/ArrivalWatch.h"
 #include "suite/mq/MQapi.h"
@@ -145,6 +146,7 @@ bool DeliveryRun::Connect(WalkEnd& failure)
 {
     try {
         store_ = std::make_unique<CMsgStore>();
+        store_->GetLDAP().SetLookup(std::make_unique<ldap::ClientLookup>()); // for direct delivery's lookups
     } catch (const CMsgStoreException& e) {
         LogMessage(1, kModule, "Cannot open the message store: %s", e.GetMessage());
         failure = WalkEnd::StoreUnavailable;
