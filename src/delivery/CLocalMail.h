@@ -67,6 +67,18 @@ public:
     // Delivers every message queued on "local", until the channel is empty or STOP is set.
     void DeliverMessage(bool& stop);
 
+    // Direct delivery for mailbox migration (DirectDelivery.cpp): one message,
+    // from a file or from the caller's memory, into FOLDER of the local user
+    // whom the directory names for USER on CONNECTOR (othermailbox
+    // "CONNECTOR$USER"), with no queue and no per-user pipeline. True when the
+    // store took it; false with the last-error code and message set (11 no
+    // local user, 10/6 the file is empty or unreadable, 9/8/7 unparsable,
+    // 1 directory failure or store code 4, 3 other store failures). Nothing
+    // throws but std::bad_alloc. The memory overload never keeps nor frees TEXT.
+    bool DeliverMessage(const char* user, const char* folder, const char* path, const char* connector);
+    bool DeliverMessage(const char* user, const char* folder, const char* text, unsigned long length,
+                        const char* connector, const char* dateText, const char* flagText);
+
     unsigned long GetBufferLen() const { return m_bufferLen; }
     unsigned long GetHdrSize() const { return m_hdrSize; }
     unsigned long GetMQId() const { return m_mqId; }
@@ -90,6 +102,10 @@ private:
     // Copy into the 1024-character members; a longer address is cut (and terminated).
     void SetRecipient(const char* recipient);
     void SetSender(const char* sender);
+
+    // Direct delivery's steps (DirectDelivery.cpp).
+    [[nodiscard]] bool FindLocalName(const char* user, const char* connector, char* localName);
+    [[nodiscard]] bool FileDirectly(const char* localName, const char* folder, bool fromMemory);
 
     // Construction (CLocalMail.cpp).
     void InitMQChannel(const char* queueName);
