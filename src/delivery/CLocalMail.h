@@ -1,6 +1,9 @@
 // CLocalMail: the local delivery agent. It drains the queue channel "local",
 // loads and parses each message, and hands every local recipient to the
-// message store: a shared mailbox at once, a user through the per-user pipeline.
+// message store: a shared mailbox at once, a user through the per-user pipeline
+// (permission, the X Scanner, the Bayesian filter, the rules, the inbox).
+// The constructor builds the X Scanner and loads its RBL host settings from
+// the directory; when it cannot be made the pipeline goes without it.
 //
 // Contract: the host builds one agent with its CMsgStore (not owned, must
 // outlive the agent), the queue name and a logging module name, then calls
