@@ -70,7 +70,7 @@ public:
     static constexpr int kDefaultProgramTimeOutSeconds = locmail::config::kBayesProgramTimeOut.fallback;
 
     CBayesianFilter();
-    ~CBayesianFilter();
+    virtual ~CBayesianFilter();
     CBayesianFilter(const CBayesianFilter&) = delete;
     CBayesianFilter& operator=(const CBayesianFilter&) = delete;
 
@@ -98,11 +98,12 @@ public:
     // 0 ham, 1 spam, 2 undetermined, 3 error, 4 in no list.
     int MapExitCode(int exitCode) const;
 
-    bool FileMessage(const char* homeDir, const char* messagePath, const char* folderPath);
+    // Virtual so that a test can see where the spam steps file and bounce.
+    virtual bool FileMessage(const char* homeDir, const char* messagePath, const char* folderPath);
     bool ChangeSubject(const char* messagePath, const char* outputPath);
     bool AddXHeader(const char* messagePath, const char* outputPath);
     bool BounceSpam(const char* sender, const char* messagePath);
-    bool BounceToSender(const char* sender, const char* messagePath, const char* reason);
+    virtual bool BounceToSender(const char* sender, const char* messagePath, const char* reason);
 
     // The length of the line as written (the formatted length, cut to the
     // buffer); -1 when the format fails.

@@ -7,6 +7,7 @@
 #include "suite/platform/Bounded.h"
 
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -31,12 +32,16 @@ CLocalMail::CLocalMail(CMsgStore& msgStore, const char* queueName, const char* m
     std::memset(&m_msgStat, 0, sizeof m_msgStat);
     std::memset(m_recipient, 0, sizeof m_recipient);
     std::memset(m_sender, 0, sizeof m_sender);
+    m_xScanner.reset(new (std::nothrow) CXScanner());
+    if (m_xScanner)
+        m_xScanner->LoadRblSettings();
 }
 
 // The message members release themselves; the channel closes last, once.
 CLocalMail::~CLocalMail()
 {
     ReleaseHeldMessage();
+    m_xScanner.reset();
     CloseMQChannel(m_mqChannel);
 }
 

@@ -1,6 +1,9 @@
 // CLocalMail: the local delivery agent. It drains the queue channel "local",
 // loads and parses each message, and hands every local recipient to the
-// message store: a shared mailbox at once, a user through the per-user pipeline.
+// message store: a shared mailbox at once, a user through the per-user pipeline
+// (permission, the X Scanner, the Bayesian filter, the rules, the inbox).
+// The constructor builds the X Scanner and loads its RBL host settings from
+// the directory; when it cannot be made the pipeline goes without it.
 //
 // Contract: the host builds one agent with its CMsgStore (not owned, must
 // outlive the agent), the queue name and a logging module name, then calls
@@ -30,6 +33,7 @@
 // 3/11 store failures, 13 user may not receive mail now; StatusCodes.h).
 #pragma once
 
+#include "antispam/CXScanner.h"
 #include "bayes/CBayesianFilter.h"
 #include "delivery/CLocalMailException.h"
 #include "delivery/OutcomeLine.h"
@@ -69,6 +73,18 @@ public:
     // Delivers every message queued on "local", until the channel is empty or STOP is set.
     void DeliverMessage(bool& stop);
 
+    // Direct delivery for mailbox migration (DirectDelivery.cpp): one message,
+    // from a file or from the caller's memory, into FOLDER of the local user
+    // whom the directory names for USER on CONNECTOR (othermailbox
+    // "CONNECTOR$USER"), with no queue and no per-user pipeline. True when the
+    // store took it; false with the last-error code and message set (11 no
+    // local user, 10/6 the file is empty or unreadable, 9/8/7 unparsable,
+    // 1 directory failure or store code 4, 3 other store failures). Nothing
+    // throws but std::bad_alloc. The memory overload never keeps nor frees TEXT.
+    bool DeliverMessage(const char* user, const char* folder, const char* path, const char* connector);
+    bool DeliverMessage(const char* user, const char* folder, const char* text, unsigned long length,
+                        const char* connector, const char* dateText, const char* flagText);
+
     unsigned long GetBufferLen() const { return m_bufferLen; }
     unsigned long GetHdrSize() const { return m_hdrSize; }
     unsigned long GetMQId() const { return m_mqId; }
@@ -92,6 +108,10 @@ private:
     // Copy into the 1024-character members; a longer address is cut (and terminated).
     void SetRecipient(const char* recipient);
     void SetSender(const char* sender);
+
+    // Direct delivery's steps (DirectDelivery.cpp).
+    [[nodiscard]] bool FindLocalName(const char* user, const char* connector, char* localName);
+    [[nodiscard]] bool FileDirectly(const char* localName, const char* folder, bool fromMemory);
 
     // Construction (CLocalMail.cpp).
     void InitMQChannel(const char* queueName);
@@ -147,6 +167,8 @@ private:
     void DefaultDelivery();
     // The rules step (MailSortDelivery.cpp): false when the pipeline is to file into the inbox itself.
     bool MailSortDelivery();
+    // The X Scanner's result: true when the delivery goes on (Pipeline.cpp).
+    bool ActOnXScannerResult(int result);
     // The Bayesian step's result: true when the delivery goes on (Pipeline.cpp).
     bool ActOnBayesianResult(int result, const char* changedPath);
     [[noreturn]] void ReportHomeLockFailure();
@@ -175,6 +197,7 @@ private:
     CMsgStore& m_msgStore;
     char m_recipient[kAddressSize];
     char m_sender[kAddressSize];
+    std::unique_ptr<CXScanner> m_xScanner; // null when it could not be made: the pipeline goes without
     CBayesianFilter m_bayesFilter;
     _msgstat m_bayMsgStat;
     uint32_t m_bayBufferLen = 0;

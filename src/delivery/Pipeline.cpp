@@ -115,6 +115,16 @@ void CLocalMail::DeliverToUser(const char* path)
     // Read afresh for every user delivery, and released on every way out of it.
     CAntiSpamConfig antiSpam(homeDir);
 
+    if (m_xScanner) {
+        PrintLogMessage(5, "Running Xscanner");
+        m_xScanner->SetAntiSpamConfig(&antiSpam);
+        m_xScanner->LoadRblSettings();
+        const int result = m_xScanner->Scan(m_sender, homeDir, path);
+        m_xScanner->SetAntiSpamConfig(nullptr); // the settings end with this delivery
+        if (!ActOnXScannerResult(result))
+            return;
+    }
+
     // A changed message swapped in below serves this recipient only, whichever way the delivery ends.
     m_baySwapped = false;
     AtScopeExit restore([this] {
@@ -146,6 +156,35 @@ void CLocalMail::DeliverToUser(const char* path)
     }
 
     PrintLogMessage(5, "Message delivered successfully");
+}
+
+bool CLocalMail::ActOnXScannerResult(int result)
+{
+    switch (result) {
+    case CXScanner::kXIgnored:
+        PrintLogMessage(6, "X Scanner has been disabled for user <%s>", m_recipient);
+        return true;
+    case CXScanner::kXDiscarded:
+        PrintLogMessage(6, "The message has been discarded by X Scanner");
+        LogRecipientOutcome(locmail::delivery::Outcome::Discarded, "spam, discarded by the X Scanner");
+        return false;
+    case CXScanner::kXFiled:
+        PrintLogMessage(6, "The message has been filed to the user's system spam message folder");
+        return false;
+    case CXScanner::kXError: PrintLogMessage(6, "An error has occurred while running the X Scanner"); return true;
+    case CXScanner::kXNoSettings:
+        PrintLogMessage(6, "No configuration parameter has been set for X Scanner");
+        return true;
+    case CXScanner::kXBounced:
+        PrintLogMessage(6, "The message has been bounced");
+        LogRecipientOutcome(locmail::delivery::Outcome::Returned, "spam, bounced by the X Scanner");
+        return false;
+    case CXScanner::kXWhiteListed: PrintLogMessage(6, "By passed X scanner - Matched WhiteList"); return true;
+    case CXScanner::kXIPWhiteListed:
+        PrintLogMessage(6, "By passed X scanner - Matched IP address WhiteList");
+        return true;
+    default: return true;
+    }
 }
 
 bool CLocalMail::ActOnBayesianResult(int result, const char* changedPath)

@@ -1,8 +1,9 @@
-// locmail explain [-f SENDER] ADDRESS < message: the Bayesian filter's verdict
-// and the user's action on it, then what the user's rules would do with the
+// locmail explain [-f SENDER] ADDRESS < message: the X Scanner's verdict, the
+// Bayesian filter's verdict and the user's action on it, then what the user's rules would do with the
 // message, entry by entry, as the agent would execute them, without filing or
 // sending anything.
 #include "antispam/CAntiSpamConfig.h"
+#include "antispam/CXScanner.h"
 #include "bayes/CBayesianFilter.h"
 #include "delivery/QueuedHeaderSize.h"
 #include "host/Commands.h"
@@ -88,6 +89,65 @@ struct TempFileRelease {
 };
 using TempFile = std::unique_ptr<char, TempFileRelease>;
 
+// A copy of TEXT in a new temporary file, or none.
+TempFile TempCopy(const std::string& text)
+{
+    TempFile copy(VEXGetTempFileName(nullptr, "lmex"));
+    UniqueFd fd(copy ? ::open(copy.get(), O_WRONLY | O_TRUNC | O_CLOEXEC) : -1);
+    if (!fd || !WriteAll(fd.get(), text))
+        return TempFile();
+    return copy;
+}
+
+// An X Scanner that says where it would file or bounce instead of doing it.
+class ExplainingScanner : public CXScanner {
+public:
+    bool FileMessage(const char*, const char*, const char* folder) override
+    {
+        what = folder ? std::string("filed into \"") + folder + "\"" : "filed into no folder (an error)";
+        return folder != nullptr;
+    }
+    bool BounceToSender(const char*, const char*, const char* reason) override
+    {
+        what = std::string("returned to the sender") + (reason ? std::string(", saying \"") + reason + "\"" : "");
+        return true;
+    }
+    std::string what;
+};
+
+// The X Scanner's verdict for the message TEXT; true when the delivery would end there.
+bool ExplainXScanner(CMsgStore& store, const ExplainOptions& options, const std::string& text)
+{
+    char home[1024] = {};
+    store.GetUserHomeDir(home);
+    home[sizeof home - 1] = '\0';
+    CAntiSpamConfig settings(home);
+    TempFile message = TempCopy(text);
+    if (!message) {
+        std::printf("X Scanner: not run (no temporary copy of the message)\n");
+        return false;
+    }
+    ExplainingScanner scanner;
+    scanner.LoadRblSettings();
+    scanner.SetAntiSpamConfig(&settings);
+    const int result = scanner.Scan(options.sender.c_str(), home, message.get());
+    switch (result) {
+    case CXScanner::kXNoMark: std::printf("X Scanner: no spam mark in the header\n"); return false;
+    case CXScanner::kXIgnored: std::printf("X Scanner: marked, the action is ignore: delivery goes on\n"); return false;
+    case CXScanner::kXDiscarded: std::printf("X Scanner: marked, discarded: nothing filed\n"); return true;
+    case CXScanner::kXFiled:
+    case CXScanner::kXBounced: std::printf("X Scanner: marked, %s\n", scanner.what.c_str()); return true;
+    case CXScanner::kXWhiteListed: std::printf("X Scanner: the sender is on the user's white list\n"); return false;
+    case CXScanner::kXIPWhiteListed:
+        std::printf("X Scanner: the relay address is on the user's IP white list\n");
+        return false;
+    default:
+        std::printf("X Scanner: %s (see the log): delivery goes on\n",
+                    scanner.what.empty() ? "an error" : scanner.what.c_str());
+        return false;
+    }
+}
+
 // What the user's Bayesian action makes of VERDICT (a Run result); sets ENDS
 // when the delivery would end there.
 std::string BayesianOutcome(int verdict, const CAntiSpamConfig& settings, bool& ends)
@@ -135,14 +195,12 @@ bool ExplainBayes(CMsgStore& store, const ExplainOptions& options, const std::st
         std::printf("Bayesian filter: the sender is on the user's white list, not filtered\n");
         return false;
     }
-    TempFile message(VEXGetTempFileName(nullptr, "lmex"));
+    TempFile message = TempCopy(text);
     TempFile output(VEXGetTempFileName(nullptr, "lmda"));
-    UniqueFd fd(message ? ::open(message.get(), O_WRONLY | O_TRUNC | O_CLOEXEC) : -1);
-    if (!fd || !output || !WriteAll(fd.get(), text)) {
+    if (!message || !output) {
         std::printf("Bayesian filter: not run (no temporary copy of the message)\n");
         return false;
     }
-    fd.reset();
     const int verdict =
         filter.Run(options.sender.c_str(), options.address.c_str(), home, message.get(), output.get());
     bool ends = false;
@@ -163,7 +221,7 @@ int Explain(CMsgStore& store, const ExplainOptions& options, std::string& text)
         std::printf("%s is a shared mailbox: no rules, filed into its inbox\n", options.address.c_str());
         return EX_OK;
     }
-    if (ExplainBayes(store, options, text)) {
+    if (ExplainXScanner(store, options, text) || ExplainBayes(store, options, text)) {
         std::printf("the delivery ends there: the rules do not run\n");
         return EX_OK;
     }

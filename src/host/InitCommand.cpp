@@ -1,8 +1,8 @@
 // locmail init DIR: a working installation in DIR (configuration, directory,
 // queue, message store with its templates and users directory, log).
 // Running it again keeps the configuration file and makes whatever is missing.
-// With --owner USER (root only, unless USER is the caller) everything it made
-// or kept is given to USER, who the commands then act as (InstallationOwner.h).
+// With --owner USER (root only, unless USER is the caller) everything it made or
+// kept is given to USER, who the commands then act as (InstallationOwner.h).
 #include "host/Commands.h"
 #include "host/ConfigText.h"
 #include "host/InstallationOwner.h"

@@ -1,5 +1,5 @@
 // Routing a recipient: shared mailboxes, users, refused users, refiling after
-// a missing folder, and addresses that do not fit.
+// a missing folder, addresses that do not fit, and the X Scanner step.
 #include "AgentFixture.h"
 
 namespace {
@@ -69,6 +69,30 @@ TEST_F(AgentTest, AddressesThatDoNotFit)
     EXPECT_EQ(MimeCalls(), (Lines{"New \"", "Bounce " + longName + "|128|No existing mailbox for " +
                                                 longName.substr(0, CLocalMail::kAddressSize - 1) + "\r\n\r\n|" +
                                                 dir / "1"}));
+}
+
+// The X Scanner's verdict ends the delivery or lets it go on, with its line.
+TEST_F(AgentTest, XScannerVerdictEndsOrContinuesTheDelivery)
+{
+    testsupport::WriteFile(dir / "directory.ldif", "dn: cn=PreProcessor\nobjectClass: qxconfig\ncn: PreProcessor\n"
+                                                   "x-vexblaction: passed.example,P,i\n");
+    testsupport::WriteFile(dir / "qxmta.ini", "[Ldap]\nLdifFile=directory.ldif\n");
+    store.users = {"u@x"};
+    const struct {
+        std::string header, line;
+        bool filed;
+    } cases[] = {
+        {"X-vexbl: listed.example/1.2.3.4\r\n", "6 LocalMail: The message has been discarded by X Scanner", false},
+        {"X-vexbl: passed.example/1.2.3.4\r\n", "6 LocalMail: X Scanner has been disabled for user <u@x>", true},
+    };
+    for (const auto& c : cases) {
+        ResetQueue();
+        store.calls.clear();
+        Queue(1, c.header + kText).AddSender("s@x", "smtp").AddRecipient("u@x", "local");
+        const Lines lines = Run();
+        EXPECT_NE(std::find(lines.begin(), lines.end(), c.line), lines.end()) << c.header;
+        EXPECT_EQ(std::count(store.calls.begin(), store.calls.end(), "AddUserMsg u@x inbox"), c.filed) << c.header;
+    }
 }
 
 } // namespace

@@ -17,15 +17,12 @@ TEST(ConfigCheckTest, BadValuesAreErrorsWithTheirLineUnknownNamesWarningsAndAnUn
     const std::string file = (tmp.path() / "qxmta.ini").string();
     std::ofstream(file) << "; comment\n"
                            "[gateway]\nqueuedirectory=spool\n"               // 3: relative
-                           "[Log]\nLevel=6\nLevel=x\nDirectory=/var/log\n"   // 6: first one
-                                                                             // counts
+                           "[Log]\nLevel=6\nLevel=x\nDirectory=/var/log\n"   // 6: first one counts
                            "[Options]\nMailForInvalidLocalUser=postmaster\n" // any case
                            "[Mail]\nPostmaster=not mail\n"                   // 11
-                           "[Queue]\nRetryMinSeconds=-5\nRetryMaxSeconds="
-                           "99999999999\nRetrySeconds=5\n"
+                           "[Queue]\nRetryMinSeconds=-5\nRetryMaxSeconds=99999999999\nRetrySeconds=5\n"
                            "[Directory]\nHostName=x\n" // 16
-                           "[BayesianFilter]\nType=\nEnable=yes\nActionOnTrainedHamMessage="
-                           "Keep\n"
+                           "[BayesianFilter]\nType=\nEnable=yes\nActionOnTrainedHamMessage=Keep\n"
                            "[Log]\nSyslg=YES\nSyslog=maybe\n"; // 23: back in [Log]
     const auto report = CheckConfigFile(file);
     const std::string at = file + ":";

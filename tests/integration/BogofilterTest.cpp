@@ -47,7 +47,11 @@ TEST(BogofilterRun, UntrainedItDeliversTrainedItSortsSpamHamAndUnsure)
         {{"learn", "--spam", "nobody@example.org", "inbox", "1"}, EX_NOUSER, {""}},
     });
 
-    const auto explain = [&](const std::string& text) { return inst.Run({"explain", "bob@example.org"}, text).output; };
+    const auto explain = [&](const std::string& text) {
+        const std::string out = inst.Run({"explain", "bob@example.org"}, text).output;
+        const std::string unmarked = "X Scanner: no spam mark in the header\n";
+        return out.starts_with(unmarked) ? out.substr(unmarked.size()) : "(the X Scanner acted) " + out;
+    };
     EXPECT_TRUE(explain(Message("x@spam.example", "Casino", kSpam))
                     .starts_with("Bayesian filter: spam: filed into \"my-spam\"\nthe delivery ends there: the rules"));
     EXPECT_TRUE(explain(Message("ann@example.org", "Notes", kHam)).starts_with("Bayesian filter: ham:"));

@@ -1,5 +1,5 @@
-// The rules commands end to end: check, set, show, explain and rm on a real
-// installation. The rules step itself: tests/delivery/RulesTest.cpp.
+// The rules commands end to end: check, set, show, explain (with the X
+// Scanner's verdict) and rm on a real installation. The rules step itself: tests/delivery/RulesTest.cpp.
 #include "integration/RunSupport.h"
 
 #include <gtest/gtest.h>
@@ -54,6 +54,11 @@ TEST(RulesCommands, CheckSetShowExplainRemove)
         {{"rules", "rm", "bob@example.org"}, EX_OK, {"bob@example.org had no rules"}},
         {{"explain", "bob@example.org"}, EX_OK, {"has no rules: default delivery into \"inbox\""}, Message("Order")},
     });
+    // The directory init wrote names no RBL host: a listed message is discarded.
+    RunSteps(inst, {{{"explain", "bob@example.org"},
+                     EX_OK,
+                     {"X Scanner: marked, discarded: nothing filed\n"},
+                     "X-vexbl: rbl.example.net/192.0.2.1\r\n" + Message("Order")}});
     EXPECT_TRUE(OnChannel(inst, "localout").empty()) << "explain sends nothing";
     EXPECT_TRUE(InboxSubjects(inst, "bob@example.org").empty()) << "explain files nothing";
 }

@@ -55,6 +55,10 @@ void LdapServer::HandleFree::operator()(LDAP* handle) const noexcept { ldap_unbi
 int LdapServer::Connect(const char* host, int port)
 {
     handle_.reset();
+    if (host == nullptr || host[0] == '\0') {
+        LogMessage(1, kLogModule, "No directory: [Ldap] HostName and LdifFile are both empty");
+        return -1;
+    }
     const std::string uri = "ldap://" + std::string(host ? host : "") + ":" + std::to_string(port) + "/";
     LDAP* raw = nullptr;
     if (int rc = ldap_initialize(&raw, uri.c_str()); rc != LDAP_SUCCESS)

@@ -1,7 +1,8 @@
 // A directory server over LDAP v3, with OpenLDAP's libldap.
 //
 // Connect opens ldap://HOST:PORT/ at once (not at the first operation), so an
-// unreachable server fails Connect; Bind is a simple bind (an empty name is
+// unreachable server fails Connect (and so does an empty HOST: no server is
+// configured, and libldap would take it for this machine); Bind is a simple bind (an empty name is
 // an anonymous bind); Search reads every value of every attribute, at most
 // kMaxEntries entries. Every network step is bounded by the time limit given
 // at construction: connecting by LDAP_OPT_NETWORK_TIMEOUT, each operation by

@@ -48,26 +48,40 @@ std::string DirectoryLdif()
            "dn: uid=bob,o=locmail\nobjectClass: qxmailuser\nuid: bob\n";
 }
 
-int FreeLoopbackPort()
+sockaddr_in Loopback(int port)
 {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
+
+// A loopback socket bound to a port of the system's choice (listening when LISTEN); its port into PORT.
+int BoundSocket(int& port, bool listen)
+{
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = Loopback(0);
     socklen_t length = sizeof address;
     ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    if (listen)
+        ::listen(fd, 4);
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
+    port = ntohs(address.sin_port);
+    return fd;
+}
+
+int FreeLoopbackPort()
+{
+    int port = 0;
+    ::close(BoundSocket(port, false));
+    return port;
 }
 
 bool Accepts(int port)
 {
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address = Loopback(port);
     const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     ::close(fd);
     return ok;
@@ -206,17 +220,11 @@ TEST(DirectoryServer, FailuresCostBoundedTime)
 
     // A listener of ours that never accepts nor answers: connect works, the bind
     // gives up.
-    int silent = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(silent, 4), 0);
-    ::getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length);
+    int port = 0;
+    const int silent = BoundSocket(port, true);
     const auto start = std::chrono::steady_clock::now();
     ldapClient client;
-    if (client.ldapClientConnect("127.0.0.1", ntohs(address.sin_port)) == 0) {
+    if (client.ldapClientConnect("127.0.0.1", port) == 0) {
         EXPECT_NE(client.ldapClientBind("", ""), 0);
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
