@@ -69,6 +69,16 @@ struct ExportOptions {
 };
 int RunStoreExport(const ExportOptions& options);
 
+// Exactly one of MAILDIR and MBOX; FOLDER empty: the inbox.
+struct MigrateOptions {
+    std::string connector;
+    std::string user;
+    std::string maildir;
+    std::string mbox;
+    std::string folder;
+};
+int RunMigrate(const MigrateOptions& options);
+
 struct RulesOptions {
     std::string address;
     std::string file;

@@ -26,6 +26,7 @@ struct Requests {
     AccountOptions accountAdd[2], accountRemove[2];
     StoreOptions storeList, storeShow;
     ExportOptions storeExport;
+    MigrateOptions migrate;
     RulesOptions rules;
     ExplainOptions explain;
     LearnOptions learn;
@@ -148,6 +149,17 @@ void AddStoreCommands(CLI::App& app, Requests& r, int& exitCode)
     maildir->excludes(mbox);
     exp->add_flag("--force", r.storeExport.force, "replace what is at the target");
     exp->callback([&] { exitCode = RunStoreExport(r.storeExport); });
+
+    auto* migrate = app.add_subcommand("migrate", "import a mailbox of another mail system (Maildir or mbox) into the"
+                                                  " mailbox of the user the directory names for it");
+    migrate->add_option("--connector", r.migrate.connector, "the other mail system's connector name")->required();
+    migrate->add_option("--user", r.migrate.user, "the user's name in the other mail system")->required();
+    auto* source = migrate->add_option_group("source", "the mailbox to import (exactly one)");
+    source->add_option("--maildir", r.migrate.maildir, "read the Maildir at DIR");
+    source->add_option("--mbox", r.migrate.mbox, "read the mbox file FILE (mboxrd)");
+    source->require_option(1);
+    migrate->add_option("--folder", r.migrate.folder, "file into this folder (default: the inbox)");
+    migrate->callback([&] { exitCode = RunMigrate(r.migrate); });
 }
 
 void AddRulesCommands(CLI::App& app, Requests& r, int& exitCode)

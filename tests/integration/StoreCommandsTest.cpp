@@ -192,6 +192,41 @@ TEST(StoreCommands, ExportWritesMaildirAndMboxThatReadBackToExactlyWhatWasFiled)
         ReadMbox(testsupport::ReadFile(mbox)),
         (std::vector<std::string>{Filed(inst, "alice@example.org", 1), Filed(inst, "alice@example.org", 2), seen}));
     EXPECT_NE(testsupport::ReadFile(mbox).find("\n>From me\n>>From you\nFrom\n"), std::string::npos);
+
+    // The export read back by `migrate` into bob's mailbox, as another mail system's mailbox would be.
+    MustRun(inst, {"user", "add", "bob@example.org"});
+    WriteFile(inst.Dir() + "/people.ldif", "dn: uid=bob,dc=example,dc=org\nuid: bob\n"
+                                           "othermailbox: OLD$alice\nothermailbox: local$bob@example.org\n");
+    SetConfig(inst, "Ldap", "LdifFile", inst.Dir() + "/people.ldif");
+    const std::string noEnd = "Subject: no end\r\n\r\nlast line";
+    WriteFile(maildir + "/cur/1796547901.M1P1.old:2,FS", noEnd);
+    const std::vector<std::string> fromMaildir = {"--connector", "OLD", "--user", "alice", "--maildir", maildir};
+    const std::vector<std::string> fromMbox = {"--connector", "OLD", "--user", "alice",
+                                               "--mbox", mbox, "--folder", "Old/Mbox"};
+    auto migrate = [](std::vector<std::string> args) {
+        args.insert(args.begin(), "migrate");
+        return args;
+    };
+    RunSteps(inst, {
+                       {migrate(fromMaildir), 0, {"imported 3, already there 0, skipped 0"}},
+                       {migrate(fromMbox), 0, {"imported 3, already there 0, skipped 0"}},
+                       {migrate(fromMaildir), 0, {"imported 0, already there 3, skipped 0"}},
+                       {migrate(fromMbox), 0, {"imported 0, already there 3, skipped 0"}},
+                       {{"migrate", "--connector", "OLD", "--user", "nobody", "--mbox", mbox}, EX_NOUSER, {"nobody"}},
+                       {{"migrate", "--connector", "OLD", "--user", "alice", "--mbox", maildir}, EX_NOINPUT, {}},
+                       {{"migrate", "--connector", "OLD", "--user", "alice"}, EX_USAGE, {}},
+                   });
+    EXPECT_EQ(Filed(inst, "bob@example.org", 1), Filed(inst, "alice@example.org", 1));
+    EXPECT_EQ(Filed(inst, "bob@example.org", 2), Filed(inst, "alice@example.org", 2));
+    EXPECT_EQ(Filed(inst, "bob@example.org", 3), noEnd);
+    EXPECT_EQ(Filed(inst, "bob@example.org", 3, "Old/Mbox"), seen);
+    RunSteps(inst, {{{"store", "ls", "bob@example.org", "Old/Mbox", "--json"},
+                     0,
+                     {R"({"uid":3,"readable":true,"date":"2026-12-06T09:05:00+00:00")",
+                      R"("flags":["\\Seen","\\Answered","\\Flagged"])"}},
+                    {{"store", "ls", "bob@example.org", "inbox", "--json"},
+                     0,
+                     {R"({"uid":3,"readable":true,"date":")", R"("flags":["\\Seen","\\Flagged"])"}}});
 }
 
 } // namespace
