@@ -1,5 +1,6 @@
 #include "host/LmtpDelivery.h"
 
+#include "host/IdleWait.h"
 #include "suite/log/LogMessage.h"
 #include "suite/mq/ArrivalWatch.h"
 #include "suite/mq/MQapi.h"
@@ -21,16 +22,6 @@ namespace {
 constexpr const char* kModule = "Lmtp";
 constexpr const char* kChannel = "local";
 constexpr mq::BatchLimits kBatch{256, 100};
-constexpr int kIdleWakeMs = 30'000;
-
-// Until the first deferred entry is due, at least a second and at most the idle wake.
-int IdleWaitMs()
-{
-    const std::time_t due = mq::EarliestDeferredAttempt();
-    if (due == 0)
-        return kIdleWakeMs;
-    return static_cast<int>(std::clamp<std::time_t>((due - std::time(nullptr)) * 1000, 1000, kIdleWakeMs));
-}
 
 } // namespace
 

@@ -15,6 +15,7 @@
 // Without --once the relay waits for new entries (or the next deferred one)
 // until SIGTERM or SIGINT, finishing the message in hand first.
 #include "host/Commands.h"
+#include "host/IdleWait.h"
 #include "host/InstallationOwner.h"
 #include "host/LogReopen.h"
 #include "host/MessageInput.h"
@@ -42,7 +43,6 @@ namespace {
 
 constexpr const char* kModule = "Relay";
 constexpr const char* kChannel = "localout";
-constexpr int kIdleWakeMs = 30'000;
 constexpr std::size_t kKeptOutput = 512; // of the program's output, for the log and the hold reason
 
 enum class Handover { Sent, Retry, Hold };
@@ -180,14 +180,6 @@ private:
     const std::string program_;
     const int timeOutSeconds_;
 };
-
-int IdleWaitMs()
-{
-    const std::time_t due = mq::EarliestDeferredAttempt();
-    if (due == 0)
-        return kIdleWakeMs;
-    return static_cast<int>(std::clamp<std::time_t>((due - std::time(nullptr)) * 1000, 1000, kIdleWakeMs));
-}
 
 } // namespace
 

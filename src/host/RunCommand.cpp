@@ -27,6 +27,7 @@
 // closes its channel (before every exit and restart).
 #include "host/AgentWalk.h"
 #include "host/Commands.h"
+#include "host/IdleWait.h"
 #include "host/LogReopen.h"
 #include "host/Restart.h"
 #include "host/RetryDelay.h"
@@ -58,7 +59,6 @@ namespace {
 
 constexpr const char* kModule = "Run";
 constexpr const char* kChannel = "local";
-constexpr int kIdleWakeMs = 30'000;    // a walk now and then, even without events
 constexpr int kNoWatchWakeMs = 1'000;  // without inotify, walk every second
 // Finished entries are let go in batches of this many, or after this delay:
 // one sync for the batch, and no message waits long for it.
@@ -129,17 +129,8 @@ WalkEnd DeliveryRun::Walk()
 
 std::vector<uint32_t> DeliveryRun::Queued() const { return mq::QueuedEntryIds(kChannel); }
 
-// Until new entries arrive, or the first deferred entry is due; at least a
-// second, so that entries retried at once cannot make the run spin.
-int DeliveryRun::IdleWaitMs() const
-{
-    const std::time_t due = mq::EarliestDeferredAttempt();
-    if (!watch_->Ok() || (due != 0 && due <= std::time(nullptr) + 1))
-        return kNoWatchWakeMs;
-    if (due == 0)
-        return kIdleWakeMs;
-    return static_cast<int>(std::min<std::time_t>((due - std::time(nullptr)) * 1000, kIdleWakeMs));
-}
+// Until new entries arrive, or the first deferred entry is due; every second without inotify.
+int DeliveryRun::IdleWaitMs() const { return watch_->Ok() ? host::IdleWaitMs() : kNoWatchWakeMs; }
 
 int DeliveryRun::AfterStoreFailure()
 {
