@@ -39,8 +39,16 @@ bool CLocalMail::FindLocalName(const char* user, const char* connector, char* lo
     PrintLogMessage(5, "Migrating mailbox of <%s>", user);
     const std::string filter =
         std::string("(othermailbox=") + (connector ? connector : "") + "$" + (user ? user : "") + ")";
-    if (m_msgStore.GetLDAP().GetOtherMbxAttr(filter.c_str(), "local", localName))
-        return true;
+    try {
+        if (m_msgStore.GetLDAP().GetOtherMbxAttr(filter.c_str(), "local", localName))
+            return true;
+    }
+    catch (const CLDAPException& error) {
+        SetLastError(kStatusDirectoryFailure);
+        SetLastErrorMsg(error.GetLastErrorMsg());
+        error.PrintLog(GetModuleName(), 1);
+        return false;
+    }
     SetLastError(locmail::delivery::kStatusNoMailbox);
     PrintLogMessageEx(1, "No local connector for this user");
     return false;
@@ -70,16 +78,8 @@ bool CLocalMail::FileDirectly(const char* localName, const char* folder, bool fr
 bool CLocalMail::DeliverMessage(const char* user, const char* folder, const char* path, const char* connector)
 {
     char localName[CVEXLDAP::kLocalNameSize] = {};
-    try {
-        if (!FindLocalName(user, connector, localName) || !InitBuffer(path))
-            return false;
-    }
-    catch (const CLDAPException& error) {
-        SetLastError(kStatusDirectoryFailure);
-        SetLastErrorMsg(error.GetLastErrorMsg());
-        error.PrintLog(GetModuleName(), 1);
+    if (!FindLocalName(user, connector, localName) || !InitBuffer(path))
         return false;
-    }
     InitHdrSize();
     const bool parsed = InitEnvBody();
     if (parsed)
@@ -93,16 +93,8 @@ bool CLocalMail::DeliverMessage(const char* user, const char* folder, const char
                                 const char* connector, const char* dateText, const char* flagText)
 {
     char localName[CVEXLDAP::kLocalNameSize] = {};
-    try {
-        if (!FindLocalName(user, connector, localName))
-            return false;
-    }
-    catch (const CLDAPException& error) {
-        SetLastError(kStatusDirectoryFailure);
-        SetLastErrorMsg(error.GetLastErrorMsg());
-        error.PrintLog(GetModuleName(), 1);
+    if (!FindLocalName(user, connector, localName))
         return false;
-    }
     if (length > std::numeric_limits<uint32_t>::max()) {
         // The status record and the store count sizes in 32 bits.
         SetLastError(locmail::delivery::kStatusReadFailed);
