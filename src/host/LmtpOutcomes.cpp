@@ -1,6 +1,7 @@
 #include "host/LmtpOutcomes.h"
 
 #include "host/LmtpReply.h"
+#include "suite/msgstore/HomeName.h"
 
 namespace locmail::host {
 namespace {
@@ -9,19 +10,10 @@ constexpr auto kKeepPublished = std::chrono::minutes(5);
 
 } // namespace
 
-std::string FoldedAddress(std::string_view address)
-{
-    std::string out(address);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
-
 void OutcomeBoard::OutcomeLogged(const delivery::OutcomeFacts& facts)
 {
     const std::string recipient = facts.to != nullptr ? facts.to : "";
-    Line line{facts.queueId, FoldedAddress(recipient), LmtpReplyFor(facts, recipient)};
+    Line line{facts.queueId, msgstore::FoldAddress(recipient), LmtpReplyFor(facts, recipient)};
     std::lock_guard lock(mutex_);
     if (facts.status == delivery::Outcome::Filed || facts.status == delivery::Outcome::Discarded)
         held_.push_back(std::move(line));
@@ -80,7 +72,7 @@ bool OutcomeBoard::Answered(uint32_t id, const std::vector<std::string>& recipie
     for (std::size_t i = 0; i < recipients.size(); ++i) {
         if (known != known_.end()) {
             const auto& byRecipient = known->second.byRecipient;
-            auto line = byRecipient.find(FoldedAddress(recipients[i]));
+            auto line = byRecipient.find(msgstore::FoldAddress(recipients[i]));
             const Published& found = line != byRecipient.end() ? line->second : known->second.whole;
             if (found.at >= since)
                 lines[i] = found.text;

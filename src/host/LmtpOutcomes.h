@@ -74,7 +74,4 @@ private:
     bool closed_ = false;
 };
 
-// ADDRESS with ASCII letters in lower case, as the board and the store match addresses.
-std::string FoldedAddress(std::string_view address);
-
 } // namespace locmail::host

@@ -6,6 +6,7 @@
 #include "host/MessageInput.h"
 #include "suite/log/LogMessage.h"
 #include "suite/mq/QueueText.h"
+#include "suite/msgstore/HomeName.h"
 #include "suite/msgstore/UsersDirectory.h"
 
 #include <strings.h>
@@ -294,7 +295,7 @@ void Session::Deliver(const std::string& text)
     std::vector<std::string> unique;
     for (const std::string& rcpt : recipients_)
         if (std::none_of(unique.begin(), unique.end(),
-                         [&](const std::string& u) { return FoldedAddress(u) == FoldedAddress(rcpt); }))
+                         [&](const std::string& u) { return msgstore::FoldAddress(u) == msgstore::FoldAddress(rcpt); }))
             unique.push_back(rcpt);
     const std::string key = LmtpDeliveryKey(*sender_, unique, text);
     const auto since = OutcomeBoard::Clock::now();
@@ -310,7 +311,7 @@ void Session::Deliver(const std::string& text)
         context_.board->Await(queued.id, unique, since, OutcomeBoard::Clock::now() + context_.outcomeWait);
     for (const std::string& rcpt : recipients_) {
         auto at = std::find_if(unique.begin(), unique.end(),
-                               [&](const std::string& u) { return FoldedAddress(u) == FoldedAddress(rcpt); });
+                               [&](const std::string& u) { return msgstore::FoldAddress(u) == msgstore::FoldAddress(rcpt); });
         const std::string& line = lines[static_cast<std::size_t>(at - unique.begin())];
         connection_.Reply(line.empty() ? std::string(kLmtpOutcomeUnknown) : line);
     }
