@@ -7,13 +7,17 @@
 // listen backlog. SIGTERM or SIGINT: the sockets close, each session finishes
 // its transaction and gets "421" before its next command, then the delivery
 // thread ends after its message and lets its last batch go. SIGHUP opens the
-// log again.
+// log again. After the agent's share of messages the server ends its sessions
+// the same way but keeps its sockets open, and replaces itself (Restart.h)
+// with a process that takes them over (named in LOCMAIL_LMTP_LISTENERS):
+// clients wait in the backlog meanwhile, none is refused.
 #include "host/Commands.h"
 #include "host/LmtpDelivery.h"
 #include "host/LmtpListener.h"
 #include "host/LmtpOutcomes.h"
 #include "host/LmtpSession.h"
 #include "host/LogReopen.h"
+#include "host/Restart.h"
 #include "host/ServiceSignals.h"
 #include "host/ServiceStart.h"
 #include "host/StopRequest.h"
@@ -23,6 +27,7 @@
 #include "suite/platform/Files.h"
 #include "suite/vexclass/HostName.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -33,10 +38,12 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -44,6 +51,7 @@ namespace locmail::host {
 namespace {
 
 constexpr const char* kModule = "Lmtp";
+constexpr const char* kInheritedListeners = "LOCMAIL_LMTP_LISTENERS";
 
 // The sessions running, and an eventfd that becomes readable when one ends.
 class SessionSlots {
@@ -117,22 +125,50 @@ void AcceptFrom(int listener, SessionSlots& slots, const LmtpSessionContext& con
     }
 }
 
+// Until a stop request, or a restart that the delivery thread asks for.
 void Serve(Server& server, const StopRequest& stop, const LogReopenRequest& logReopen, SessionSlots& slots,
-           const LmtpSessionContext& context)
+           const LmtpSessionContext& context, const LmtpDelivery& delivery)
 {
-    while (!stop.Requested()) {
+    while (!stop.Requested() && !delivery.RestartDue()) {
         logReopen.ReopenIfRequested();
-        std::vector<pollfd> fds{{stop.WakeFd(), POLLIN, 0}, {slots.FreedFd(), POLLIN, 0}};
+        std::vector<pollfd> fds{
+            {stop.WakeFd(), POLLIN, 0}, {delivery.RestartFd(), POLLIN, 0}, {slots.FreedFd(), POLLIN, 0}};
         if (slots.Free())
             for (const UniqueFd& fd : server.listeners)
                 fds.push_back({fd.get(), POLLIN, 0});
         if (::poll(fds.data(), fds.size(), -1) < 0)
             continue; // EINTR: a signal, looked at above
         slots.Drain();
-        for (std::size_t i = 2; i < fds.size(); ++i)
+        for (std::size_t i = 3; i < fds.size(); ++i)
             if (fds[i].revents != 0)
                 AcceptFrom(fds[i].fd, slots, context);
     }
+}
+
+// The listening sockets a restart handed over: "FD,FD"; none when not restarted or not sockets that listen.
+std::vector<UniqueFd> InheritedListeners()
+{
+    std::vector<UniqueFd> listeners;
+    const char* named = std::getenv(kInheritedListeners);
+    if (named == nullptr)
+        return listeners;
+    std::string list(named);
+    ::unsetenv(kInheritedListeners);
+    for (std::size_t at = 0; at < list.size();) {
+        std::size_t end = std::min(list.find(',', at), list.size());
+        UniqueFd fd(std::atoi(list.substr(at, end - at).c_str()));
+        int listening = 0;
+        socklen_t size = sizeof listening;
+        if (fd.get() <= 2 || ::getsockopt(fd.get(), SOL_SOCKET, SO_ACCEPTCONN, &listening, &size) != 0 ||
+            listening == 0) {
+            (void)fd.release(); // not ours to close
+            return {};
+        }
+        ::fcntl(fd.get(), F_SETFD, FD_CLOEXEC);
+        listeners.push_back(std::move(fd));
+        at = end + 1;
+    }
+    return listeners;
 }
 
 std::string SocketPath(const LmtpOptions& options, const Settings& settings)
@@ -145,6 +181,9 @@ std::string SocketPath(const LmtpOptions& options, const Settings& settings)
 
 int Listen(const LmtpOptions& options, const Settings& settings, Server& server)
 {
+    server.listeners = InheritedListeners();
+    if (!server.listeners.empty())
+        return EX_OK;
     std::string why;
     const std::string path = SocketPath(options, settings);
     server.listeners.push_back(ListenUnix(path, why));
@@ -157,6 +196,25 @@ int Listen(const LmtpOptions& options, const Settings& settings, Server& server)
     LogMessage(5, kModule, "LMTP server listens on %s%s%s", path.c_str(), options.listen.empty() ? "" : " and ",
                options.listen.c_str());
     return EX_OK;
+}
+
+// Replaces this process with one that takes over the sockets; returns only when there was no exec.
+int RestartKeeping(const Server& server, const StopRequest& stop)
+{
+    std::vector<int> fds;
+    std::string list;
+    for (const UniqueFd& fd : server.listeners) {
+        fds.push_back(fd.get());
+        list += (list.empty() ? "" : ",") + std::to_string(fd.get());
+    }
+    LogMessage(5, kModule, "Restarting after the agent's share of messages");
+    ::setenv(kInheritedListeners, list.c_str(), 1);
+    const int error = RestartSelf(stop, fds);
+    ::unsetenv(kInheritedListeners);
+    if (error == ECANCELED)
+        return EX_OK;
+    LogMessage(1, kModule, "Cannot restart the LMTP server: %s", std::strerror(error));
+    return EX_OSERR;
 }
 
 int NumberSetting(const config::NumberKey& key)
@@ -200,14 +258,18 @@ int RunLmtp(const LmtpOptions& options)
         context.closingFd = server.closing.get();
         SessionSlots slots(static_cast<unsigned>(std::max(1, NumberSetting(config::kLmtpMaxSessions))));
 
-        Serve(server, stop, logReopen, slots, context);
+        Serve(server, stop, logReopen, slots, context, *delivery);
+        const bool restart = !stop.Requested();
         LogMessage(5, kModule, "LMTP server stops: sessions finish their transactions");
-        server.listeners.clear();
+        if (!restart)
+            server.listeners.clear();
         const uint64_t one = 1;
         [[maybe_unused]] ssize_t n = ::write(server.closing.get(), &one, sizeof one);
         slots.WaitAll();
         board.Close();
         delivery->Stop();
+        if (restart)
+            return RestartKeeping(server, stop);
         LogMessage(5, kModule, "LMTP server ends");
         return EX_OK;
     }

@@ -26,10 +26,10 @@ constexpr mq::BatchLimits kBatch{256, 100};
 } // namespace
 
 LmtpDelivery::LmtpDelivery(std::string queueDir, OutcomeBoard& board)
-    : board_(board), wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+    : board_(board), wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), restart_(::eventfd(0, EFD_CLOEXEC)),
       walk_(std::move(queueDir), [this] { return stopping_.load(); })
 {
-    if (!wake_)
+    if (!wake_ || !restart_)
         throw std::system_error(errno, std::generic_category(), "eventfd");
     mq::SetWalkControl(this, kBatch);
     thread_ = std::thread([this] { Loop(); });
@@ -98,7 +98,13 @@ int LmtpDelivery::AfterWalk(WalkEnd end)
     switch (end) {
     case WalkEnd::Drained: delay_.Reset(); return IdleWaitMs();
     case WalkEnd::StopRequested: return 0;
-    case WalkEnd::MessageCount: walk_.Disconnect(); return 0;
+    case WalkEnd::MessageCount:
+        if (!restartDue_.exchange(true)) {
+            const uint64_t one = 1;
+            [[maybe_unused]] ssize_t n = ::write(restart_.get(), &one, sizeof one);
+        }
+        walk_.Disconnect();
+        return 0;
     case WalkEnd::StoreUnavailable:
     case WalkEnd::QueueUnusable:
     case WalkEnd::Failed: break;

@@ -10,8 +10,10 @@
 // stays queued and its recipients without an outcome get 451 4.3.0 at once
 // (OutcomeBoard::GiveUp); it tries again after 1 s, doubling up to 60 s. Stop() (and the destructor) lets the walk in
 // progress end after its message, joins the thread and removes the walk
-// control. After the agent's share of messages per process it simply starts
-// a new agent (no restart of the process: sessions are open).
+// control. After the agent's share of messages per process it marks the
+// process for a restart (RestartDue, and RestartFd becomes readable) and goes
+// on delivering, with a new agent for each walk, until the server has let its
+// sessions end and stops it.
 // Failure modes: a walk that cannot use the queue or fails unexpectedly is
 // logged and tried again after the same delay; nothing throws but
 // std::bad_alloc and std::system_error from the thread's start.
@@ -38,6 +40,8 @@ public:
 
     void Wake();
     void Stop();
+    bool RestartDue() const { return restartDue_; }
+    int RestartFd() const { return restart_.get(); }
 
     void BetweenMessages() override { walk_.BetweenMessages(); }
     int MakeDurable() override;
@@ -50,6 +54,8 @@ private:
     OutcomeBoard& board_;
     std::atomic<bool> stopping_{false};
     UniqueFd wake_; // an eventfd
+    std::atomic<bool> restartDue_{false};
+    UniqueFd restart_; // an eventfd, readable once a restart is due
     AgentWalk walk_;
     RetryDelay delay_;
     std::thread thread_;

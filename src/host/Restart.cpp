@@ -60,7 +60,7 @@ sigset_t StopSignals()
 
 } // namespace
 
-int RestartSelf(const StopRequest& stop)
+int RestartSelf(const StopRequest& stop, const std::vector<int>& keepOpen)
 {
     std::vector<std::string> args = OwnArguments();
     if (args.empty())
@@ -75,6 +75,8 @@ int RestartSelf(const StopRequest& stop)
     int error = ECANCELED;
     if (!stop.Requested()) {
         CloseOnExecAbove2();
+        for (int fd : keepOpen)
+            ::fcntl(fd, F_SETFD, 0);
         ::execv("/proc/self/exe", argv.data());
         error = errno;
     }

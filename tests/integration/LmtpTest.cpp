@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <set>
 #include <thread>
 
@@ -103,7 +104,10 @@ TEST_F(Lmtp, PipelinedCommandsGetOneReplyPerRecipientTheTextIsFiledByteForByteAn
     EXPECT_TRUE(OnChannel(inst, "local").empty());
 }
 
-TEST_F(Lmtp, TwoHundredSessionsAtOnceFileEveryMessageOnce)
+// Then more than an agent's share of messages for one process over one kept
+// connection: the server ends the session after its transaction ("421"),
+// restarts keeping its sockets, and the client's next connection goes on.
+TEST_F(Lmtp, TwoHundredSessionsAtOnceAndARestartAfterTheAgentsShareFileEveryMessageOnce)
 {
     locmail::Process server = inst.Start({"lmtp"});
     std::vector<std::thread> sessions;
@@ -117,9 +121,23 @@ TEST_F(Lmtp, TwoHundredSessionsAtOnceFileEveryMessageOnce)
     for (auto& session : sessions)
         session.join();
     EXPECT_EQ(std::count(outcomes.begin(), outcomes.end(), "250 2.0.0"), 200);
+
+    constexpr int kTotal = 2050;
+    int reconnects = 0;
+    auto client = std::make_unique<LmtpClient>(Socket(inst));
+    for (int i = 200; i < kTotal && reconnects < 3; ++i) {
+        const Lines got = Deliver(*client, {"bob@example.org"}, "Subject: m" + std::to_string(i) + "\r\n\r\nx\r\n");
+        if (got.at(0).starts_with("250"))
+            continue;
+        ++reconnects; // refused before its transaction began: the same message again
+        client = std::make_unique<LmtpClient>(Socket(inst));
+        --i;
+    }
+    EXPECT_EQ(reconnects, 1);
+    EXPECT_EQ(CountLogged(inst, "Lmtp", "5 Lmtp: Restarting after the agent's share of messages"), 1);
     const Lines subjects = InboxSubjects(inst, "bob@example.org");
-    EXPECT_EQ(subjects.size(), 200u);
-    EXPECT_EQ(std::set<std::string>(subjects.begin(), subjects.end()).size(), 200u);
+    EXPECT_EQ(subjects.size(), std::size_t{kTotal});
+    EXPECT_EQ(std::set<std::string>(subjects.begin(), subjects.end()).size(), std::size_t{kTotal});
     Stop(server);
 }
 
