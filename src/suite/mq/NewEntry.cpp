@@ -119,7 +119,7 @@ bool NewEntry::SyncText()
     struct stat st;
     if (::fstat(text.get(), &st) != 0)
         return Fail("cannot stat the message text", errno);
-    if (!Fsync(text.get()))
+    if (!lmtpKey_ && !Fsync(text.get()))
         return Fail("cannot sync the message text", errno);
     envelope_.messageSize = static_cast<uint64_t>(st.st_size);
     return true;
@@ -149,7 +149,7 @@ bool NewEntry::WriteEnvelope()
     int fd = envelopeFd_.get();
     if (::ftruncate(fd, 0) != 0 || ::lseek(fd, 0, SEEK_SET) != 0 || !WriteAll(fd, text))
         return Fail("cannot write the envelope", errno);
-    if (!Fsync(fd))
+    if (!lmtpKey_ && !Fsync(fd))
         return Fail("cannot sync the envelope", errno);
     return true;
 }
@@ -194,7 +194,7 @@ bool NewEntry::Publish()
         return Fail("cannot move the envelope into entries", errno);
     envelopeRenamed_ = true;
     NotifyStep("envelope-renamed");
-    if (!FsyncDirectory(paths_.Entries()))
+    if (!lmtpKey_ && !FsyncDirectory(paths_.Entries()))
         return Fail("cannot sync the entries folder", errno);
     NotifyStep("entries-synced");
     return CreateMarkers();

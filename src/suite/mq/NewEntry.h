@@ -20,6 +20,10 @@
 // CameThroughLmtp(KEY) gives the entry KEY (DeliveryKey.h) and the envelope's
 // lmtp mark; the key is looked up and recorded in sent/ as an outgoing key is,
 // so a client's retry of a transaction still queued is not queued again.
+// Such an entry is committed without its three fsyncs: the client keeps the
+// message until it hears the outcome, which comes only after the store's
+// copy is durable, so a power cut may lose the entry but never the mail (the
+// client sends it again, and its key recognises what was filed).
 // Failure modes: SetEnvelope refuses texts with CR or LF, AddChannel refuses
 // bad channel names, Commit fails when the text was never written, no envelope
 // or channel was given, or a file operation fails; each logs one level-1 line

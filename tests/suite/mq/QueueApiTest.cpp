@@ -6,6 +6,7 @@
 #include "suite/mq/QueueListing.h"
 #include "suite/mq/QueueState.h"
 #include "suite/mq/QueueText.h"
+#include "suite/platform/Files.h"
 
 #include <gmock/gmock.h>
 
@@ -254,6 +255,17 @@ TEST_F(QueueTest, MailUnderAnOutgoingKeyScopeIsQueuedOnceAndNumberedByCommit)
     OutgoingKeyScope bad("../" + base);
     EXPECT_TRUE(locmail::mq::IsDeliveryKey(OnDisk(queueOut()).key));
     EXPECT_EQ(locmail::mq::CurrentOutgoingBase(), std::nullopt);
+
+    // An LMTP transaction is queued once per key, and unsynced: its client holds the mail until it hears.
+    const std::string lmtpKey = "lmtp-" + std::string(64, 'c');
+    const auto fsyncs = locmail::FsyncCount();
+    const uint32_t lmtp = locmail::mq::QueueText(kBytes, "s@x", {"r@x"}, "local", lmtpKey).id;
+    EXPECT_NE(lmtp, 0u);
+    EXPECT_EQ(locmail::mq::QueueText(kBytes, "s@x", {"r@x"}, "local", lmtpKey).id, lmtp);
+    EXPECT_EQ(locmail::FsyncCount(), fsyncs);
+    EXPECT_TRUE(OnDisk(lmtp).lmtp);
+    queueOut();
+    EXPECT_GE(locmail::FsyncCount() - fsyncs, 3u);
 }
 
 TEST_F(QueueTest, SentRecordsAreKeptForTheLifetimeAndADayThenPrunedHourly)
