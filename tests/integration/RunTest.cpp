@@ -223,6 +223,21 @@ TEST(RunOnce, HostileMessagesAreFiledAndTheQueueBehindThemToo)
     EXPECT_FALSE(std::filesystem::exists(inst.QueueDir() + "/hold"));
 }
 
+// Marked as spam before it came (by the SpamAssassin plug-in): filed into the
+// user's spam folder, which the first such message makes.
+TEST(RunOnce, MailMarkedAsSpamUpstreamGoesToTheSpamFolderMadeForIt)
+{
+    Installation inst;
+    const std::string home = ReportedHome(inst.Run({"user", "add", "bob@example.org"}).output);
+    WriteFile(home + "/antispam.cfg", "XScannerAction=file\r\nSystemSpamFolder=Junk\r\n");
+    const std::string spam = "Subject: cheap\r\nX-Spam-Status: YES, score=9\r\n\r\nbuy\r\n";
+    MustRun(inst, {"inject", "-f", "a@example.org", "bob@example.org"}, spam);
+    MustRun(inst, {"inject", "-f", "a@example.org", "bob@example.org"}, "Subject: ham\r\n\r\nhi\r\n");
+    MustRun(inst, {"run", "--once"});
+    EXPECT_EQ(InboxSubjects(inst, "bob@example.org"), std::vector<std::string>{"ham"});
+    EXPECT_EQ(Filed(inst, "bob@example.org", 1, "Junk"), spam);
+}
+
 // A message that kills its run (here: right after the walk recorded it as in
 // hand) counts one try each time; the third time it is held, the queue behind
 // it is delivered, `queue ls` shows why, and `queue release` puts it back.
