@@ -1,5 +1,6 @@
 #include "host/ExportFormats.h"
 
+#include "host/FlagLetters.h"
 #include "suite/cclient/FlagParser.h"
 
 #include <strings.h>
@@ -13,19 +14,12 @@ namespace cc = cclient;
 
 std::string MboxStatusLines(std::uint32_t flags)
 {
-    std::string status, extra;
+    std::string status;
     if (flags & cc::kSeen)
         status += 'R';
     if (flags & (cc::kSeen | cc::kOld))
         status += 'O';
-    if (flags & cc::kAnswered)
-        extra += 'A';
-    if (flags & cc::kFlagged)
-        extra += 'F';
-    if (flags & cc::kDraft)
-        extra += 'T';
-    if (flags & cc::kDeleted)
-        extra += 'D';
+    const std::string extra = LettersOf(kXStatusLetters, flags);
     return (status.empty() ? "" : "Status: " + status + "\n") + (extra.empty() ? "" : "X-Status: " + extra + "\n");
 }
 
@@ -96,21 +90,7 @@ std::int64_t InternalDate(const _msgstat& st)
     return static_cast<std::int64_t>(::timegm(&fields)) + (st.zoneWest ? offset : -offset);
 }
 
-std::string MaildirInfo(std::uint32_t systemFlags)
-{
-    std::string letters;
-    if (systemFlags & cc::kDraft)
-        letters += 'D';
-    if (systemFlags & cc::kFlagged)
-        letters += 'F';
-    if (systemFlags & cc::kAnswered)
-        letters += 'R';
-    if (systemFlags & cc::kSeen)
-        letters += 'S';
-    if (systemFlags & cc::kDeleted)
-        letters += 'T';
-    return ":2," + letters;
-}
+std::string MaildirInfo(std::uint32_t systemFlags) { return ":2," + LettersOf(kMaildirLetters, systemFlags); }
 
 std::optional<std::string> MaildirFolderName(std::string_view folder)
 {

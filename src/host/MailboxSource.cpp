@@ -1,6 +1,8 @@
 #include "host/MailboxSource.h"
 
+#include "host/FlagLetters.h"
 #include "host/MessageInput.h"
+#include "suite/cclient/FlagNames.h"
 #include "suite/platform/Files.h"
 #include "suite/util/Sha256.h"
 
@@ -19,6 +21,15 @@
 namespace locmail::host {
 namespace {
 
+// The flags in c-client's form ("\\Seen \\Flagged").
+std::string FlagText(std::uint32_t bits)
+{
+    std::string text;
+    for (std::string_view name : cclient::SystemFlagNames(bits))
+        text.append(text.empty() ? "" : " ").append(name);
+    return text;
+}
+
 std::string InternalDate(std::time_t when)
 {
     static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
@@ -32,30 +43,12 @@ std::string InternalDate(std::time_t when)
     return out;
 }
 
-void AddFlag(std::string& flags, const char* flag)
-{
-    if (!flags.empty())
-        flags += ' ';
-    flags += flag;
-}
-
 // ---- Maildir -------------------------------------------------------------
 
 std::string MaildirFlags(std::string_view name)
 {
     const std::size_t info = name.find(":2,");
-    if (info == std::string_view::npos)
-        return {};
-    const std::string_view letters = name.substr(info + 3);
-    std::string flags;
-    static constexpr struct {
-        char letter;
-        const char* flag;
-    } kLetters[] = {{'S', "\\Seen"}, {'R', "\\Answered"}, {'F', "\\Flagged"}, {'T', "\\Deleted"}, {'D', "\\Draft"}};
-    for (const auto& l : kLetters)
-        if (letters.find(l.letter) != std::string_view::npos)
-            AddFlag(flags, l.flag);
-    return flags;
+    return info == std::string_view::npos ? std::string() : FlagText(BitsOf(kMaildirLetters, name.substr(info + 3)));
 }
 
 std::vector<std::string> MessageNames(const std::string& dir, bool& readable)
@@ -144,17 +137,8 @@ std::string MboxFlags(std::string_view text)
             extra = line.substr(9);
         at = end + 1;
     }
-    std::string flags;
-    if (status.find('R') != std::string::npos)
-        AddFlag(flags, "\\Seen");
-    static constexpr struct {
-        char letter;
-        const char* flag;
-    } kLetters[] = {{'A', "\\Answered"}, {'F', "\\Flagged"}, {'D', "\\Deleted"}, {'T', "\\Draft"}};
-    for (const auto& l : kLetters)
-        if (extra.find(l.letter) != std::string::npos)
-            AddFlag(flags, l.flag);
-    return flags;
+    const std::uint32_t seen = status.find('R') != std::string::npos ? cclient::kSeen : 0;
+    return FlagText(seen | BitsOf(kXStatusLetters, extra));
 }
 
 struct FileCloser {

@@ -1,5 +1,7 @@
 #include "suite/ldap/SearchFilter.h"
 
+#include "suite/platform/DigitValue.h"
+
 #include <cctype>
 
 namespace locmail::ldap {
@@ -16,17 +18,6 @@ bool EqualNoCase(std::string_view a, std::string_view b)
         if (Fold(a[i]) != Fold(b[i]))
             return false;
     return true;
-}
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 class Parser {
@@ -125,9 +116,9 @@ private:
                 value.push_back(c);
                 continue;
             }
-            if (pos_ + 2 > text_.size() || HexDigit(text_[pos_]) < 0 || HexDigit(text_[pos_ + 1]) < 0)
+            if (pos_ + 2 > text_.size() || DigitValue(text_[pos_]) >= 16 || DigitValue(text_[pos_ + 1]) >= 16)
                 return std::nullopt;
-            value.push_back(static_cast<char>(HexDigit(text_[pos_]) * 16 + HexDigit(text_[pos_ + 1])));
+            value.push_back(static_cast<char>(DigitValue(text_[pos_]) * 16 + DigitValue(text_[pos_ + 1])));
             pos_ += 2;
         }
         return value;

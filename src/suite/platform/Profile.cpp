@@ -2,6 +2,7 @@
 
 #include "suite/platform/Bounded.h"
 #include "suite/platform/Config.h"
+#include "suite/platform/DigitValue.h"
 #include "suite/platform/Files.h"
 #include "suite/platform/ProfileCache.h"
 
@@ -84,34 +85,23 @@ std::shared_ptr<const locmail::ProfileData> LoadProfile(const char* file)
     return locmail::ProfileCache::Instance().Load(path);
 }
 
-int DigitValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return 99;
-}
-
 std::optional<unsigned int> ParseLeadingInteger(std::string_view text)
 {
     std::size_t i = 0;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-'))
         negative = text[i++] == '-';
-    if (i >= text.size() || DigitValue(text[i]) >= 10)
+    if (i >= text.size() || locmail::DigitValue(text[i]) >= 10)
         return std::nullopt;
     unsigned base = 10;
     if (text[i] == '0' && i + 2 < text.size() && (text[i + 1] == 'x' || text[i + 1] == 'X') &&
-        DigitValue(text[i + 2]) < 16) {
+        locmail::DigitValue(text[i + 2]) < 16) {
         base = 16;
         i += 2;
     }
     std::uint32_t value = 0;
-    for (; i < text.size() && DigitValue(text[i]) < static_cast<int>(base); ++i)
-        value = value * base + static_cast<std::uint32_t>(DigitValue(text[i]));
+    for (; i < text.size() && locmail::DigitValue(text[i]) < static_cast<int>(base); ++i)
+        value = value * base + static_cast<std::uint32_t>(locmail::DigitValue(text[i]));
     return negative ? 0u - value : value;
 }
 
