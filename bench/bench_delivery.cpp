@@ -7,6 +7,8 @@
 //       With BENCH_RULES set, every user gets a filter file of 12 typical
 //       rules that match none of the messages (11 header and address tests,
 //       one size test), to see what evaluating them costs.
+//       With BENCH_PREPARE_ONLY set, only the installation is made and kept,
+//       for profiling a run by hand.
 //       With BENCH_BAYES set, the Bayesian filter that `locmail init` writes
 //       (bogofilter, one program run per message) is enabled and every user
 //       marks spam with "X-Spam-Status"; the users share one word list,
@@ -213,6 +215,10 @@ int main(int argc, char** argv)
     const unsigned long long bytes = Prepare(locmail, inst, n, users);
     if (bytes == 0)
         return 70;
+    if (std::getenv("BENCH_PREPARE_ONLY") != nullptr) {
+        std::printf("%s\n", inst.c_str());
+        return 0;
+    }
     std::printf("bench_delivery: %ld messages (%.1f MiB) for %d users%s%s in %s\n", n, bytes / 1048576.0, users,
                 std::getenv("BENCH_RULES") ? " with 12 rules each" : "",
                 std::getenv("BENCH_BAYES") ? " with bogofilter" : "", root.c_str());

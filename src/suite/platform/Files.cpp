@@ -105,9 +105,6 @@ UniqueFd OpenRegularFile(const std::string& path, struct stat* info)
         errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         return {};
     }
-    const int flags = ::fcntl(fd.get(), F_GETFL);
-    if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
-        return {};
     if (info != nullptr)
         *info = st;
     return fd;

@@ -35,8 +35,8 @@ bool CopyFileOver(const std::string& src, const std::string& dst);
 // device must not stall whoever reads a settings or message file, so the open
 // does not block and anything but a regular file is refused: EISDIR for a
 // directory, EINVAL for a FIFO, device or socket (the last link followed).
-// INFO, when given, receives fstat of the opened file. The descriptor reads
-// blocking again. Empty with errno on failure.
+// INFO, when given, receives fstat of the opened file. The descriptor keeps
+// O_NONBLOCK, which a regular file ignores. Empty with errno on failure.
 UniqueFd OpenRegularFile(const std::string& path, struct stat* info = nullptr);
 
 // Reads the regular file PATH whole into OUT, opened as OpenRegularFile does;
