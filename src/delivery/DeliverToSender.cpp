@@ -125,8 +125,6 @@ void CLocalMail::DeliverToSender()
 
 void CLocalMail::DeliverToPostmaster()
 {
-    if (IsMQLmtpEntry(m_mqChannel))
-        return;
     try {
         CMimeMsg mail(GetModuleName(), ',');
         const std::string notice = Compose(PostmasterNoticeFormat(m_msgStore.GetLastError()), m_recipient);

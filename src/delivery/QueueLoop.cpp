@@ -234,6 +234,10 @@ void CLocalMail::ApplyInvalidRecipientPolicy(_envFrom* sender, std::string_view 
     using locmail::delivery::InvalidRecipientPolicy;
     switch (locmail::delivery::ReadInvalidRecipientPolicy()) {
     case InvalidRecipientPolicy::Postmaster:
+        if (IsMQLmtpEntry(m_mqChannel)) { // refused in the reply; the client returns it to its sender
+            LogRecipientOutcome(Outcome::Returned, reason);
+            break;
+        }
         DeliverToPostmaster();
         PrintLogMessage(6, "Message for Invalid user sent to Postmaster successfully");
         LogRecipientOutcome(Outcome::Returned, std::string(reason) + " (sent to the postmaster)");

@@ -7,6 +7,8 @@
 
 #include "suite/mq/EntryId.h"
 
+#include <gmock/gmock.h>
+
 #include <algorithm>
 #include <filesystem>
 
@@ -14,6 +16,8 @@ namespace {
 
 using locmail::delivery::DeliveredMessageCount;
 using locmail::mq::kQueueUnreachable;
+using ::testing::Contains;
+using ::testing::Not;
 
 TEST_F(AgentTest, OpensTheLocalChannelOrThrows)
 {
@@ -184,32 +188,41 @@ TEST_F(AgentTest, AnUnavailableMailboxDefersOnlyItsRecipientUntilTheQueueGivesUp
 }
 
 // An entry that came through LMTP: its client returns and retries, so the
-// agent only tells each outcome, with the store code the reply is made from.
+// agent only tells each outcome, with the store code the reply is made from;
+// under the postmaster policy too, and its log does not claim a notice.
 TEST_F(AgentTest, AnLmtpEntryNeitherReturnsNorDefersButTellsEachOutcome)
 {
-    struct Listener : locmail::delivery::OutcomeListener {
-        Lines seen;
-        void OutcomeLogged(const locmail::delivery::OutcomeFacts& facts) override
-        {
-            seen.push_back(std::string(facts.to) + " " + std::to_string(static_cast<int>(facts.status)) + " " +
-                           std::to_string(facts.storeCode));
-        }
-    } listener;
-    ResetQueue();
-    doubles::TheQueue().lmtp = true;
-    store.users = {"a@x", "b@x"};
-    store.fileCodes = {{"a@x", {17}}};
-    Queue(1)
-        .AddSender("s@x", "smtp")
-        .AddRecipient("a@x", "local")
-        .AddRecipient("u@x", "local")
-        .AddRecipient("b@x", "local");
-    locmail::delivery::SetOutcomeListener(&listener);
-    Run();
-    locmail::delivery::SetOutcomeListener(nullptr);
-    EXPECT_EQ(QueueCalls(), (Lines{"First", "Free 1", "Remove 1", "Next"}));
-    EXPECT_EQ(MimeCalls(), Lines{});
-    EXPECT_EQ(listener.seen, (Lines{"a@x 3 17", "u@x 1 3", "b@x 0 0"})); // deferred, returned, filed
+    for (const char* policy : {static_cast<const char*>(nullptr), "Postmaster"}) {
+        SCOPED_TRACE(policy ? policy : "no policy");
+        SetPolicy(policy);
+        struct Listener : locmail::delivery::OutcomeListener {
+            Lines seen;
+            void OutcomeLogged(const locmail::delivery::OutcomeFacts& facts) override
+            {
+                seen.push_back(std::string(facts.to) + " " + std::to_string(static_cast<int>(facts.status)) + " " +
+                               std::to_string(facts.storeCode));
+            }
+        } listener;
+        ResetQueue();
+        doubles::TheQueue().lmtp = true;
+        store.users = {"a@x", "b@x"};
+        store.fileCodes = {{"a@x", {17}}};
+        Queue(1)
+            .AddSender("s@x", "smtp")
+            .AddRecipient("a@x", "local")
+            .AddRecipient("u@x", "local")
+            .AddRecipient("b@x", "local");
+        locmail::delivery::SetOutcomeListener(&listener);
+        Lines lines = Run();
+        locmail::delivery::SetOutcomeListener(nullptr);
+        EXPECT_EQ(QueueCalls(), (Lines{"First", "Free 1", "Remove 1", "Next"}));
+        EXPECT_EQ(MimeCalls(), Lines{});
+        EXPECT_EQ(listener.seen, (Lines{"a@x 3 17", "u@x 1 3", "b@x 0 0"})); // deferred, returned, filed
+        EXPECT_THAT(
+            log.LinesOf("Delivery"),
+            Contains("2 Delivery: <00000001> status=returned from=<s@x> to=<u@x> reason=\"store code 3 for u@x\""));
+        EXPECT_THAT(lines, Not(Contains("6 LocalMail: Message for Invalid user sent to Postmaster successfully")));
+    }
 }
 
 TEST_F(AgentTest, The2002ndMessageAndEveryLaterOneAskToStop)
