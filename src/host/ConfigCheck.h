@@ -7,7 +7,9 @@
 // path, a whole number, one of a few words, a mailbox, free text), and a value
 // that is not of its kind is an error naming the file, the line, the key and
 // what it allows. A section or key this system does not read is worth a
-// warning (a misspelt name is silently a default): one line each.
+// warning (a misspelt name is silently a default): one line each. So is a
+// file that names no directory (no [Ldap] HostName or LdifFile): the X
+// Scanner then fails to reach it for every delivery to a user.
 // Failure modes: a file that cannot be read (missing, a directory or FIFO,
 // no permission) is one error. Nothing throws except std::bad_alloc.
 #pragma once

@@ -35,7 +35,10 @@ TEST(ConfigCheckTest, BadValuesAreErrorsWithTheirLineUnknownNamesWarningsAndAnUn
                   at + "21: [BayesianFilter] ActionOnTrainedHamMessage=Keep: not one of Move, Delete",
                   at + "24: [Log] Syslog=maybe: not one of YES, NO",
               }));
-    EXPECT_EQ(report.warnings, (std::vector<std::string>{at + "15: [Queue] RetrySeconds is not a key locmail reads",
+    EXPECT_EQ(report.warnings, (std::vector<std::string>{file + ": [Ldap] names no directory (neither HostName nor "
+                                                                "LdifFile): every user delivery will log \"Unable to "
+                                                                "connect to LDAP server\"",
+                                                         at + "15: [Queue] RetrySeconds is not a key locmail reads",
                                                          at + "16: section [Directory] is not one locmail reads",
                                                          at + "23: [Log] Syslg is not a key locmail reads"}));
 
