@@ -186,11 +186,11 @@ ConfigReport CheckConfigFile(const std::string& path)
                 errors.emplace_back(line, where + "=" + PrintableText(value) + ": not " + Allowed(*key));
         }
     }
-    const auto set = [&](const auto& key) {
+    const auto given = [&](const auto& key) {
         const auto value = data.Find(key.section, key.name);
         return value && !value->empty();
     };
-    if (!set(config::kLdapHostName) && !set(config::kLdapLdifFile))
+    if (!given(config::kLdapHostName) && !given(config::kLdapLdifFile))
         warnings.emplace_back(0, path + ": [Ldap] names no directory (neither HostName nor LdifFile): every user "
                                         "delivery will log \"Unable to connect to LDAP server\"");
     for (auto* told : {&warnings, &errors}) {
