@@ -2,6 +2,7 @@
 
 #include "suite/mq/DeliveryKey.h"
 #include "suite/mq/QueueLayout.h"
+#include "suite/platform/DigitValue.h"
 
 #include <algorithm>
 #include <charconv>
@@ -44,17 +45,6 @@ void AppendNumber(std::string& out, long long value)
     out += std::to_string(value);
 }
 
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 std::optional<std::string> DecodeField(std::string_view field)
 {
     if (field == "-")
@@ -71,9 +61,9 @@ std::optional<std::string> DecodeField(std::string_view field)
         }
         if (i + 2 >= field.size())
             return std::nullopt;
-        int hi = HexValue(field[i + 1]);
-        int lo = HexValue(field[i + 2]);
-        if (hi < 0 || lo < 0)
+        const int hi = DigitValue(field[i + 1]);
+        const int lo = DigitValue(field[i + 2]);
+        if (hi >= 16 || lo >= 16)
             return std::nullopt;
         char decoded = static_cast<char>(hi * 16 + lo);
         // Line ends would split the record; a NUL would cut the text where the agent reads it as a C string.
