@@ -39,7 +39,10 @@ void AppendField(std::string& out, std::string_view text)
     }
 }
 
-void AppendNumber(std::string& out, long long value)
+// Each number is written in its own type: a size above the largest signed
+// value must come back as itself, not as a negative number the reader refuses.
+template <typename Number>
+void AppendNumber(std::string& out, Number value)
 {
     out += ' ';
     out += std::to_string(value);
@@ -323,7 +326,7 @@ std::string FormatEnvelopeFile(const EnvelopeData& envelope)
         out += '\n';
     }
     out += "size";
-    AppendNumber(out, static_cast<long long>(envelope.messageSize));
+    AppendNumber(out, envelope.messageSize);
     out += '\n';
     for (const auto& route : envelope.channels) {
         out += "channel";

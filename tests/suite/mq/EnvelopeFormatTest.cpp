@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,15 @@ TEST(EnvelopeFormat, EveryRecordIsOneLineEndingInEndAndAwkwardTextsRoundTrip)
         ASSERT_TRUE(parsed.ok) << "text \"" << text << "\": " << parsed.fault << "\n" << file;
         EXPECT_EQ(parsed.data, e) << "text \"" << text << "\"";
     }
+    // Every number at the end of its range comes back as itself.
+    EnvelopeData extremes = Sample();
+    extremes.messageSize = std::numeric_limits<uint64_t>::max();
+    extremes.arrived = std::numeric_limits<int64_t>::max();
+    extremes.crashes = extremes.senders[0].flags = std::numeric_limits<uint32_t>::max();
+    extremes.channels[1].priority = std::numeric_limits<int>::min();
+    auto parsed = ParseEnvelopeFile(FormatEnvelopeFile(extremes));
+    ASSERT_TRUE(parsed.ok) << parsed.fault;
+    EXPECT_EQ(parsed.data, extremes);
 }
 
 TEST(EnvelopeFormat, RejectsDamage)
