@@ -5,6 +5,7 @@
 #include "suite/platform/ConfigKeys.h"
 #include "suite/platform/Files.h"
 #include "suite/platform/Profile.h"
+#include "suite/platform/ProfileCache.h"
 
 #include <strings.h>
 
@@ -58,6 +59,7 @@ void CBayesianFilter::BuildLearnPidPath()
 
 void CBayesianFilter::ReadSettings()
 {
+    locmail::ProfileReadScope oneVersion; // the keys are read from one version of the file
     const std::string type = ReadSetting(config::kBayesType);
     if (Is(type, "EXE"))
         m_type = kTypeExe;

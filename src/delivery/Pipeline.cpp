@@ -10,6 +10,7 @@
 #include "suite/msgstore/CMsgStore.h"
 #include "suite/msgstore/CMsgStoreException.h"
 #include "suite/msgstore/StoreCodes.h"
+#include "suite/platform/ProfileCache.h"
 #include "suite/util/TempFileName.h"
 #include "suite/vexclass/CMimeMsg.h"
 #include "suite/vexclass/CVEXIniSetting.h"
@@ -88,6 +89,8 @@ void CLocalMail::DefaultDelivery()
 void CLocalMail::DeliverToUser(const char* path)
 {
     PrintLogMessage(5, "Delivering message to user <%s>", m_recipient);
+    // One version of the settings serves the whole delivery, checked once instead of once a key.
+    locmail::ProfileReadScope settingsOfThisDelivery;
 
     bool mayLogin = true;
     bool mayReceive = true;

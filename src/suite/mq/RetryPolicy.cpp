@@ -1,6 +1,7 @@
 #include "suite/mq/RetryPolicy.h"
 
 #include "suite/platform/ConfigKeys.h"
+#include "suite/platform/ProfileCache.h"
 
 #include <algorithm>
 
@@ -9,6 +10,7 @@ namespace locmail::mq {
 RetryPolicy ReadRetryPolicy()
 {
     namespace config = locmail::config;
+    ProfileReadScope oneVersion; // the four keys are read from one version of the file
     auto read = [](const config::NumberKey& key) { return static_cast<int64_t>(config::ReadNumber(key)); };
     int64_t holdAfter = read(config::kHoldAfterCrashes);
     return {read(config::kRetryMinSeconds), read(config::kRetryMaxSeconds), read(config::kMaxLifetimeSeconds),

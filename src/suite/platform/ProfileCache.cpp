@@ -9,6 +9,23 @@
 #include <utility>
 
 namespace locmail {
+namespace {
+
+thread_local ProfileReadScope* tReadScope = nullptr;
+
+} // namespace
+
+ProfileReadScope::ProfileReadScope() : active_(tReadScope == nullptr)
+{
+    if (active_)
+        tReadScope = this;
+}
+
+ProfileReadScope::~ProfileReadScope()
+{
+    if (active_)
+        tReadScope = nullptr;
+}
 
 bool ProfileCache::Identity::operator==(const Identity& other) const
 {
@@ -34,6 +51,19 @@ ProfileCache& ProfileCache::Instance()
 }
 
 std::shared_ptr<const ProfileData> ProfileCache::Load(const std::string& path)
+{
+    ProfileReadScope* scope = tReadScope;
+    if (scope == nullptr)
+        return LoadCurrent(path);
+    for (const auto& [seenPath, data] : scope->seen_)
+        if (seenPath == path)
+            return data;
+    auto data = LoadCurrent(path);
+    scope->seen_.emplace_back(path, data);
+    return data;
+}
+
+std::shared_ptr<const ProfileData> ProfileCache::LoadCurrent(const std::string& path)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     struct stat st;

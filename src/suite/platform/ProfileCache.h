@@ -3,7 +3,8 @@
 // Contract: Load(path) returns the parsed file, parsing it only when it is new
 // to the cache or when its device, inode, size or modification time (in
 // nanoseconds) differ from the parsed copy: a file replaced by rename or
-// rewritten is seen on the very next call, an unchanged one is not parsed
+// rewritten is seen on the very next call (outside a ProfileReadScope,
+// below), an unchanged one is not parsed
 // again. One mutex guards the cache; the returned data is immutable and stays
 // valid for as long as the caller holds it, even if the file is re-parsed.
 // Limit: a rewrite that keeps inode and size within one tick of the file
@@ -21,6 +22,8 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace locmail {
 
@@ -46,6 +49,7 @@ private:
         std::shared_ptr<const ProfileData> data;
     };
 
+    std::shared_ptr<const ProfileData> LoadCurrent(const std::string& path);
     // False for anything but a regular file.
     static bool IdentityOf(const struct stat& st, Identity& out);
     std::shared_ptr<const ProfileData> ReadAndParse(const std::string& path);
@@ -53,6 +57,24 @@ private:
     mutable std::mutex mutex_;
     std::unordered_map<std::string, Entry> entries_;
     unsigned long long parses_ = 0;
+};
+
+// While one is alive on a thread, every profile read of that thread sees a
+// file as it was at its first read within the scope: settings read together
+// (a filter's keys, the checks of one delivery) come from one version of the
+// file, which is checked once for the group instead of once for every key.
+// A scope opened inside another adds nothing; the outer one decides.
+class ProfileReadScope {
+public:
+    ProfileReadScope();
+    ~ProfileReadScope();
+    ProfileReadScope(const ProfileReadScope&) = delete;
+    ProfileReadScope& operator=(const ProfileReadScope&) = delete;
+
+private:
+    friend class ProfileCache;
+    bool active_ = false;
+    std::vector<std::pair<std::string, std::shared_ptr<const ProfileData>>> seen_;
 };
 
 // Parse count of the process-wide cache, for tests and benchmarks.

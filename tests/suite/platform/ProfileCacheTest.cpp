@@ -73,6 +73,35 @@ TEST_F(ProfileCacheTest, UnchangedFileIsParsedOnceAndAChangedOneIsSeenOnTheNextC
     EXPECT_EQ(Value(dir_.path().string(), "S", "k"), "<default>"); // a directory is no file
 }
 
+// Within a scope every read sees the version of its first read; the next scope sees the change.
+TEST_F(ProfileCacheTest, AReadScopeKeepsOneVersionOfEachFileUntilItEnds)
+{
+    const std::string other = dir_ / "other.ini";
+    auto rewrite = [&](const std::string& path, const char* text) {
+        WriteFile(path + ".new", text);
+        ASSERT_EQ(std::rename((path + ".new").c_str(), path.c_str()), 0);
+    };
+    {
+        locmail::ProfileReadScope scope;
+        EXPECT_EQ(Value(path_, "S", "k"), "one");
+        EXPECT_EQ(Value(other, "S", "k"), "<default>"); // a missing file stays missing too
+        rewrite(path_, "[S]\nk=two\n");
+        WriteFile(other, "[S]\nk=made\n");
+        {
+            locmail::ProfileReadScope inner; // adds nothing to the outer scope
+            EXPECT_EQ(Value(path_, "S", "k"), "one");
+        }
+        EXPECT_EQ(GetPrivateProfileIntA("S", "k", 7, path_.c_str()), 7u);
+        EXPECT_EQ(Value(path_, "S", "k"), "one");
+        EXPECT_EQ(Value(other, "S", "k"), "<default>");
+    }
+    EXPECT_EQ(Value(path_, "S", "k"), "two");
+    EXPECT_EQ(Value(other, "S", "k"), "made");
+    locmail::ProfileReadScope next;
+    rewrite(path_, "[S]\nk=three\n");
+    EXPECT_EQ(Value(path_, "S", "k"), "three");
+}
+
 TEST_F(ProfileCacheTest, HugeFilesLongLinesAndBinaryGarbageAreReadWithinTheBuffer)
 {
     std::mt19937 random(20240601);
