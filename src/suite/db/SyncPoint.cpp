@@ -54,22 +54,30 @@ int SyncPoint()
         if (firstError == 0)
             firstError = err;
     };
+    auto missed = [&](const std::string& dir) {
+        if (errno != ENOENT) { // a removed directory has nothing left to sync
+            note(errno);
+            retry.insert(dir);
+        }
+    };
     for (const auto& dir : dirty) {
-        UniqueFd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         struct stat st;
-        if (!fd || ::fstat(fd.get(), &st) != 0) {
-            if (errno != ENOENT) { // a removed directory has nothing left to sync
-                note(errno);
-                retry.insert(dir);
-            }
+        if (::stat(dir.c_str(), &st) != 0) {
+            missed(dir);
             continue;
         }
         Device& device = devices[st.st_dev];
         if (!device.fd)
-            device.fd = std::move(fd);
+            device.fd.reset(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!device.fd) {
+            missed(dir);
+            continue;
+        }
         device.dirs.insert(dir);
     }
     for (auto& [dev, device] : devices) {
+        if (!device.fd)
+            continue; // its directories are in RETRY already
         g_syncfs.fetch_add(1, std::memory_order_relaxed);
         if (::syncfs(device.fd.get()) != 0) {
             note(errno);

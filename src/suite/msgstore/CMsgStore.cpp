@@ -128,9 +128,18 @@ struct CMsgStore::State {
         if (!home)
             return Failure{kCodeMailboxUnavailable, "The users directory gives " + Quoted(account.address)
                                                         + " a home outside the store: " + account.home};
+        const bool selected = profileCode == 0 && account.home == profile.home;
+        if (selected && *home == checkedHome) {
+            path = *home;
+            return std::nullopt;
+        }
         int err = 0;
         switch (CheckHome(*home, err)) {
-        case HomeState::Ready: path = *home; return std::nullopt;
+        case HomeState::Ready:
+            if (selected)
+                checkedHome = *home;
+            path = *home;
+            return std::nullopt;
         case HomeState::Missing: // registered, so the store lost it: not an unknown recipient
             return Failure{kCodeMailboxUnavailable,
                            "The home directory " + *home + " of " + Quoted(account.address) + " does not exist"};
@@ -200,6 +209,7 @@ struct CMsgStore::State {
         FilingResult result = FileIntoFolder(base, request);
         if (result.ok())
             return std::nullopt;
+        checkedHome.clear(); // the next call looks at the home again, to tell what went wrong
         const int code = StoreExceptionCode(result);
         if (code == kCodeNoSuchFolder)
             return Failure{code, "Folder <" + folder + "> does not exist in the mailbox of " + Quoted(account.address)};
@@ -217,6 +227,9 @@ struct CMsgStore::State {
     std::string profileKey;
     int profileCode = kCodeBadAddress;
     std::string profileError = "No recipient selected";
+    // The home found as the store made it since the recipient was selected: the
+    // steps of one delivery ask for it several times, and it is looked at once.
+    std::string checkedHome;
 };
 
 namespace {
@@ -243,6 +256,7 @@ void CMsgStore::SetProfile(const char* address)
 {
     State& s = *m_state;
     s.profile = Account{};
+    s.checkedHome.clear();
     s.profileKey = address != nullptr ? address : "";
     if (auto failure = s.Lookup(address, Kind::Any, s.profile)) {
         s.profileCode = failure->code;
