@@ -3,10 +3,10 @@
 // Contract: Load(path) returns the parsed file, parsing it only when it is new
 // to the cache or when its device, inode, size or modification time (in
 // nanoseconds) differ from the parsed copy: a file replaced by rename or
-// rewritten is seen on the very next call (outside a ProfileReadScope,
-// below), an unchanged one is not parsed
-// again. One mutex guards the cache; the returned data is immutable and stays
-// valid for as long as the caller holds it, even if the file is re-parsed.
+// rewritten is seen on the very next call (outside a ProfileReadScope, below),
+// an unchanged one is not parsed again. One mutex guards the cache; the
+// returned data is immutable and stays valid for as long as the caller holds
+// it, even if the file is re-parsed.
 // Limit: a rewrite that keeps inode and size within one tick of the file
 // system clock (a few milliseconds on ext4) is not noticed until the next change.
 // Failure modes: a missing, unreadable or non-regular file gives null (and is
