@@ -27,7 +27,8 @@
 // lines; and, when strace is installed, every sync call of a second, untimed
 // run) and peak memory (ru_maxrss). For comparison, the same messages are then
 // written, fsynced and renamed one by one by this process: the physical limit
-// of this disk, and the run's rate as a fraction of it.
+// of this disk, and the run's rate as a fraction of it, and what the file
+// system is (its journal and discard decide much of that fraction).
 #include "ChildRun.h"
 #include "MessageMix.h"
 #include "suite/mq/EnvelopeFormat.h"
@@ -36,6 +37,8 @@
 #include "suite/platform/UniqueFd.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -222,6 +225,45 @@ unsigned long long SyncCallsUnderStrace(const std::string& locmail, const std::s
 
 } // namespace
 
+// The file system under DIR, from /proc/self/mountinfo: type and source, for
+// ext4 whether it keeps a journal (jbd2 lists its journals) and for any type
+// whether freed blocks are discarded at once. The floor frees nothing, while
+// the run frees three queue files a message; without a journal ext4 also
+// skips every recently freed inode when it makes a file. Much of run/floor
+// depends on these two.
+std::string FileSystemOf(const std::string& dir)
+{
+    struct stat st;
+    if (::stat(dir.c_str(), &st) != 0)
+        return "unknown";
+    std::ifstream info("/proc/self/mountinfo");
+    for (std::string line; std::getline(info, line);) {
+        std::istringstream fields(line); // id parent major:minor root point options ... - type source options
+        std::string id, parent, device, root, point, options;
+        fields >> id >> parent >> device >> root >> point >> options;
+        unsigned major = 0, minor = 0;
+        const auto dash = line.find(" - ");
+        if (std::sscanf(device.c_str(), "%u:%u", &major, &minor) != 2 || makedev(major, minor) != st.st_dev ||
+            dash == std::string::npos)
+            continue;
+        std::istringstream tail(line.substr(dash + 3));
+        std::string type, source, superOptions;
+        tail >> type >> source >> superOptions;
+        std::string out = type + " on " + source;
+        if (type == "ext4") {
+            const std::string name = source.substr(source.rfind('/') + 1) + "-";
+            bool journal = false;
+            std::error_code ec;
+            for (const auto& entry : std::filesystem::directory_iterator("/proc/fs/jbd2", ec))
+                journal = journal || entry.path().filename().string().starts_with(name);
+            out += journal ? ", with a journal" : ", without a journal";
+        }
+        const std::string all = "," + options + "," + superOptions + ",";
+        return out + (all.find(",discard,") != std::string::npos ? ", discard" : ", no discard");
+    }
+    return "unknown";
+}
+
 int main(int argc, char** argv)
 {
     const long n = argc > 1 ? std::atol(argv[1]) : 10000;
@@ -275,6 +317,7 @@ int main(int argc, char** argv)
     const double floor = PhysicalLimit(root + "/limit", texts);
     std::printf("write+fsync+rename      %8.0f messages/s (one process, %zu messages)\n", floor, texts.size());
     std::printf("run/floor               %8.2f\n", floor > 0 ? rate / floor : 0.0);
+    std::printf("file system             %s\n", FileSystemOf(root).c_str());
     if (std::getenv("BENCH_KEEP") == nullptr)
         std::filesystem::remove_all(root);
     return run.status == 0 && queued == 0 ? 0 : 1;
