@@ -223,8 +223,6 @@ unsigned long long SyncCallsUnderStrace(const std::string& locmail, const std::s
     return total;
 }
 
-} // namespace
-
 // The file system under DIR, from /proc/self/mountinfo: type and source, for
 // ext4 whether it keeps a journal (jbd2 lists its journals) and for any type
 // whether freed blocks are discarded at once. The floor frees nothing, while
@@ -263,6 +261,8 @@ std::string FileSystemOf(const std::string& dir)
     }
     return "unknown";
 }
+
+} // namespace
 
 int main(int argc, char** argv)
 {

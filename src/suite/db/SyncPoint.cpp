@@ -66,18 +66,18 @@ int SyncPoint()
             missed(dir);
             continue;
         }
-        Device& device = devices[st.st_dev];
-        if (!device.fd)
-            device.fd.reset(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (!device.fd) {
-            missed(dir);
-            continue;
+        auto device = devices.find(st.st_dev);
+        if (device == devices.end()) {
+            UniqueFd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            if (!fd) {
+                missed(dir);
+                continue;
+            }
+            device = devices.emplace(st.st_dev, Device{std::move(fd), {}}).first;
         }
-        device.dirs.insert(dir);
+        device->second.dirs.insert(dir);
     }
     for (auto& [dev, device] : devices) {
-        if (!device.fd)
-            continue; // its directories are in RETRY already
         g_syncfs.fetch_add(1, std::memory_order_relaxed);
         if (::syncfs(device.fd.get()) != 0) {
             note(errno);
