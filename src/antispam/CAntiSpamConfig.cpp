@@ -71,7 +71,7 @@ bool CAntiSpamConfig::LoadConfigFile()
         // Most users have no file; one that is there but cannot be read (a FIFO
         // or a device is never waited on) is worth a line before the defaults apply.
         const int error = errno;
-        if (locmail::FileExists(*path))
+        if (error != ENOENT && locmail::FileExists(*path))
             LogMessage(2, kModule, "Unable to read %s: %s; using the default settings", path->c_str(),
                        std::strerror(error));
         return false;

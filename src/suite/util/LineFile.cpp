@@ -126,6 +126,18 @@ private:
 
 namespace {
 
+bool NotADirectory(int fd)
+{
+    struct stat st;
+    if (::fstat(fd, &st) != 0)
+        return false;
+    if (S_ISDIR(st.st_mode)) {
+        errno = EISDIR;
+        return false;
+    }
+    return true;
+}
+
 LineFile* OpenLineFile(const char* path, unsigned long access, int extraFlags)
 {
     if (path == nullptr || (access != GENERIC_READ && access != GENERIC_WRITE)) {
@@ -139,14 +151,10 @@ LineFile* OpenLineFile(const char* path, unsigned long access, int extraFlags)
                                : UniqueFd(::open(path, (forWriting ? O_WRONLY : O_RDONLY) | O_CLOEXEC | extraFlags, 0600));
     if (!fd)
         return nullptr;
-    // A directory opens for writing no more than for reading; say so now rather than at the first write.
-    struct stat st;
-    if (::fstat(fd.get(), &st) != 0)
+    // A directory opens for writing no more than for reading; say so now rather than at the first write
+    // (OpenRegularFile has refused it already).
+    if (!readExisting && !NotADirectory(fd.get()))
         return nullptr;
-    if (S_ISDIR(st.st_mode)) {
-        errno = EISDIR;
-        return nullptr;
-    }
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[LineFile::kBufferSize]);
     if (!buffer) {
         errno = ENOMEM;
