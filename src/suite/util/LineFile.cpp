@@ -4,7 +4,6 @@
 #include "suite/platform/UniqueFd.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -126,18 +125,6 @@ private:
 
 namespace {
 
-bool NotADirectory(int fd)
-{
-    struct stat st;
-    if (::fstat(fd, &st) != 0)
-        return false;
-    if (S_ISDIR(st.st_mode)) {
-        errno = EISDIR;
-        return false;
-    }
-    return true;
-}
-
 LineFile* OpenLineFile(const char* path, unsigned long access, int extraFlags)
 {
     if (path == nullptr || (access != GENERIC_READ && access != GENERIC_WRITE)) {
@@ -149,11 +136,9 @@ LineFile* OpenLineFile(const char* path, unsigned long access, int extraFlags)
     const bool readExisting = !forWriting && extraFlags == 0;
     UniqueFd fd = readExisting ? OpenRegularFile(path)
                                : UniqueFd(::open(path, (forWriting ? O_WRONLY : O_RDONLY) | O_CLOEXEC | extraFlags, 0600));
+    // A directory is refused here, never at the first write: OpenRegularFile refuses it, and the
+    // kernel refuses it to O_WRONLY and O_CREAT alike (EISDIR).
     if (!fd)
-        return nullptr;
-    // A directory opens for writing no more than for reading; say so now rather than at the first write
-    // (OpenRegularFile has refused it already).
-    if (!readExisting && !NotADirectory(fd.get()))
         return nullptr;
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[LineFile::kBufferSize]);
     if (!buffer) {
